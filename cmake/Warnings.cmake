@@ -1,0 +1,13 @@
+# Compiler flags shared by every target of the project.
+add_library(qv_options INTERFACE)
+target_compile_options(qv_options INTERFACE
+    -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
+    -Wcast-align -Woverloaded-virtual -Wformat=2
+    -Wimplicit-fallthrough
+    -ffp-contract=off)
+target_include_directories(qv_options INTERFACE ${PROJECT_SOURCE_DIR})
+target_compile_definitions(qv_options INTERFACE
+    QUORVEX_VERSION_STRING="${PROJECT_VERSION}"
+    QUORVEX_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+    QUORVEX_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+    QUORVEX_VERSION_PATCH=${PROJECT_VERSION_PATCH})

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds everything and runs every test headless, first in
+# build/ and then again in build-asan/ under AddressSanitizer and
+# UndefinedBehaviorSanitizer. Any failing test or sanitizer report fails the run.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/setup.sh
+
+export SDL_VIDEODRIVER=offscreen
+export SDL_AUDIODRIVER=dummy
+export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc)
+
+echo "=== build ==="
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "=== build-asan (address, undefined) ==="
+CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DQUORVEX_SANITIZE=ON -DQUORVEX_FUZZ=ON
+cmake --build build-asan
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "All tests passed."
