@@ -1,0 +1,42 @@
+// Where the program, the player's data and the machine-wide data live.
+#pragma once
+
+#include <string>
+
+namespace qv::sys {
+
+// The sub-path that both data folders end in.
+inline constexpr const char* kVendorSubPath = "Tollbeck/Quorvex/";
+// The machine-wide data folder unless QUORVEX_COMMON_DATA names another.
+inline constexpr const char* kDefaultCommonDataDir = "/var/lib/Tollbeck/Quorvex/";
+
+struct FolderInputs {
+    std::string programDir;     // folder of the executable, trailing '/'
+    std::string userDataBase;   // $XDG_DATA_HOME, else $HOME/.local/share; empty when neither is set
+    std::string commonDataDir;  // the machine-wide folder wanted
+};
+
+struct Folders {
+    std::string programDir;
+    std::string userDataDir;
+    std::string commonDataDir;
+};
+
+// The inputs as this process sees them: /proc/self/exe and the environment.
+FolderInputs FolderInputsFromEnvironment();
+
+// Creates the data folders when missing. The user folder falls back to the
+// program folder when it cannot be created; the common folder also when it
+// does not accept a test file (it exists but this user may not write there).
+Folders ResolveFolders(const FolderInputs& inputs);
+
+// Whether a file can be created and removed again in `dir`.
+bool AcceptsTestFile(const std::string& dir);
+
+// The folder of the running executable, with a trailing '/'.
+std::string ExecutableDir();
+
+// $XDG_RUNTIME_DIR, else /tmp; trailing '/'.
+std::string RuntimeDir();
+
+}  // namespace qv::sys

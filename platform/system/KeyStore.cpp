@@ -1,0 +1,108 @@
+#include "platform/system/KeyStore.h"
+
+#include <vector>
+
+#include "platform/system/Files.h"
+
+namespace qv::sys {
+
+namespace {
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    return s;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// "[key]" gives key; anything else nothing.
+std::optional<std::string_view> SectionName(std::string_view line) {
+    line = Trim(line);
+    if (line.size() >= 2 && line.front() == '[' && line.back() == ']') return line.substr(1, line.size() - 2);
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> TKeyStore::ReadString(const std::string& key, const std::string& name) const {
+    auto text = ReadFileText(path_);
+    if (!text) return std::nullopt;
+    bool inKey = false;
+    for (const std::string& line : SplitLines(*text)) {
+        if (auto section = SectionName(line)) {
+            inKey = SameText(*section, key);
+            continue;
+        }
+        if (!inKey) continue;
+        auto eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        if (SameText(Trim(std::string_view(line).substr(0, eq)), name)) {
+            return std::string(Trim(std::string_view(line).substr(eq + 1)));
+        }
+    }
+    return std::nullopt;
+}
+
+bool TKeyStore::WriteString(const std::string& key, const std::string& name, const std::string& value) const {
+    if (value.find_first_of("\r\n") != std::string::npos || name.find_first_of("\r\n=[]") != std::string::npos ||
+        key.find_first_of("\r\n]") != std::string::npos) {
+        return false;
+    }
+    std::vector<std::string> lines;
+    if (auto text = ReadFileText(path_)) lines = SplitLines(*text);
+
+    const std::string entry = name + "=" + value;
+    bool inKey = false, done = false;
+    std::size_t keyEnd = std::string::npos;  // where a new value of the key goes
+    for (std::size_t i = 0; i < lines.size() && !done; ++i) {
+        if (auto section = SectionName(lines[i])) {
+            if (inKey) break;
+            inKey = SameText(*section, key);
+            if (inKey) keyEnd = i + 1;
+            continue;
+        }
+        if (!inKey) continue;
+        if (!Trim(lines[i]).empty()) keyEnd = i + 1;
+        auto eq = lines[i].find('=');
+        if (eq != std::string::npos && SameText(Trim(std::string_view(lines[i]).substr(0, eq)), name)) {
+            lines[i] = entry;
+            done = true;
+        }
+    }
+    if (!done) {
+        if (keyEnd == std::string::npos) {
+            if (!lines.empty() && !Trim(lines.back()).empty()) lines.emplace_back();
+            lines.push_back("[" + key + "]");
+            lines.push_back(entry);
+        } else {
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(keyEnd), entry);
+        }
+    }
+    std::string out;
+    for (const auto& l : lines) out += l + "\n";
+    return WriteFileAtomic(path_, out);
+}
+
+}  // namespace qv::sys
