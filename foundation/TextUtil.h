@@ -1,0 +1,31 @@
+// Text helpers: line splitting, ASCII case folding, and the conversion
+// between the Windows-1252 bytes kept in records and files and UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qv {
+
+// Splits at CR LF, LF or CR. A final line break adds no empty line.
+std::vector<std::string> SplitLines(std::string_view text);
+
+std::string LowerAscii(std::string_view s);
+std::string UpperAscii(std::string_view s);
+bool SameTextNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view s, std::string_view prefix);
+
+// Windows-1252 bytes to UTF-8. The five bytes the code page leaves
+// undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 controls.
+std::string Cp1252ToUtf8(std::string_view bytes);
+// UTF-8 to Windows-1252. Characters the code page cannot hold, and
+// malformed sequences, become `replacement`.
+std::string Utf8ToCp1252(std::string_view utf8, char replacement = '?');
+
+// Code point of one Windows-1252 byte, and the byte of a code point
+// (-1 when the code page has none).
+char32_t Cp1252ToCodePoint(unsigned char byte);
+int CodePointToCp1252(char32_t cp);
+
+}  // namespace qv

@@ -1,0 +1,41 @@
+// Language texts: every caption and message the player sees, by line number
+// of the current language file. Texts are Windows-1252 bytes.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+inline constexpr std::array<const char*, 4> kLanguageCodes = {"ENU", "DEU", "FRA", "ITA"};
+inline constexpr const char* kLanguageValueName = "Language";
+
+// Opens a named data resource ("langENU.txt") and returns its bytes.
+using TResourceOpener = std::function<std::optional<std::string>(const std::string& name)>;
+
+// Where SetLanguage reads the language files from.
+void SetLanguageResourceOpener(TResourceOpener opener);
+
+// Line n (from 0) of the loaded file. Throws EListError when n is outside
+// the file; an empty text (logged once) when no file could be loaded.
+std::string LangText(int n);
+// Loads the file of language `index` (0..3) and stores its code in the key
+// store. A failed load leaves no texts; a failed store changes nothing else.
+void SetLanguage(int index);
+// The stored language's index, 0 when missing or unknown. Reads every time.
+int ReadLanguageIndex();
+// How many lines the loaded file has (0 when none).
+int LanguageTextCount();
+
+// The lines of a language file with their escapes turned into text.
+std::vector<std::string> ParseLanguageFile(const std::string& bytes);
+// One line's escapes: backslash-n gives CR LF, two backslashes one.
+std::string ProcessLanguageEscapes(std::string line);
+
+// The key store file the language choice lives in (CommonDataDir + registry.ini).
+std::string KeyStorePath();
+
+}  // namespace qv

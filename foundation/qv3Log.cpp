@@ -1,0 +1,212 @@
+#include "foundation/qv3Log.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "foundation/Exceptions.h"
+#include "foundation/TextUtil.h"
+#include "platform/system/Files.h"
+
+namespace qv {
+
+namespace {
+
+std::mutex& LogLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::string& LogPath() {
+    static std::string path;
+    return path;
+}
+
+constexpr const char* kPrefixes[] = {"Unknown: ", "Info: ",       "Warning: ", "Error: ",
+                                     "Checkpoint: ", "Note: ", "Entering: ", "Exiting: ",
+                                     "Separator: "};
+
+// Appends to an existing file in one write, so concurrent writers never
+// interleave within a line. Never creates the file.
+void AppendToLog(const std::string& path, const std::string& data) {
+    if (path.empty()) return;
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) return;
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+}
+
+std::optional<std::vector<std::string>> LoadLines(const std::string& path) {
+    if (path.empty()) return std::nullopt;
+    auto text = sys::ReadFileText(path);
+    if (!text) return std::nullopt;
+    return SplitLines(*text);
+}
+
+bool SaveLines(const std::string& path, const std::vector<std::string>& lines) {
+    std::string out;
+    for (const auto& l : lines) {
+        out += l;
+        out += "\r\n";
+    }
+    return sys::WriteFileAtomic(path, out);
+}
+
+bool IsProblemLine(const std::string& line) {
+    return StartsWithNoCase(line, "* Msg") || StartsWithNoCase(line, "* Error:");
+}
+
+}  // namespace
+
+void SetLogFile(const std::string& path) {
+    try {
+        std::lock_guard guard(LogLock());
+        LogPath() = path;
+        if (!path.empty()) {
+            int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+            if (fd >= 0) ::close(fd);
+        }
+    } catch (...) {
+    }
+}
+
+std::string LogFile() {
+    std::lock_guard guard(LogLock());
+    return LogPath();
+}
+
+std::string FormatLogLine(const std::string& text, std::uint32_t kind) {
+    if (kind >= 256) {
+        char code[16];
+        std::snprintf(code, sizeof code, "%08X", kind);
+        return std::string("* Msg ") + code + ": " + text;
+    }
+    const char* prefix = kind < std::size(kPrefixes) ? kPrefixes[kind] : kPrefixes[0];
+    return std::string("* ") + prefix + text;
+}
+
+void WriteLogLine(const std::string& text, std::uint32_t kind) {
+    try {
+        std::string line = FormatLogLine(text, kind);
+        line += "\r\n";
+        std::lock_guard guard(LogLock());
+        AppendToLog(LogPath(), line);
+    } catch (...) {
+    }
+}
+
+void LogMessage(const std::string& text, TLogKind kind) { WriteLogLine(text, kind & 0x7Fu); }
+
+void LogMessageCode(const std::string& text, std::uint32_t code) {
+    if (code >= 256) {
+        WriteLogLine(text, code);
+    } else {
+        WriteLogLine(text, code & 0x7Fu);
+    }
+}
+
+void RaiseLoggedError(const std::string& message, std::uint32_t code, const std::string& detail) {
+    const std::string text = detail.empty() ? message : message + " (" + detail + ")";
+    if (code != 0) {
+        LogMessageCode(text, code);
+    } else {
+        LogMessage(text, lkError);
+    }
+    throw Exception(message);
+}
+
+void LogBeginRun() {
+    try {
+        std::lock_guard guard(LogLock());
+        const std::string& path = LogPath();
+        if (path.empty()) return;
+        std::vector<std::string> lines = LoadLines(path).value_or(std::vector<std::string>{});
+        for (std::size_t i = lines.size(); i-- > 0;) {
+            if (SameTextNoCase(lines[i], kLogBeginLine)) {
+                lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(i));
+                break;
+            }
+        }
+        lines.emplace_back(kLogBeginLine);
+        SaveLines(path, lines);
+    } catch (...) {
+    }
+}
+
+void LogEndRun() {
+    try {
+        std::lock_guard guard(LogLock());
+        AppendToLog(LogPath(), std::string(kLogEndLine) + "\r\n");
+    } catch (...) {
+    }
+}
+
+bool LogHasProblems() {
+    try {
+        std::lock_guard guard(LogLock());
+        auto lines = LoadLines(LogPath());
+        if (!lines) return false;
+        for (const auto& line : *lines) {
+            if (IsProblemLine(line)) return true;
+        }
+        for (std::size_t i = 1; i < lines->size(); ++i) {
+            if ((*lines)[i] == kLogBeginLine && (*lines)[i - 1] != kLogEndLine) return true;
+        }
+        return false;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::string ReadLogText() {
+    try {
+        std::lock_guard guard(LogLock());
+        auto lines = LoadLines(LogPath());
+        if (!lines) return {};
+        std::string text;
+        for (std::size_t i = 0; i < lines->size(); ++i) {
+            if (i) text += "\r\n";
+            text += (*lines)[i];
+        }
+        return text;
+    } catch (...) {
+        return {};
+    }
+}
+
+void LogSetReported() {
+    try {
+        std::lock_guard guard(LogLock());
+        const std::string& path = LogPath();
+        auto loaded = LoadLines(path);
+        if (!loaded) return;
+        std::vector<std::string>& lines = *loaded;
+        for (auto& line : lines) {
+            if (IsProblemLine(line)) line = ">" + line.substr(1, 10000);
+        }
+        for (std::size_t i = lines.size(); i-- > 1;) {
+            if (lines[i] == kLogBeginLine && lines[i - 1] != kLogEndLine) {
+                lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(i), kLogEndLine);
+            }
+        }
+        SaveLines(path, lines);
+    } catch (...) {
+    }
+}
+
+}  // namespace qv
