@@ -24,4 +24,25 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:strict_strin
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
+echo "=== fuzzing (${QUORVEX_FUZZ_SECONDS:-5} s each) ==="
+fuzz_one() {
+    local fuzzer=$1 name corpus work
+    name=$(basename "$fuzzer"); name=${name#fuzz_}
+    work=$(mktemp -d); mkdir -p build-asan/fuzz-artifacts
+    corpus=tests/fuzz/corpus/$name
+    [[ -d $corpus ]] || corpus=
+    if ! "$fuzzer" -max_total_time="${QUORVEX_FUZZ_SECONDS:-5}" -rss_limit_mb=2048 -timeout=10 \
+            -artifact_prefix="build-asan/fuzz-artifacts/$name-" "$work" $corpus > "$work/log" 2>&1; then
+        echo "fuzz_$name FAILED:"; tail -n 60 "$work/log"; rm -rf "$work"; return 1
+    fi
+    echo "fuzz_$name: $(grep -Eo 'Done [0-9]+ runs' "$work/log" || echo done)"
+    rm -rf "$work"
+}
+export -f fuzz_one
+shopt -s nullglob
+fuzzers=(build-asan/fuzz_*)
+if ((${#fuzzers[@]})); then
+    printf '%s\n' "${fuzzers[@]}" | xargs -P "$jobs" -I{} bash -c 'fuzz_one "$@"' _ {}
+fi
+
 echo "All tests passed."
