@@ -30,4 +30,16 @@ public:
     using Exception::Exception;
 };
 
+// A value outside its permitted range (an index, a property argument).
+class ERangeError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// A stream that cannot do what was asked of it, or whose inner stream failed.
+class EStreamError : public Exception {
+public:
+    using Exception::Exception;
+};
+
 }  // namespace qv

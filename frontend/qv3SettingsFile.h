@@ -1,0 +1,51 @@
+// The settings file: the settings record enciphered behind a five-byte tag,
+// loaded once at start, reset to the defaults when it cannot be used, and
+// saved after every change of lasting value.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "foundation/qv3Environment.h"
+
+namespace qv {
+
+inline constexpr const char* kSettingsFileName = "env.dat";
+inline constexpr const char* kSettingsMagic = "zkq3e";
+inline constexpr std::size_t kSettingsMagicSize = 5;
+// The key text of the settings file's cipher; one fixed text for reading and writing.
+inline constexpr const char* kSettingsKeyText = "xyn%&*#!&$^tartaru_gelados%*$mwpresoruimzvtaq";
+// Tag + record, completed to whole cipher blocks: 4684 blocks of 8.
+inline constexpr std::size_t kSettingsFileSize = (kSettingsMagicSize + TEnvironmentRecord::kSize + 7) / 8 * 8;
+static_assert(kSettingsFileSize == 37472);
+
+// What the settings operations ask of the rest of the program.
+struct TSettingsHost {
+    // Video memory in bytes; 0 when it cannot be measured (the default).
+    std::function<std::uint64_t()> VideoMemory;
+    // The current scenario slot; 1 until the resource manager exists (the default).
+    std::function<int()> CurrentSlot;
+};
+
+// UserDataDir + "env.dat".
+std::string SettingsFilePath();
+
+// Reads the settings file at `path` into `record`. When the file is missing,
+// unreadable, foreign (wrong tag) or short, `record` gets the defaults,
+// keeping the Country value read so far; nothing is shown or logged.
+// Returns whether the record came from the file.
+bool LoadEnvironment(TEnvironmentRecord& record, const std::string& path, const TSettingsHost& host = {});
+
+// Sets CurrentScenario to the current slot and replaces the file at `path`
+// atomically (a temporary file beside it, renamed over it). On failure the
+// old file stays as it was, a Warning "Unable to save environment file: " +
+// the reason is logged, and false is returned; `record` keeps its values.
+bool SaveEnvironment(TEnvironmentRecord& record, const std::string& path, const TSettingsHost& host = {});
+
+// The whole enciphered file for `record`, exactly kSettingsFileSize bytes.
+std::vector<std::uint8_t> EncodeSettingsFile(const TEnvironmentRecord& record);
+
+}  // namespace qv
