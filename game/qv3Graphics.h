@@ -1,0 +1,157 @@
+// The game's image set: the 32 textures of the current scenario (or of the
+// program's shared resources) with their alpha masks, the sprites cut from
+// them (font glyphs, fixed sprites, animated sheets, creature frames, decor
+// sprites), the full-screen loading and credits pictures, and text drawing
+// with the scenario's font widths.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "media/zkD3D.h"
+#include "media/zkD3DQuadRenderer.h"
+#include "media/zkD3DTextures.h"
+
+namespace qv {
+
+class TQVX3Resources;
+class TSpriteBoundaries;
+
+inline constexpr int kGameTextureCount = 32;
+inline constexpr int kFixedSpriteCount = 33;
+inline constexpr int kAnimatedSheetCount = 3;
+inline constexpr int kGlyphCount = 67;
+// The layer glyphs are drawn on: above every picture of the game.
+inline constexpr std::int32_t kTextLayer = 9000;
+// The texture size limit of the low-detail setting.
+inline constexpr std::uint32_t kLowDetailTextureSize = 256;
+
+struct TGameTextureEntry {
+    const char* Name;
+    const char* Mask;  // null: none
+    int Group;         // 1 loads first (fonts); 2 the particle; 0 the rest
+};
+extern const std::array<TGameTextureEntry, kGameTextureCount> GameTextureTable;
+
+// The glyph a Windows-1252 character is drawn with (-1: none), and the
+// accent drawn above it (-1: none; 0 grave, 1 acute, 2 circumflex, 3 tilde,
+// 4 diaeresis).
+int GlyphOfChar(unsigned char c, int* accent = nullptr);
+// The glyph each accent is drawn with.
+inline constexpr int kAccentGlyphs[5] = {61, 62, 47, 59, 60};
+
+// Four corner colours: `colour`'s three colour bytes scaled by `level`
+// (alpha kept), or, without a colour, every byte level x 255 (truncated).
+std::array<std::uint32_t, 4> FadeColours(const std::uint32_t* colour, float level);
+
+class TGameGraphics {
+public:
+    using TProgress = std::function<void(TGameGraphics& graphics, int percent)>;
+
+    // Makes the quad renderer with `rendererCapacity` quads on `device`;
+    // pictures come from `resources` (null: the program's GameResources).
+    TGameGraphics(TzkD3Device8* device, int rendererCapacity, TQVX3Resources* resources = nullptr);
+    ~TGameGraphics();
+    TGameGraphics(const TGameGraphics&) = delete;
+    TGameGraphics& operator=(const TGameGraphics&) = delete;
+
+    // Loads every texture not loaded yet whose group is in `groupMask` (bit
+    // g for group g; 0: all), reporting progress from..to after each, then
+    // builds the sprites again. Raises "Failed to load texture <name>:<why>".
+    void LoadTextures(int groupMask, int progressFrom, int progressTo);
+    // Picks loading picture 1..3, builds its surface, loads the fonts, then
+    // every other texture (progress 1..100), then the credits surface.
+    void LoadScreens();
+    // Frees the textures of the groups in `groupMask` (0: all) and every
+    // sprite that uses them.
+    void UnloadTextures(int groupMask);
+
+    void DrawLoadingSurface();
+    void DrawCreditsSurface();
+
+    // Text in the current font: alignment 0 from x, 1 ending at x, 2 centred
+    // on x; y is the middle of the glyphs. Stops once x reaches 800.
+    void DrawText(const std::string& text, TPointF position, int alignment, const std::uint32_t* colors,
+                  float scale, float spacing);
+    // Letter k appears once t passes k x delay, shrinking into place.
+    void DrawTextTyped(const std::string& text, TPointF position, int alignment, const std::uint32_t* colors,
+                       float t, float delay, float scale, float spacing);
+    // p in -1..1: in from the left with a damped swing below 0, still at 0,
+    // out to the right above 0, over `distance` pixels.
+    void DrawTextSlide(const std::string& text, TPointF position, int alignment, const std::uint32_t* colors,
+                       float p, float distance, float scale, float spacing);
+    // z in 0..1: each letter rises by `drop` pixels into place over its
+    // share of z.
+    void DrawTextWave(const std::string& text, TPointF position, int alignment, const std::uint32_t* colors,
+                      float z, float drop, float scale, float spacing);
+    // trunc(sum of the glyph widths x scale + spacing x (length - 1)); 0
+    // for an empty text.
+    int TextWidth(const std::string& text, float spacing, float scale) const;
+    // The width of glyph `glyph` of `font`: FontWidth + 1; the space width
+    // (14 or 30) for -1.
+    int GlyphWidth(int font, int glyph) const;
+
+    // Sprites; null when not built (texture not loaded, index outside).
+    TzkD3DSprite* CreatureFrame(int type, int frame) const;
+    TzkD3DSprite* AnimatedFrame(int sheet, int frame) const;
+    TzkD3DSprite* FixedSprite(int index) const;
+    TzkD3DSprite* DecorSprite(int id) const;
+    TzkD3DSprite* Glyph(int font, int glyph) const;
+    // The texture index of background picture i (0..2), and the textures.
+    int BackgroundTexture(int index) const { return 22 + index; }
+    TzkD3DTexture8* Texture(int index) const;
+    int DecorSpriteCount() const { return static_cast<int>(decor_.size()); }
+
+    TzkD3DQuadRenderer* Renderer() const { return renderer_; }
+
+    bool LowDetail = false;
+    TProgress OnProgress;
+    // 0 or 1.
+    int CurrentFont = 1;
+    // The language index the loading picture is made for; -1: the stored one.
+    int Language = -1;
+    // 1..3 once LoadScreens ran: "loading<n>.jpg"; its tip is text 418 + n.
+    int LoadingPicture = 0;
+    std::uint32_t LoadingTime = 0;  // ms spent loading textures
+    int TexturesLoaded = 0;
+
+private:
+    struct TLetterPlacement {
+        float dx = 0, dy = 0, scale = 1;
+        bool visible = true;
+    };
+    using TLetterEffect = std::function<TLetterPlacement(int index, int count)>;
+
+    void DrawLetters(const std::string& text, TPointF position, int alignment, const std::uint32_t* colors,
+                     float scale, float spacing, const TLetterEffect& effect);
+    void DrawGlyphAt(int glyph, float x, float top, float scale, const std::uint32_t* colors);
+    std::string ResolveName(const std::string& name) const;
+    std::unique_ptr<TBitmap> LoadPicture(const std::string& name) const;
+    void LoadTexture(int index);
+    void BuildSprites();
+    void FreeSprites();
+    TzkD3DSprite* MakeSprite(int texture, const d3d::RECT* rect, TPointF hotspot, int width, int height,
+                             std::int32_t layer);
+    std::unique_ptr<d3d::IDirect3DSurface8> MakeSurface(const TBitmap& picture);
+    void CopySurface(d3d::IDirect3DSurface8* surface);
+
+    TzkD3Device8* device_;
+    TQVX3Resources* resources_;
+    TzkD3DQuadRenderer* renderer_;
+    std::array<TzkD3DTexture8*, kGameTextureCount> textures_{};
+    std::array<std::array<TzkD3DSprite*, kGlyphCount>, 2> glyphs_{};
+    std::array<TzkD3DSprite*, kFixedSpriteCount> fixed_{};
+    std::array<std::vector<TzkD3DSprite*>, kAnimatedSheetCount> sheets_;
+    std::vector<std::vector<TzkD3DSprite*>> creatures_;
+    std::vector<TzkD3DSprite*> decor_;
+    // "decor.bnd", read once.
+    std::unique_ptr<TSpriteBoundaries> boundaries_;
+    std::unique_ptr<d3d::IDirect3DSurface8> loadingSurface_;
+    std::unique_ptr<d3d::IDirect3DSurface8> creditsSurface_;
+};
+
+}  // namespace qv
