@@ -32,9 +32,11 @@ struct TDispatcher {
     std::function<void()> Wakeup;
 };
 
+// Never destroyed: a timer thread that ends on its own may still leave the
+// dispatcher after the program's static objects are gone.
 TDispatcher& Dispatcher() {
-    static TDispatcher d;
-    return d;
+    static TDispatcher* d = new TDispatcher;
+    return *d;
 }
 
 }  // namespace
