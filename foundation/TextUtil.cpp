@@ -94,46 +94,43 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
+TUtf8Char DecodeUtf8At(std::string_view s, std::size_t at) {
+    const auto b0 = static_cast<unsigned char>(s[at]);
+    std::size_t len = 0;
+    char32_t cp = 0;
+    if (b0 < 0x80) {
+        return {b0, 1, true};
+    } else if ((b0 & 0xE0) == 0xC0) {
+        len = 2;
+        cp = b0 & 0x1F;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        len = 3;
+        cp = b0 & 0x0F;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        len = 4;
+        cp = b0 & 0x07;
+    } else {
+        return {};
+    }
+    if (at + len > s.size()) return {};
+    for (std::size_t k = 1; k < len; ++k) {
+        const auto b = static_cast<unsigned char>(s[at + k]);
+        if ((b & 0xC0) != 0x80) return {};
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    const bool overlong = (len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000);
+    if (overlong || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return {};
+    return {cp, len, true};
+}
+
 std::string Utf8ToCp1252(std::string_view s, char replacement) {
     std::string out;
     out.reserve(s.size());
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto b0 = static_cast<unsigned char>(s[i]);
-        std::size_t len = 0;
-        char32_t cp = 0;
-        if (b0 < 0x80) {
-            len = 1;
-            cp = b0;
-        } else if ((b0 & 0xE0) == 0xC0) {
-            len = 2;
-            cp = b0 & 0x1F;
-        } else if ((b0 & 0xF0) == 0xE0) {
-            len = 3;
-            cp = b0 & 0x0F;
-        } else if ((b0 & 0xF8) == 0xF0) {
-            len = 4;
-            cp = b0 & 0x07;
-        }
-        bool ok = len != 0 && i + len <= s.size();
-        for (std::size_t k = 1; ok && k < len; ++k) {
-            const auto b = static_cast<unsigned char>(s[i + k]);
-            if ((b & 0xC0) != 0x80) ok = false;
-            cp = (cp << 6) | (b & 0x3F);
-        }
-        // Overlong forms, surrogates and values beyond Unicode are malformed.
-        if (ok && ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
-                   (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)) {
-            ok = false;
-        }
-        if (!ok) {
-            out += replacement;
-            ++i;
-            continue;
-        }
-        const int b = CodePointToCp1252(cp);
+    for (std::size_t i = 0; i < s.size();) {
+        const TUtf8Char c = DecodeUtf8At(s, i);
+        const int b = c.WellFormed ? CodePointToCp1252(c.CodePoint) : -1;
         out += b < 0 ? replacement : static_cast<char>(b);
-        i += len;
+        i += c.Length;
     }
     return out;
 }

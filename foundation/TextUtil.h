@@ -23,6 +23,16 @@ std::string Cp1252ToUtf8(std::string_view bytes);
 // malformed sequences, become `replacement`.
 std::string Utf8ToCp1252(std::string_view utf8, char replacement = '?');
 
+// One UTF-8 character decoded from the bytes at `at` (which must lie inside
+// `s`). A byte that cannot start one, a cut sequence, an overlong form, a
+// surrogate or a value beyond Unicode is malformed and takes one byte.
+struct TUtf8Char {
+    char32_t CodePoint = 0;
+    std::size_t Length = 1;  // bytes taken
+    bool WellFormed = false;
+};
+TUtf8Char DecodeUtf8At(std::string_view s, std::size_t at);
+
 // Code point of one Windows-1252 byte, and the byte of a code point
 // (-1 when the code page has none).
 char32_t Cp1252ToCodePoint(unsigned char byte);

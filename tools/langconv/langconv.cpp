@@ -23,44 +23,6 @@ namespace {
 constexpr std::size_t kLanguageLineCount = 423;
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-struct TDecoded {
-    char32_t cp = 0;
-    std::size_t length = 1;  // bytes taken from the source
-    bool wellFormed = false;
-};
-
-// The UTF-8 character that starts at `at`. A byte that cannot start one, a
-// cut sequence, an overlong form, a surrogate or a value beyond Unicode is
-// not well-formed and takes one byte.
-TDecoded DecodeAt(std::string_view s, std::size_t at) {
-    const auto b0 = static_cast<unsigned char>(s[at]);
-    std::size_t len = 0;
-    char32_t cp = 0;
-    if (b0 < 0x80) {
-        return {b0, 1, true};
-    } else if ((b0 & 0xE0) == 0xC0) {
-        len = 2;
-        cp = b0 & 0x1F;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        len = 3;
-        cp = b0 & 0x0F;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        len = 4;
-        cp = b0 & 0x07;
-    } else {
-        return {};
-    }
-    if (at + len > s.size()) return {};
-    for (std::size_t k = 1; k < len; ++k) {
-        const auto b = static_cast<unsigned char>(s[at + k]);
-        if ((b & 0xC0) != 0x80) return {};
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    const bool overlong = (len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000);
-    if (overlong || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return {};
-    return {cp, len, true};
-}
-
 std::string CodePointName(char32_t cp) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(cp));
@@ -74,22 +36,22 @@ bool IsControl(char32_t cp) { return cp < 0x20 || cp == 0x7F || (cp >= 0x80 && c
 void ConvertLine(std::string_view line, std::string& out, std::vector<std::string>& problems) {
     std::size_t column = 1;
     for (std::size_t at = 0; at < line.size(); ++column) {
-        const TDecoded d = DecodeAt(line, at);
-        if (!d.wellFormed) {
+        const TUtf8Char d = DecodeUtf8At(line, at);
+        if (!d.WellFormed) {
             char buf[64];
             std::snprintf(buf, sizeof buf, "column %zu: byte 0x%02X is not valid UTF-8", column,
                           static_cast<unsigned>(static_cast<unsigned char>(line[at])));
             problems.emplace_back(buf);
-        } else if (IsControl(d.cp)) {
-            problems.push_back("column " + std::to_string(column) + ": control character " + CodePointName(d.cp) +
+        } else if (IsControl(d.CodePoint)) {
+            problems.push_back("column " + std::to_string(column) + ": control character " + CodePointName(d.CodePoint) +
                                " is not allowed in a text");
-        } else if (const int b = CodePointToCp1252(d.cp); b < 0) {
-            problems.push_back("column " + std::to_string(column) + ": " + CodePointName(d.cp) + " \"" +
-                               std::string(line.substr(at, d.length)) + "\" has no Windows-1252 form");
+        } else if (const int b = CodePointToCp1252(d.CodePoint); b < 0) {
+            problems.push_back("column " + std::to_string(column) + ": " + CodePointName(d.CodePoint) + " \"" +
+                               std::string(line.substr(at, d.Length)) + "\" has no Windows-1252 form");
         } else {
             out += static_cast<char>(b);
         }
-        at += d.length;
+        at += d.Length;
     }
 }
 
