@@ -42,4 +42,10 @@ public:
     using Exception::Exception;
 };
 
+// A named resource that neither the scenario nor the program holds.
+class EResNotFound : public Exception {
+public:
+    using Exception::Exception;
+};
+
 }  // namespace qv

@@ -11,12 +11,6 @@
 
 namespace qv {
 
-// A resource found neither in the current scenario nor in the program.
-class EResNotFound : public Exception {
-public:
-    using Exception::Exception;
-};
-
 class IResourceSource {
 public:
     virtual ~IResourceSource() = default;

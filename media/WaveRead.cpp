@@ -143,7 +143,7 @@ TResourceWaveReadStream::TResourceWaveReadStream(const sys::TResourceContainer& 
     auto data = instance.Read(type, name);
     if (!data) {
         LogMessage("Resource not found", lkError);
-        throw EResourceNotFound("Resource not found");
+        throw EResNotFound("Resource not found");
     }
     ResData = std::move(*data);
     OpenMemory(ResData.data(), ResData.size());

@@ -27,12 +27,6 @@ namespace sys {
 class TResourceContainer;
 }
 
-// A named resource that a module does not hold.
-class EResourceNotFound : public Exception {
-public:
-    using Exception::Exception;
-};
-
 class TWaveReadStream {
 public:
     virtual ~TWaveReadStream() = default;
@@ -100,7 +94,7 @@ public:
 };
 
 // A resource of a module (a resource pack): logs "Resource not found" as an
-// error and raises EResourceNotFound when it does not hold it.
+// error and raises EResNotFound when it does not hold it.
 class TResourceWaveReadStream : public TCustomMemoryWaveReadStream {
 public:
     TResourceWaveReadStream(const sys::TResourceContainer& instance, const std::string& name, const std::string& type);

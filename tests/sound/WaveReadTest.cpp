@@ -154,7 +154,7 @@ TEST(WaveReadTest, MissingResourceIsLoggedAndRaised) {
     sys::TResourcePackWriter pack;
     pack.Add("DATA", "other.wav", std::string_view("x"));
     auto module = sys::TResourceContainer::OpenMemory(pack.Build());
-    EXPECT_THROW(TResourceWaveReadStream(*module, "tone.wav", "DATA"), EResourceNotFound);
+    EXPECT_THROW(TResourceWaveReadStream(*module, "tone.wav", "DATA"), EResNotFound);
     EXPECT_EQ(log.Text(), "* Error: Resource not found\r\n");
 }
 
