@@ -11,7 +11,7 @@
 
 namespace qv {
 
-inline constexpr std::size_t kCreatureTypeCount = 16;
+inline constexpr int kCreatureTypeCount = 16;
 
 // Stored as 72 bytes of little-endian signed 16-bit counters. The counters
 // are not guarded against overflow; they wrap.

@@ -7,9 +7,10 @@
 #include <array>
 #include <cstdint>
 
+#include "foundation/qv3GameStatistics.h"  // kCreatureTypeCount, shared with the statistics record
+
 namespace qv {
 
-inline constexpr int kCreatureTypeCount = 16;
 inline constexpr int kFirstNivletType = 6;
 inline constexpr int kBubbleType = 15;
 

@@ -1,0 +1,35 @@
+// Hostile recorded levels played to their end over a busy level: any end
+// time, start score and input records (each covering 1..255 ticks, marked
+// or not as bringing nothing), with generation words made from the input.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "foundation/Random.h"
+#include "game/qv3RecordedLevel.h"
+#include "tests/logic/LogicTestSupport.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static qv::test::TLogicWorld world(qv::test::BusyLevel(40, 2500), 11000, 1);
+    if (size < 8) return 0;
+    world.effects.Bubbles.clear();
+    qv::TRecordedLevelHeader header;
+    std::memcpy(&header.EndTime, data, 4);
+    std::memcpy(&header.StartScore, data + 4, 4);
+    header.LevelNumber = 1;
+    qv::TGameInput input;
+    for (std::size_t i = 8; i + 4 <= size && input.Count() < 20000; i += 4) {
+        std::uint32_t record = 0;
+        std::memcpy(&record, data + i, 4);
+        if ((record & 0xFFu) == 0) record |= 1u;
+        input.Add(record);
+    }
+    qv::TRandom random(header.EndTime ^ (static_cast<std::uint64_t>(header.StartScore) << 32));
+    std::vector<std::uint16_t> words(40);  // one per entry of the level
+    for (auto& w : words) w = static_cast<std::uint16_t>(random.Next32() & 0x7FFFu);
+    auto logic = world.FromRecord(qv::WriteRecordedLevel(header, input, words));
+    const auto result = qv::test::PlayBack(*logic, 3, 3000);
+    if (header.EndTime <= 20000 && !result.Finished) __builtin_trap();
+    return 0;
+}
