@@ -59,73 +59,6 @@ constexpr int kDecorTextures = 4;
 constexpr float kScreenRight = 800.0f;
 constexpr const char* kBoundariesName = "decor.bnd";
 
-struct TFontInfo {
-    int cellWidth, cellHeight, glyphHeight, firstTexture, spaceWidth;
-    float accentX[5], accentHeight[5];
-};
-const TFontInfo kFonts[2] = {
-    {23, 36, 36, 2, 14, {2, 2, 7, 7, 4}, {0.2f, 0.2f, 0.4f, 0.4f, 0.2f}},
-    {36, 50, 48, 3, 30, {15, 9, 17, 15, 15}, {0.5f, 0.5f, 0.5f, 0.7f, 0.4f}},
-};
-constexpr int kFontTextureSize = 256;
-
-struct TFixedSprite {
-    int texture;
-    RECT rect;  // all -1: the whole texture
-    int width, height;
-    std::int32_t layer;
-    float hotX, hotY;
-};
-const TFixedSprite kFixedSprites[kFixedSpriteCount] = {
-    {22, {1, 0, 511, 511}, 800, 600, 0, 0, 0},
-    {23, {1, 0, 511, 511}, 800, 600, 0, 0, 0},
-    {24, {1, 0, 511, 511}, 800, 600, 0, 0, 0},
-    {1, {31, 64, 255, 120}, 0, 0, 4000, 1, 1},
-    {1, {70, 163, 145, 255}, 75, 100, 1000, 0, 0.5f},
-    {1, {146, 146, 254, 255}, 0, 0, 1500, 0.5f, 0.5f},
-    {1, {1, 1, 255, 63}, 254, 72, 900, 1, 0.5f},
-    {1, {1, 64, 30, 132}, 29, 78, 900, 1, 0.5f},
-    {0, {0, 135, 70, 177}, 0, 0, 5500, 0, 0.5f},
-    {0, {54, 185, 107, 255}, 0, 0, 3900, 0.5f, 0.5f},
-    {0, {162, 185, 215, 255}, 0, 0, 3900, 0.5f, 0.5f},
-    {0, {141, 0, 194, 70}, 0, 0, 3900, 0.5f, 0.5f},
-    {0, {108, 185, 161, 255}, 0, 0, 3900, 0.5f, 0.5f},
-    {0, {0, 67, 46, 133}, 0, 0, 3900, 0.5f, 0.5f},
-    {0, {94, 67, 140, 133}, 0, 0, 3900, 0.5f, 0.5f},
-    {0, {0, 0, 46, 66}, 0, 0, 3900, 0.5f, 0.5f},
-    {0, {47, 67, 93, 133}, 0, 0, 3900, 0.5f, 0.5f},
-    {29, {1, 1, 255, 82}, 0, 0, 7000, 0, 0},
-    {29, {1, 85, 255, 166}, 0, 0, 7000, 0, 0},
-    {29, {1, 190, 127, 255}, 0, 0, 7000, 0, 0},
-    {29, {129, 170, 255, 238}, 0, 0, 7000, 0, 0},
-    {30, {1, 1, 83, 85}, 0, 0, 10, 0.5f, 0.5f},
-    {30, {84, 0, 125, 84}, 0, 0, 10, 0.5f, 0.5f},
-    {30, {0, 86, 75, 169}, 0, 0, 10, 0.5f, 0.5f},
-    {30, {76, 87, 155, 169}, 0, 0, 10, 0.5f, 0.5f},
-    {30, {126, 1, 195, 84}, 0, 0, 10, 0.5f, 0.5f},
-    {30, {1, 171, 75, 254}, 0, 0, 10, 0.5f, 0.5f},
-    {30, {76, 171, 154, 255}, 0, 0, 10, 0.5f, 0.5f},
-    {30, {196, 1, 255, 84}, 0, 0, 10, 0.5f, 0.5f},
-    {30, {156, 85, 238, 170}, 0, 0, 10, 0.5f, 0.5f},
-    {30, {156, 171, 239, 254}, 0, 0, 10, 0.5f, 0.5f},
-    // The plain region (u and v from 1/256 to 254/256) that untextured
-    // quads such as the option bars are drawn with.
-    {1, {1, 1, 254, 254}, 0, 0, 0, 0.5f, 0.5f},
-    {31, {-1, -1, -1, -1}, 0, 0, 0, 0.5f, 0.5f},
-};
-
-struct TSheet {
-    int texture;
-    RECT first;
-    int gapX, gapY, columns, rows;
-    std::int32_t layer;
-};
-const TSheet kSheets[kAnimatedSheetCount] = {
-    {5, {0, 0, 84, 63}, 1, 1, 3, 4, 501},
-    {6, {0, 0, 84, 63}, 1, 1, 3, 4, 500},
-    {1, {0, 134, 22, 160}, 1, 3, 3, 4, 8000},
-};
-
 bool InMask(int group, int mask) { return mask == 0 || (mask & (1 << group)) != 0; }
 
 // Frame f of a sheet: column f mod columns, row f div columns.
@@ -345,35 +278,35 @@ void TGameGraphics::BuildSprites() {
     FreeSprites();
     // Font glyphs.
     for (int f = 0; f < 2; ++f) {
-        const TFontInfo& font = kFonts[f];
-        const int columns = kFontTextureSize / font.cellWidth, rows = kFontTextureSize / font.cellHeight;
+        const TGameFontLayout& font = GameFontLayouts[static_cast<std::size_t>(f)];
+        const int columns = kFontTextureSize / font.CellWidth, rows = kFontTextureSize / font.CellHeight;
         const int perTexture = columns * rows;
         for (int j = 0; j < kGlyphCount; ++j) {
-            const int texture = font.firstTexture + j / perTexture;
-            if (f == 0 && texture != font.firstTexture) continue;
+            const int texture = font.FirstTexture + j / perTexture;
+            if (f == 0 && texture != font.FirstTexture) continue;
             const int column = j % columns, row = (j / columns) % rows;
             const int width = GlyphWidth(f, j);
-            const RECT rect{column * font.cellWidth, row * font.cellHeight, column * font.cellWidth + width,
-                            row * font.cellHeight + font.glyphHeight};
+            const RECT rect{column * font.CellWidth, row * font.CellHeight, column * font.CellWidth + width,
+                            row * font.CellHeight + font.GlyphHeight};
             glyphs_[static_cast<std::size_t>(f)][static_cast<std::size_t>(j)] =
                 MakeSprite(texture, &rect, {0, 0}, 0, 0, kTextLayer);
         }
     }
     // Fixed sprites.
     for (int i = 0; i < kFixedSpriteCount; ++i) {
-        const TFixedSprite& s = kFixedSprites[i];
-        const bool whole = s.rect.left == -1 && s.rect.top == -1 && s.rect.right == -1 && s.rect.bottom == -1;
+        const TFixedSpriteEntry& s = FixedSpriteTable[static_cast<std::size_t>(i)];
+        const bool whole = s.Rect.left == -1 && s.Rect.top == -1 && s.Rect.right == -1 && s.Rect.bottom == -1;
         fixed_[static_cast<std::size_t>(i)] =
-            MakeSprite(s.texture, whole ? nullptr : &s.rect, {s.hotX, s.hotY}, s.width, s.height, s.layer);
+            MakeSprite(s.Texture, whole ? nullptr : &s.Rect, {s.HotX, s.HotY}, s.Width, s.Height, s.Layer);
     }
     // Animated sheets.
     for (int i = 0; i < kAnimatedSheetCount; ++i) {
-        const TSheet& s = kSheets[i];
-        if (!Texture(s.texture)) continue;
-        for (int r = 0; r < s.rows; ++r)
-            for (int c = 0; c < s.columns; ++c) {
-                const RECT rect = FrameRect(s.first, s.gapX, s.gapY, c, r);
-                sheets_[static_cast<std::size_t>(i)].push_back(MakeSprite(s.texture, &rect, {0, 0}, 0, 0, s.layer));
+        const TAnimatedSheetEntry& s = AnimatedSheetTable[static_cast<std::size_t>(i)];
+        if (!Texture(s.Texture)) continue;
+        for (int r = 0; r < s.Rows; ++r)
+            for (int c = 0; c < s.Columns; ++c) {
+                const RECT rect = FrameRect(s.First, s.GapX, s.GapY, c, r);
+                sheets_[static_cast<std::size_t>(i)].push_back(MakeSprite(s.Texture, &rect, {0, 0}, 0, 0, s.Layer));
             }
     }
     // Creature frames.
@@ -517,7 +450,7 @@ void TGameGraphics::LoadScreens() {
 
 int TGameGraphics::GlyphWidth(int font, int glyph) const {
     const int f = font == 0 ? 0 : 1;
-    if (glyph < 0 || glyph >= kGlyphCount) return kFonts[f].spaceWidth;
+    if (glyph < 0 || glyph >= kGlyphCount) return GameFontLayouts[static_cast<std::size_t>(f)].SpaceWidth;
     return resources_->Config().FontWidth(f, glyph) + 1;
 }
 
@@ -540,8 +473,8 @@ void TGameGraphics::DrawLetters(const std::string& text, TPointF position, int a
                                 const std::uint32_t* colors, float scale, float spacing,
                                 const TLetterEffect& effect) {
     const int font = CurrentFont == 0 ? 0 : 1;
-    const TFontInfo& info = kFonts[font];
-    const float top = position.Y - scale * static_cast<float>(info.glyphHeight / 2);
+    const TGameFontLayout& info = GameFontLayouts[static_cast<std::size_t>(font)];
+    const float top = position.Y - scale * static_cast<float>(info.GlyphHeight / 2);
     float x = position.X;
     if (alignment == 1) x -= static_cast<float>(TextWidth(text, spacing, scale));
     if (alignment == 2) x -= static_cast<float>(TextWidth(text, spacing, scale) / 2);
@@ -559,13 +492,13 @@ void TGameGraphics::DrawLetters(const std::string& text, TPointF position, int a
                 // An animated letter keeps its centre while its size changes.
                 const float s = scale * place.scale;
                 const float cx = x + scale * static_cast<float>(width) / 2 + place.dx;
-                const float cy = top + scale * static_cast<float>(info.glyphHeight) / 2 + place.dy;
+                const float cy = top + scale * static_cast<float>(info.GlyphHeight) / 2 + place.dy;
                 const float gx = cx - s * static_cast<float>(width) / 2;
-                const float gy = cy - s * static_cast<float>(info.glyphHeight) / 2;
+                const float gy = cy - s * static_cast<float>(info.GlyphHeight) / 2;
                 DrawGlyphAt(glyph, gx, gy, s, colors);
                 if (accent >= 0) {
-                    const float ax = gx + s * static_cast<float>(width / 2 - static_cast<int>(info.accentX[accent]));
-                    const float ay = gy - s * static_cast<float>(info.glyphHeight) * info.accentHeight[accent];
+                    const float ax = gx + s * static_cast<float>(width / 2 - static_cast<int>(info.AccentX[accent]));
+                    const float ay = gy - s * static_cast<float>(info.GlyphHeight) * info.AccentHeight[accent];
                     DrawGlyphAt(kAccentGlyphs[accent], ax, ay, s, colors);
                 }
             }

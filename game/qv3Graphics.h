@@ -44,6 +44,98 @@ int GlyphOfChar(unsigned char c, int* accent = nullptr);
 // The glyph each accent is drawn with.
 inline constexpr int kAccentGlyphs[5] = {61, 62, 47, 59, 60};
 
+// The two game fonts: glyph cells on 256-pixel square textures (font 0 on
+// "LoadFont", font 1 on "Font1" and, from glyph 35, "Font2"), the glyph
+// height, the advance of a character without a glyph, and per accent
+// (grave, acute, circumflex, tilde, diaeresis) the x offset of its glyph
+// from the letter's middle and its height above the letter in glyph heights.
+struct TGameFontLayout {
+    int CellWidth, CellHeight, GlyphHeight, FirstTexture, SpaceWidth;
+    float AccentX[5], AccentHeight[5];
+};
+inline constexpr std::array<TGameFontLayout, 2> GameFontLayouts = {{
+    {23, 36, 36, 2, 14, {2, 2, 7, 7, 4}, {0.2f, 0.2f, 0.4f, 0.4f, 0.2f}},
+    {36, 50, 48, 3, 30, {15, 9, 17, 15, 15}, {0.5f, 0.5f, 0.5f, 0.7f, 0.4f}},
+}};
+inline constexpr int kFontTextureSize = 256;
+
+// The fixed sprites: texture, source rectangle (all -1: the whole texture),
+// drawn size (0: natural), layer and hot spot (fractions of the size).
+struct TFixedSpriteEntry {
+    int Texture;
+    d3d::RECT Rect;
+    int Width, Height;
+    std::int32_t Layer;
+    float HotX, HotY;
+};
+inline constexpr std::array<TFixedSpriteEntry, kFixedSpriteCount> FixedSpriteTable = {{
+    {22, {1, 0, 511, 511}, 800, 600, 0, 0, 0},  // backgrounds
+    {23, {1, 0, 511, 511}, 800, 600, 0, 0, 0},
+    {24, {1, 0, 511, 511}, 800, 600, 0, 0, 0},
+    {1, {31, 64, 255, 120}, 0, 0, 4000, 1, 1},       // head-up display plate
+    {1, {70, 163, 145, 255}, 75, 100, 1000, 0, 0.5f},  // cannon
+    {1, {146, 146, 254, 255}, 0, 0, 1500, 0.5f, 0.5f},  // bubble
+    {1, {1, 1, 255, 63}, 254, 72, 900, 1, 0.5f},       // tail and torpedo
+    {1, {1, 64, 30, 132}, 29, 78, 900, 1, 0.5f},       // shot
+    {0, {0, 135, 70, 177}, 0, 0, 5500, 0, 0.5f},       // opponent's cannon
+    {0, {54, 185, 107, 255}, 0, 0, 3900, 0.5f, 0.5f},   // options on: torpedo, seeker, spares
+    {0, {162, 185, 215, 255}, 0, 0, 3900, 0.5f, 0.5f},
+    {0, {141, 0, 194, 70}, 0, 0, 3900, 0.5f, 0.5f},
+    {0, {108, 185, 161, 255}, 0, 0, 3900, 0.5f, 0.5f},
+    {0, {0, 67, 46, 133}, 0, 0, 3900, 0.5f, 0.5f},     // options off: torpedo, seeker, spares
+    {0, {94, 67, 140, 133}, 0, 0, 3900, 0.5f, 0.5f},
+    {0, {0, 0, 46, 66}, 0, 0, 3900, 0.5f, 0.5f},
+    {0, {47, 67, 93, 133}, 0, 0, 3900, 0.5f, 0.5f},
+    {29, {1, 1, 255, 82}, 0, 0, 7000, 0, 0},  // title pieces
+    {29, {1, 85, 255, 166}, 0, 0, 7000, 0, 0},
+    {29, {1, 190, 127, 255}, 0, 0, 7000, 0, 0},
+    {29, {129, 170, 255, 238}, 0, 0, 7000, 0, 0},
+    {30, {1, 1, 83, 85}, 0, 0, 10, 0.5f, 0.5f},  // big digits 0..9
+    {30, {84, 0, 125, 84}, 0, 0, 10, 0.5f, 0.5f},
+    {30, {0, 86, 75, 169}, 0, 0, 10, 0.5f, 0.5f},
+    {30, {76, 87, 155, 169}, 0, 0, 10, 0.5f, 0.5f},
+    {30, {126, 1, 195, 84}, 0, 0, 10, 0.5f, 0.5f},
+    {30, {1, 171, 75, 254}, 0, 0, 10, 0.5f, 0.5f},
+    {30, {76, 171, 154, 255}, 0, 0, 10, 0.5f, 0.5f},
+    {30, {196, 1, 255, 84}, 0, 0, 10, 0.5f, 0.5f},
+    {30, {156, 85, 238, 170}, 0, 0, 10, 0.5f, 0.5f},
+    {30, {156, 171, 239, 254}, 0, 0, 10, 0.5f, 0.5f},
+    // The plain region untextured quads (the option bars) are drawn with:
+    // inside the white block kPlainRegion of "Misc2", so that every u and v
+    // of the quad, filtered or not, samples plain white.
+    {1, {1, 251, 3, 254}, 0, 0, 0, 0.5f, 0.5f},
+    {31, {-1, -1, -1, -1}, 0, 0, 0, 0.5f, 0.5f},  // particle
+}};
+// The white block of "Misc2" around the plain region (left, top, right,
+// bottom; right and bottom excluded).
+inline constexpr d3d::RECT kPlainRegion = {0, 249, 5, 256};
+
+// The loading screen's progress bar samples one texel column of "LoadFont"
+// (texture 2, loaded first): column 200, rows 204..219, a vertical gradient
+// just right of the sharp s glyph's rectangle. u is the column's centre:
+// on its left edge (200 / 256) filtering would blend in column 199, which
+// belongs to that glyph.
+inline constexpr int kProgressBarTexture = 2;
+inline constexpr d3d::RECT kProgressBarRegion = {200, 203, 204, 221};  // painted block
+inline constexpr float kProgressBarU = 200.5f / 256.0f;
+inline constexpr float kProgressBarV0 = 204.0f / 256.0f;
+inline constexpr float kProgressBarV1 = 219.0f / 256.0f;
+
+// The animated sheets: the two flags and the small digits 0..9, minus, plus
+// of the score sprites; frame (c, r) is the first frame moved by c x (width
+// + GapX) and r x (height + GapY).
+struct TAnimatedSheetEntry {
+    int Texture;
+    d3d::RECT First;
+    int GapX, GapY, Columns, Rows;
+    std::int32_t Layer;
+};
+inline constexpr std::array<TAnimatedSheetEntry, kAnimatedSheetCount> AnimatedSheetTable = {{
+    {5, {0, 0, 84, 63}, 1, 1, 3, 4, 501},
+    {6, {0, 0, 84, 63}, 1, 1, 3, 4, 500},
+    {1, {0, 134, 22, 160}, 1, 3, 3, 4, 8000},
+}};
+
 // Four corner colours: `colour`'s three colour bytes scaled by `level`
 // (alpha kept), or, without a colour, every byte level x 255 (truncated).
 std::array<std::uint32_t, 4> FadeColours(const std::uint32_t* colour, float level);

@@ -11,6 +11,8 @@
 
 #include "foundation/TextUtil.h"
 #include "foundation/qv3Language.h"
+#include "game/qv3Graphics.h"
+#include "game/qv3ScenarioConfig.h"
 #include "platform/system/Files.h"
 #include "tests/support/TempDir.h"
 
@@ -76,50 +78,18 @@ std::vector<std::string> Tags(const std::string& text) {
 
 int Count(const std::string& text, char c) { return static_cast<int>(std::count(text.begin(), text.end(), c)); }
 
-// The glyph of a character in the game fonts, -1 when it has none: letters in
-// either case, Latin-1 accented vowels on their base letter, 0 on O, digits,
-// the punctuation the fonts hold, C cedilla and sharp s.
-int GlyphOf(char32_t cp) {
-    if (cp >= 'a' && cp <= 'z') return static_cast<int>(cp - 'a');
-    if (cp >= 'A' && cp <= 'Z') return static_cast<int>(cp - 'A');
-    if (cp == '0') return 14;
-    if (cp >= '1' && cp <= '9') return static_cast<int>(cp - '1') + 26;
-    const std::u32string_view punctuation = U"+-*/=!,.@#$%^&:\"()_[]?";
-    if (auto at = punctuation.find(cp); at != std::u32string_view::npos) return 35 + static_cast<int>(at);
-    switch (cp) {
-        case U'Ç': case U'ç': return 57;
-        case '}': return 58;
-        case '~': return 59;
-        case '`': return 61;
-        case '\'': return 62;
-        case U'ß': return 63;
-        case ';': return 64;
-        case '<': return 65;
-        case '>': return 66;
-        default: break;
-    }
-    const char32_t upper = (cp >= 0xE0 && cp <= 0xFC) ? cp - 0x20 : cp;
-    if (upper >= 0xC0 && upper <= 0xC4) return 'A' - 'A';
-    if (upper >= 0xC8 && upper <= 0xCB) return 'E' - 'A';
-    if (upper >= 0xCC && upper <= 0xCF) return 'I' - 'A';
-    if (upper >= 0xD2 && upper <= 0xD6) return 'O' - 'A';
-    if (upper >= 0xD9 && upper <= 0xDC) return 'U' - 'A';
-    return -1;
-}
+// The glyph of a character in the game fonts (the image set's map, defined
+// on Latin-1 code points), -1 when it has none.
+int GlyphOf(char32_t cp) { return cp > 0xFF ? -1 : GlyphOfChar(static_cast<unsigned char>(cp)); }
 
-// Font 0 (the loading screen's) glyph widths before the one-pixel gap, and
-// the advance of a character without a glyph.
-constexpr std::array<int, 67> kFont0Widths = {
-    18, 17, 17, 17, 16, 14, 18, 18, 7,  13, 19, 14, 20, 18, 18, 16, 19, 18, 16, 16, 18, 18, 23,
-    18, 18, 16, 12, 14, 14, 15, 14, 14, 14, 14, 14, 13, 7,  12, 6,  13, 6,  6,  6,  17, 14, 14,
-    22, 14, 20, 6,  11, 8,  8,  12, 8,  8,  13, 17, 8,  14, 7,  6,  6,  14, 6,  14, 14};
-constexpr int kFont0SpaceWidth = 14;
-
+// The width of a text in font 0 (the loading screen's) as the image set
+// measures it: each glyph's width, or the font's space width.
 int Font0TextWidth(const std::string& cp1252, double scale) {
+    static const TScenarioConfig defaults;
     double width = 0;
     for (char c : cp1252) {
         const int glyph = GlyphOf(Cp1252ToCodePoint(static_cast<unsigned char>(c)));
-        width += scale * (glyph < 0 ? kFont0SpaceWidth : kFont0Widths[static_cast<std::size_t>(glyph)] + 1);
+        width += scale * (glyph < 0 ? GameFontLayouts[0].SpaceWidth : defaults.FontWidth(0, glyph) + 1);
     }
     return static_cast<int>(width);
 }
