@@ -401,4 +401,27 @@ std::int64_t TDecryptionStream::Seek(std::int64_t offset, int origin) {
     }
 }
 
+std::vector<std::uint8_t> EncipherBytes(TCryptography& cipher, std::span<const std::uint8_t> plain) {
+    TMemorySink sink;
+    {
+        TEncryptionStream stream(sink, cipher);
+        stream.WriteBuffer(plain.data(), plain.size());
+        stream.Finish();
+    }
+    return sink.Take();
+}
+
+std::vector<std::uint8_t> DecipherBytes(TCryptography& cipher, std::span<const std::uint8_t> enciphered) {
+    TDecryptionStream stream(enciphered, cipher);
+    std::vector<std::uint8_t> plain(enciphered.size());
+    std::size_t got = 0;
+    while (got < plain.size()) {
+        const std::size_t n = stream.Read(plain.data() + got, plain.size() - got);
+        if (n == 0) break;
+        got += n;
+    }
+    plain.resize(got);
+    return plain;
+}
+
 }  // namespace qv

@@ -205,4 +205,10 @@ private:
     std::size_t readPtr_ = 0;     // bytes of the buffered block already delivered
 };
 
+// A whole message through the streams: the plain bytes enciphered with
+// `cipher` (the last block completed with zero bytes), and enciphered bytes
+// deciphered as far as whole blocks go.
+std::vector<std::uint8_t> EncipherBytes(TCryptography& cipher, std::span<const std::uint8_t> plain);
+std::vector<std::uint8_t> DecipherBytes(TCryptography& cipher, std::span<const std::uint8_t> enciphered);
+
 }  // namespace qv

@@ -24,27 +24,12 @@ std::vector<std::uint8_t> RecordedLevelContent(const TRecordedLevelHeader& heade
 
 std::vector<std::uint8_t> EncipherLevelStream(std::span<const std::uint8_t> plain) {
     TBlowfish cipher(kLevelStreamKey);
-    TMemorySink sink;
-    {
-        TEncryptionStream stream(sink, cipher);
-        stream.WriteBuffer(plain.data(), plain.size());
-        stream.Finish();
-    }
-    return sink.Take();
+    return EncipherBytes(cipher, plain);
 }
 
 std::vector<std::uint8_t> DecipherLevelStream(std::span<const std::uint8_t> enciphered) {
     TBlowfish cipher(kLevelStreamKey);
-    TDecryptionStream stream(enciphered, cipher);
-    std::vector<std::uint8_t> plain(enciphered.size());
-    std::size_t got = 0;
-    while (got < plain.size()) {
-        const std::size_t n = stream.Read(plain.data() + got, plain.size() - got);
-        if (n == 0) break;
-        got += n;
-    }
-    plain.resize(got);
-    return plain;
+    return DecipherBytes(cipher, enciphered);
 }
 
 std::vector<std::uint8_t> WriteRecordedLevel(const TRecordedLevelHeader& header, const TGameInput& input,

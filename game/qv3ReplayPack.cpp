@@ -29,27 +29,12 @@ std::string WorldBestReplayPath(int slot) { return UserDataDir + "worldbest" + s
 
 std::vector<std::uint8_t> EncipherReplayPack(std::span<const std::uint8_t> plain) {
     TBlowfish cipher(kReplayPackKey);
-    TMemorySink sink;
-    {
-        TEncryptionStream stream(sink, cipher);
-        stream.WriteBuffer(plain.data(), plain.size());
-        stream.Finish();
-    }
-    return sink.Take();
+    return EncipherBytes(cipher, plain);
 }
 
 std::vector<std::uint8_t> DecipherReplayPack(std::span<const std::uint8_t> enciphered) {
     TBlowfish cipher(kReplayPackKey);
-    TDecryptionStream stream(enciphered, cipher);
-    std::vector<std::uint8_t> plain(enciphered.size());
-    std::size_t got = 0;
-    while (got < plain.size()) {
-        const std::size_t n = stream.Read(plain.data() + got, plain.size() - got);
-        if (n == 0) break;
-        got += n;
-    }
-    plain.resize(got);
-    return plain;
+    return DecipherBytes(cipher, enciphered);
 }
 
 TReplayPack::TReplayPack(std::string fileName) : FileName(std::move(fileName)) {
