@@ -1,6 +1,18 @@
 // The quorvex program as a player starts it: folders, log run, uninstall and
-// the single instance, each in a real process with its own folders.
+// the single instance, each in a real process with its own folders. The
+// program runs one game window (SDL's offscreen video, dummy audio); once
+// the game is on its loading screen the test asks the program to quit, as a
+// desktop would (SIGTERM reaches SDL as a quit request).
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include "foundation/qv3Global.h"
 #include "platform/system/Files.h"
@@ -19,7 +31,68 @@ protected:
     }
     test::ProcessResult Run(std::vector<std::string> args = {}) const {
         args.insert(args.begin(), test::BinaryDir() + "quorvex");
-        return test::RunProcess(args, Env());
+        std::vector<std::string> added = Env();
+        added.push_back("SDL_VIDEODRIVER=offscreen");
+        added.push_back("SDL_AUDIODRIVER=dummy");
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const std::string entry = *e;
+            const std::string name = entry.substr(0, entry.find('=') + 1);
+            bool replaced = false;
+            for (const std::string& a : added) replaced = replaced || a.rfind(name, 0) == 0;
+            if (!replaced) env.push_back(entry);
+        }
+        env.insert(env.end(), added.begin(), added.end());
+        std::vector<char*> argv, envp;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        for (auto& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+
+        // The game is ready once this run logs the end of its loading.
+        auto readyLines = [this] {
+            const std::string log = sys::ReadFileText(UserFile("quorvex.log")).value_or("");
+            std::size_t n = 0;
+            for (auto at = log.find("Exiting: InitGame"); at != std::string::npos; at = log.find("Exiting: InitGame", at + 1))
+                ++n;
+            return n;
+        };
+        const std::size_t readyBefore = readyLines();
+        const std::string out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_t pid = -1;
+        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        test::ProcessResult result;
+        if (spawned != 0) return result;
+
+        // Wait for the program to end by itself, or for its game to be ready;
+        // then ask it to quit, again every second (a request that arrives
+        // while SDL is still starting can go unseen), and stop it for good
+        // after two minutes so a stuck program fails the test, not the run.
+        int status = 0;
+        int askedAt = -1;
+        for (int turn = 0;; ++turn) {
+            const pid_t done = waitpid(pid, &status, WNOHANG);
+            if (done == pid) break;
+            const bool ready = readyLines() > readyBefore || turn > 6000;
+            if (ready && askedAt < 0) askedAt = turn;
+            if (askedAt >= 0 && (turn - askedAt) % 100 == 0) kill(pid, SIGTERM);
+            if (askedAt >= 0 && turn - askedAt > 12000) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.out = sys::ReadFileText(out).value_or("");
+        result.err = sys::ReadFileText(err).value_or("");
+        if (WIFSIGNALED(status)) result.err += "ended by signal " + std::to_string(WTERMSIG(status));
+        return result;
     }
     std::string UserFile(const std::string& name) const { return dir_ / ("data/Tollbeck/Quorvex/" + name); }
 
@@ -40,6 +113,10 @@ TEST_F(ProgramTest, ARunIsLoggedFromBeginToEnd) {
     EXPECT_EQ(log->substr(log->size() - 15), "<*** End ***>\r\n");
     EXPECT_EQ(log->find("* Msg"), std::string::npos) << *log;
     EXPECT_EQ(log->find("* Error:"), std::string::npos) << *log;
+
+    // It ran one game and saved the settings when the window had closed.
+    EXPECT_NE(log->find("* Info: Creating game (0)"), std::string::npos) << *log;
+    EXPECT_TRUE(sys::FileExists(UserFile("env.dat")));
 
     // The next run keeps this one and adds its own.
     ASSERT_EQ(Run().exitCode, 0);

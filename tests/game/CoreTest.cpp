@@ -1,0 +1,389 @@
+// The game core's state machine on the recording renderer, with a scenario
+// made by code: a whole session from the loading screen through a level,
+// its result, the name entry and the table back to the menu, and the replay
+// of the game just played.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include <functional>
+#include <set>
+#include <memory>
+
+#include "foundation/qv3Environment.h"
+#include "foundation/qv3Global.h"
+#include "game/qv3GameCore.h"
+#include "game/qv3GameLogic.h"
+#include "game/qv3ReplayPack.h"
+#include "game/qv3Resources.h"
+#include "platform/window/GameWindow.h"
+#include "platform/system/Clock.h"
+#include "platform/system/Files.h"
+#include "tests/game/GameContent.h"
+#include "tests/logic/LogicTestSupport.h"
+#include "tests/render/RenderTestSupport.h"
+#include "tests/support/ScenarioFixture.h"
+#include "tests/support/TempDir.h"
+
+namespace qv {
+namespace {
+
+// Mesa leaves memory behind each time SDL unloads GL: keep it loaded.
+[[maybe_unused]] const bool kGlLoaded = test::KeepGlLoaded();
+
+constexpr int kSlot = test::kContentSlot;
+
+class CoreTest : public ::testing::Test {
+protected:
+    explicit CoreTest(const TLevelFile& level = test::BusyLevel(60, 4000), bool damagedLevel = false) {
+        savedUserDir_ = UserDataDir;
+        UserDataDir = dir_.Path();
+        if (damagedLevel) {
+            test::TProgramPackFixture pack;
+            test::TScenarioFixture scenario = test::GameScenario(level);
+            scenario.LevelOverride = test::Bytes("not a level");
+            scenario.Movement = static_cast<std::int32_t>(
+                ScenarioChecksum(*scenario.LevelOverride, scenario.SceneryBytes(), scenario.Number));
+            pack.BuiltIn = {{kSlot, scenario}};
+            pack.Write(dir_ / "quorvex.dat");
+        } else {
+            test::WriteGameContent(dir_ / "quorvex.dat", level, false);
+        }
+        sys::CreateDirectories(dir_ / "packages");
+        resources_ = std::make_unique<TQVX3Resources>(dir_ / "packages/", dir_ / "quorvex.dat");
+        resources_->SelectScenario(kSlot);
+        settings_ = std::make_unique<TEnvironmentRecord>();
+        settings_->ClearAllHighScores(kSlot);
+        settings_->PlayerAlias = "PLAYER";
+        window_ = std::make_unique<win::TGameWindow>();
+        PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+        window_->ProcessMessages();
+    }
+
+    void PushWindowEvent(SDL_WindowEventID id) {
+        SDL_Event e;
+        SDL_zero(e);
+        e.type = SDL_WINDOWEVENT;
+        e.window.windowID = window_->WindowId();
+        e.window.event = static_cast<Uint8>(id);
+        SDL_PushEvent(&e);
+    }
+    void MoveMouse(int y) {
+        SDL_Event e;
+        SDL_zero(e);
+        e.type = SDL_MOUSEMOTION;
+        e.motion.windowID = window_->WindowId();
+        e.motion.x = 400;
+        e.motion.y = y;
+        SDL_PushEvent(&e);
+        window_->ProcessMessages();
+    }
+    ~CoreTest() override {
+        core_.reset();
+        window_.reset();
+        UserDataDir = savedUserDir_;
+    }
+
+    TGameCore& Core(std::uint8_t mode = kSingleGame) {
+        TGameCoreServices services;
+        services.Resources = resources_.get();
+        services.Settings = settings_.get();
+        services.SaveSettings = [this] { ++saves_; };
+        services.ResetScenarioProgress = [this] { ++resets_; };
+        services.Random = &random_;
+        services.LevelRandom = &levelRandom_;
+        services.Clock = &clock_;
+        services.SnapshotFolder = dir_.Path();
+        core_ = std::make_unique<TGameCore>(window_.get(), mode, rig_.Device.get(), nullptr, nullptr, -1, services);
+        core_->OnClose = [this](const std::string& text) { closed_.push_back(text); };
+        // The pictures and sounds are not needed to run the rules.
+        core_->Initialized = true;
+        return *core_;
+    }
+
+    // Frames of 10 ticks until `done` holds; false when it never did.
+    bool RunUntil(const std::function<bool()>& done, int maxFrames = 5000, const std::function<void()>& each = {}) {
+        for (int i = 0; i < maxFrames; ++i) {
+            if (done()) return true;
+            if (each) each();
+            core_->DoFrame(10);
+        }
+        return done();
+    }
+
+    TScenarioProgress& Progress() { return settings_->Scenarios[kSlot]; }
+
+    test::TLogCapture log_;
+    test::TempDir dir_;
+    std::unique_ptr<win::TGameWindow> window_;
+    std::string savedUserDir_;
+    test::TFakeRig rig_;
+    std::unique_ptr<TQVX3Resources> resources_;
+    std::unique_ptr<TEnvironmentRecord> settings_;
+    TRandom random_{11};
+    TRandom levelRandom_{12};
+    sys::TManualClock clock_;
+    std::unique_ptr<TGameCore> core_;
+    std::vector<std::string> closed_;
+    int saves_ = 0;
+    int resets_ = 0;
+};
+
+TEST_F(CoreTest, AWholeSessionPlaysALevelEntersTheNameAndReplaysTheGameExactly) {
+    TGameCore& core = Core();
+    EXPECT_EQ(core.State, 0);
+    EXPECT_FLOAT_EQ(core.TitleAlpha, -1.0f);
+    core.ProcessKey(13);
+    ASSERT_EQ(core.State, 1);
+    ASSERT_NE(core.Logic, nullptr);
+    EXPECT_EQ(core.Logic->LevelNumber, kAttractLevel);
+    EXPECT_FALSE(core.LastReplayExists);
+    EXPECT_FALSE(core.DemoExists);
+    EXPECT_GT(core.Scene().Count(0), 0);  // the effect's particles, made at once
+
+    // The menu fades in; a click starts a new game after the fade out.
+    ASSERT_TRUE(RunUntil([&] { return core.Brightness() >= 1; }, 100));
+    core.Click();
+    EXPECT_EQ(core.MenuAction, 4);
+    ASSERT_TRUE(RunUntil([&] { return core.State == 2; }, 100));
+    EXPECT_EQ(core.Logic->LevelNumber, kGameLevel);
+    EXPECT_EQ(Progress().GamesStarted, 1);
+    EXPECT_EQ(core.CountdownSecond, 10);
+
+    // Intro: 100 + 1500 + 2500 ms, then live play, clicking now and then.
+    ASSERT_TRUE(RunUntil([&] { return core.PlayPhase == 3; }, 100));
+    EXPECT_EQ(core.Logic->TickCount, 0);  // not a tick of the intro was active
+    // Aim at the creature nearest to the cannons and fire every few frames.
+    int frame = 0;
+    ASSERT_TRUE(RunUntil([&] { return core.State != 2; }, 3000, [&] {
+        float best = -1, y = 300;
+        for (int list : {slViruses, slNivlets, slBubbles})
+            for (const auto& sprite : core.Logic->SpriteList(list)) {
+                const auto* bot = dynamic_cast<const TBotSprite*>(sprite.get());
+                if (bot && bot->IsFree() && bot->ScreenX > best && bot->ScreenX < 700) {
+                    best = bot->ScreenX;
+                    y = bot->ScreenY;
+                }
+            }
+        MoveMouse(static_cast<int>(y));
+        if (++frame % 4 == 0) core.Click();
+    }));
+    ASSERT_EQ(core.State, 3);
+    ASSERT_TRUE(core.Outcome == 1 || core.Outcome == 2);
+    const std::int32_t liveScore = core.Logic->Score;
+    const std::int32_t liveTime = core.Logic->LogicTime;
+    const bool won = core.Logic->Won;
+    int catches = 0;
+    for (const auto c : core.Logic->Statistics.Catches) catches += c;
+    EXPECT_GT(core.Logic->Statistics.CondomsFired, 10);
+    EXPECT_GT(catches, 0);  // the aim follows the creatures: the replay must catch them too
+    EXPECT_EQ(core.TotalScore, core.Logic->TickCount * 10);
+    EXPECT_TRUE(sys::FileExists(LastReplayPath(kSlot)));
+
+    // Result, then the table: an empty table takes any score at row 0.
+    ASSERT_TRUE(RunUntil([&] { return core.State != 3; }, 1000));
+    ASSERT_EQ(core.State, 4);
+    EXPECT_EQ(core.HighScoreRow, 0);
+    EXPECT_EQ(core.LevelWon, won);
+    EXPECT_EQ(Progress().HighScores[0].Score, liveScore);
+    EXPECT_EQ(Progress().HighScores[0].Name, "PLAYER");
+    EXPECT_TRUE(sys::FileExists(MyBestReplayPath(kSlot)));
+    EXPECT_EQ(Progress().LevelsFinished, won ? 1 : 0);
+    ASSERT_TRUE(RunUntil([&] { return core.NameEntryPhase == 2; }, 1000));
+    for (int key : {8, 8, 8, 8, 8, 8, 65, 66, 13}) {  // clear "PLAYER", type "AB", Enter
+        core.ProcessKey(static_cast<std::int16_t>(key));
+        core.DoFrame(1);
+    }
+    EXPECT_EQ(Progress().HighScores[0].Name, "AB");
+    EXPECT_EQ(settings_->PlayerAlias, "AB");
+    EXPECT_EQ(core.NameEntryPhase, 4);
+    const int savesBefore = saves_;
+    EXPECT_GE(savesBefore, 2);
+    ASSERT_TRUE(RunUntil([&] { return core.State == 1; }, 200));
+
+    // The last game can now be replayed: R, and it ends on the same score.
+    EXPECT_TRUE(core.LastReplayExists);
+    ASSERT_TRUE(RunUntil([&] { return core.Brightness() >= 1; }, 100));
+    core.ProcessKey(82);
+    ASSERT_EQ(core.MenuAction, 1);
+    ASSERT_TRUE(RunUntil([&] { return core.State == 2; }, 100));
+    EXPECT_EQ(core.ReplayKind, 1);
+    EXPECT_EQ(core.Logic->Mode, gmReplay);
+    ASSERT_TRUE(RunUntil([&] { return core.State != 2; }, 3000, [&] {
+        MoveMouse(frame % 600);  // what the watcher does changes nothing
+        if (++frame % 5 == 0) core.Click();
+    }));
+    ASSERT_EQ(core.State, 3);
+    EXPECT_EQ(core.Outcome, 4);
+    EXPECT_EQ(core.Logic->Score, liveScore);
+    EXPECT_EQ(core.Logic->LogicTime, liveTime);
+    ASSERT_TRUE(RunUntil([&] { return core.State == 1; }, 1000));
+    EXPECT_EQ(core.ReplayPack, nullptr);
+    EXPECT_TRUE(closed_.empty());
+}
+
+TEST_F(CoreTest, EscDuringPlaySavesTheGameAndReturnsToTheMenuAndPauseHoldsTheLevel) {
+    TGameCore& core = Core();
+    core.ProcessKey(13);
+    core.Click();
+    ASSERT_TRUE(RunUntil([&] { return core.State == 2 && core.PlayPhase == 3; }, 400));
+    RunUntil([] { return false; }, 20);
+    core.ProcessKey(80);
+    EXPECT_TRUE(core.Paused);
+    EXPECT_TRUE(core.IsPaused());
+    const std::int32_t time = core.Logic->LogicTime;
+    RunUntil([] { return false; }, 20);
+    EXPECT_EQ(core.Logic->LogicTime, time);
+    core.ProcessKey(80);
+    RunUntil([] { return false; }, 2);
+    EXPECT_EQ(core.Logic->LogicTime, time + 200);
+
+    core.ProcessKey(27);
+    EXPECT_EQ(core.State, 1);
+    EXPECT_EQ(core.Logic->LevelNumber, kAttractLevel);
+    EXPECT_EQ(TReplayPack(LastReplayPath(kSlot)).LevelCount(), 1);
+    EXPECT_TRUE(core.LastReplayExists);
+}
+
+TEST_F(CoreTest, MenuKeysOfferOnlyWhatExistsAndEscLeadsToTheExitScreen) {
+    TGameCore& core = Core();
+    core.ProcessKey(32);
+    ASSERT_EQ(core.State, 1);
+    core.ProcessKey(82);  // no last game
+    core.ProcessKey(68);  // no demo
+    EXPECT_EQ(core.MenuAction, 0);
+    core.ProcessKey(78);
+    EXPECT_EQ(resets_, 1);
+    EXPECT_EQ(core.MenuAction, 4);
+    core.ProcessKey(27);  // an action already runs
+    EXPECT_EQ(core.MenuAction, 4);
+
+    TGameCore& other = Core();
+    other.ProcessKey(13);
+    other.ProcessKey(27);
+    EXPECT_EQ(other.MenuAction, 5);
+    ASSERT_TRUE(RunUntil([&] { return other.State == 5; }, 100));
+    other.ProcessKey(65);
+    ASSERT_EQ(closed_.size(), 1u);
+    EXPECT_EQ(closed_[0], "");
+}
+
+TEST_F(CoreTest, MenuCaptionsCycleOnlyThroughPagesThatExist) {
+    TGameCore& core = Core();
+    core.ProcessKey(13);
+    std::set<int> pages;
+    RunUntil([] { return false; }, 300, [&] { pages.insert(core.MenuPage); });
+    EXPECT_EQ(pages, std::set<int>{0});
+    EXPECT_EQ(core.MenuAction, 0);  // no demo: no automatic start after 45 s
+}
+
+TEST_F(CoreTest, AScoreThatDoesNotQualifyAfterALostGameGoesStraightBackToTheMenu) {
+    TGameCore& core = Core();
+    for (auto& row : Progress().HighScores) row.Score = 1000000;
+    core.ProcessKey(13);
+    core.Click();
+    ASSERT_TRUE(RunUntil([&] { return core.State == 2 && core.PlayPhase == 3; }, 400));
+    ASSERT_TRUE(RunUntil([&] { return core.State == 3; }, 3000));
+    if (core.Outcome != 2) GTEST_SKIP() << "the level was won";
+    ASSERT_TRUE(RunUntil([&] { return core.State != 3; }, 1000));
+    EXPECT_EQ(core.State, 1);
+    EXPECT_EQ(core.HighScoreRow, -1);
+}
+
+class WonLevelCoreTest : public CoreTest {
+protected:
+    WonLevelCoreTest() : CoreTest(test::EmptyLevel()) {}
+};
+
+TEST_F(WonLevelCoreTest, AWonLevelThatDoesNotQualifyShowsFireworksAndTheTableThenTheMenu) {
+    TGameCore& core = Core();
+    for (auto& row : Progress().HighScores) row.Score = 1000000;
+    core.ProcessKey(13);
+    core.Click();
+    ASSERT_TRUE(RunUntil([&] { return core.State == 3; }, 3000));
+    EXPECT_EQ(core.Outcome, 1);
+    ASSERT_TRUE(RunUntil([&] { return core.State == 4; }, 1000));
+    EXPECT_TRUE(core.LevelWon);
+    EXPECT_EQ(core.HighScoreRow, -1);
+    EXPECT_EQ(Progress().LevelsFinished, 1);
+    ASSERT_TRUE(RunUntil([&] { return core.Scene().Count(1) > 0; }, 100));  // firework bubbles
+    ASSERT_TRUE(RunUntil([&] { return core.NameEntryPhase == 3; }, 1000));
+    core.ProcessKey(65);  // any key ends the wait
+    core.DoFrame(1);
+    EXPECT_EQ(core.NameEntryPhase, 4);
+    EXPECT_EQ(Progress().HighScores[0].Score, 1000000);
+    ASSERT_TRUE(RunUntil([&] { return core.State == 1; }, 200));
+}
+
+class DamagedLevelCoreTest : public CoreTest {
+protected:
+    DamagedLevelCoreTest() : CoreTest(test::EmptyLevel(), true) {}
+};
+
+TEST_F(DamagedLevelCoreTest, ALevelThatFailsToStartLeavesNoLogicBehind) {
+    TGameCore& core = Core();
+    core.ProcessKey(13);
+    core.Click();
+    bool failed = false;
+    for (int i = 0; i < 200 && !failed; ++i) {
+        try {
+            core.DoFrame(10);
+        } catch (const std::exception&) {
+            failed = true;  // the window closes with "Error on frame"
+        }
+    }
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(log_.Count("Error setting game logic: "), 1);
+    EXPECT_EQ(core.Logic, nullptr);
+    EXPECT_NO_THROW(core.DoFrame(10));  // never a step without a logic
+    core.ProcessKey(80);
+    core.ProcessKey(27);
+    EXPECT_EQ(core.State, 1);  // Esc still leads back to the menu
+}
+
+TEST_F(CoreTest, ADamagedReplayReturnsToTheMenuButAWorldsBestOneClosesTheWindow) {
+    ASSERT_TRUE(sys::WriteFileAtomic(LastReplayPath(kSlot), "not a replay pack"));
+    TGameCore& core = Core();
+    core.ProcessKey(13);
+    EXPECT_FALSE(core.LastReplayExists);
+
+    TGameCore& best = Core(kWorldBestReplay);
+    best.ProcessKey(13);
+    ASSERT_EQ(closed_.size(), 1u);
+    EXPECT_EQ(closed_[0], "Error loading replay file");
+    EXPECT_EQ(best.State, 1);
+    EXPECT_EQ(log_.Count("Error loading replay file in mode: 3: Level doesn't exist in file"), 1);
+}
+
+TEST_F(CoreTest, ScreenshotsTakeTheNextFreeNameAndNeverPause) {
+    TGameCore& core = Core();
+    core.ProcessKey(13);
+    dir_.Write("snapshoot0.bmp", "earlier");
+    core.ProcessKey(-2);
+    core.ProcessKey(-2);
+    EXPECT_EQ(sys::ReadFileText(dir_ / "snapshoot0.bmp").value_or(""), "earlier");
+    const auto shot = sys::ReadFileBytes(dir_ / "snapshoot1.bmp");
+    ASSERT_TRUE(shot);
+    EXPECT_EQ(shot->size(), 54u + 800u * 600u * 3u);
+    EXPECT_TRUE(sys::FileExists(dir_ / "snapshoot2.bmp"));
+    EXPECT_EQ(core.SnapshotCount, 3);
+    EXPECT_EQ(core.MenuAction, 0);
+}
+
+TEST_F(CoreTest, NewBestStatisticsStayInTheRecordsOneBlock) {
+    TGameCore& core = Core();
+    core.ProcessKey(13);
+    core.Logic->Statistics.CondomsFired = 7;
+    // A score from a later level: the record has no block for it.
+    EXPECT_EQ(core.InsertHighScore(500, 2), 0);
+    EXPECT_EQ(Progress().HighScores[0].Score, 500);
+    EXPECT_EQ(Progress().HighScores[1].Score, kNoHighScore);
+    EXPECT_EQ(log_.Count("Error copying my best replay file"), 1);  // no last game to copy
+    EXPECT_FALSE(sys::FileExists(MyBestReplayPath(kSlot)));
+    EXPECT_EQ(core.InsertHighScore(500, 1), 1);  // equal: below
+    EXPECT_EQ(core.InsertHighScore(-100000, 1), -1);
+}
+
+}  // namespace
+}  // namespace qv
