@@ -1,13 +1,10 @@
-// What the rules read from the creature-type table, by creature type.
-//
-// The table's own header and the statistics record's header both declare
-// qv::kCreatureTypeCount (one as int, one as size_t), so no source file can
-// include both. The logic needs the statistics record everywhere and the
-// table only here: this unit is the only one of the logic that includes the
-// table, and it hands out the values the rules use.
+// What the rules read from the creature-type table, by creature type: the
+// logic's narrow view of the table, which stays behind this unit.
 #pragma once
 
 #include <cstdint>
+
+#include "foundation/qv3GameStatistics.h"  // kCreatureTypeCount
 
 namespace qv {
 
@@ -28,7 +25,7 @@ struct TLogicCreatureType {
     std::int32_t List;
 };
 
-inline constexpr int kLogicCreatureTypes = 16;
+inline constexpr int kLogicCreatureTypes = kCreatureTypeCount;
 
 // The row of `type`; a type outside 0..15 throws EListError.
 const TLogicCreatureType& LogicCreatureType(int type);
