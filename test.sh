@@ -1,20 +1,35 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds everything and runs every test headless, first in
 # build/ and then again in build-asan/ under AddressSanitizer and
-# UndefinedBehaviorSanitizer. Any failing test or sanitizer report fails the run.
+# UndefinedBehaviorSanitizer, then the fuzz targets. Any failing test or sanitizer
+# report fails the run.
+#   ./test.sh --quick   the plain build and its tests only (the edit loop)
+# QUORVEX_JOBS caps the build and test parallelism (default: every core).
 set -euo pipefail
 cd "$(dirname "$0")"
+quick=0
+for arg in "$@"; do
+    case $arg in
+        --quick) quick=1 ;;
+        *) echo "usage: $0 [--quick]" >&2; exit 2 ;;
+    esac
+done
 source scripts/setup.sh
 
 export SDL_VIDEODRIVER=offscreen
 export SDL_AUDIODRIVER=dummy
 export QT_QPA_PLATFORM=offscreen
-jobs=$(nproc)
+jobs=${QUORVEX_JOBS:-$(nproc)}
+export CMAKE_BUILD_PARALLEL_LEVEL=$jobs
 
 echo "=== build ==="
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
 ctest --test-dir build --output-on-failure -j "$jobs"
+if ((quick)); then
+    echo "Quick run passed (no sanitizer tree, no fuzzing)."
+    exit 0
+fi
 
 echo "=== build-asan (address, undefined) ==="
 CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
