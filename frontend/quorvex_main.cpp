@@ -18,6 +18,7 @@
 #include "game/qv3Resources.h"
 #include "media/zkD3D.h"
 #include "platform/system/Files.h"
+#include "platform/window/GameWindow.h"
 
 namespace qv {
 namespace {
@@ -67,15 +68,18 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // SDL's video and the GL driver stay for the whole run: game windows come
-    // and go, and Mesa's driver leaves memory behind each time it is
-    // unloaded. The end of the process frees them.
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) SDL_GL_LoadLibrary(nullptr);
-
     int result = 0;
     SetLogFile(UserDataDir + kLogFileName);
     LogBeginRun();
     try {
+        // SDL's video and the GL driver stay for the whole run: game windows
+        // come and go, and Mesa's driver leaves memory behind each time it is
+        // unloaded. The end of the process frees them. With no display there
+        // is nothing to show: the program says so and ends.
+        std::string videoError;
+        if (!win::StartVideo(videoError)) throw Exception(videoError + ". Quorvex needs a graphical desktop.");
+        SDL_GL_LoadLibrary(nullptr);
+
         LogMessage(std::string(kProductName) + " " + QUORVEX_VERSION_STRING + " started", lkInfo);
         LogMessage("Program folder: " + ProgramDir, lkInfo);
         LogMessage("User data folder: " + UserDataDir, lkInfo);

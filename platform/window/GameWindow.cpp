@@ -48,7 +48,29 @@ TMouseButton ButtonOf(Uint8 button) {
     }
 }
 
+bool IsHeadlessDriver(const char* name) {
+    return name != nullptr && (SDL_strcasecmp(name, "offscreen") == 0 || SDL_strcasecmp(name, "dummy") == 0);
+}
+
 }  // namespace
+
+bool StartVideo(std::string& error) {
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    const bool headlessAsked = asked != nullptr && *asked != '\0';
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        error = std::string("No display could be opened (") + SDL_GetError() + ")";
+        return false;
+    }
+    // Without a request SDL falls back to a headless driver when no real one
+    // starts: the game would run where nobody can see it.
+    if (!headlessAsked && IsHeadlessDriver(SDL_GetCurrentVideoDriver())) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        error = "No display could be opened (no X11 or Wayland display: DISPLAY and WAYLAND_DISPLAY are not set "
+                "or cannot be reached)";
+        return false;
+    }
+    return true;
+}
 
 TGameWindow::TGameWindow(const TGameWindowOptions& options) {
     if (options.ClientWidth <= 0 || options.ClientHeight <= 0)

@@ -57,6 +57,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Starts SDL's video for the rest of the run. SDL's headless drivers
+// ("offscreen", "dummy") are taken only when SDL_VIDEODRIVER names them:
+// where no display can be opened this returns false with the reason in
+// `error`, and video is not started.
+bool StartVideo(std::string& error);
+
 enum class TBorderStyle { bsNone, bsSingle };
 
 // Shift state of a key or mouse event.

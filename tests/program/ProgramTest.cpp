@@ -12,7 +12,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "foundation/qv3Global.h"
 #include "platform/system/Files.h"
@@ -29,11 +31,18 @@ protected:
         return {"XDG_DATA_HOME=" + dir_ / "data", "QUORVEX_COMMON_DATA=" + dir_ / "common",
                 "XDG_RUNTIME_DIR=" + dir_ / "run", "HOME=" + dir_ / "home"};
     }
-    test::ProcessResult Run(std::vector<std::string> args = {}) const {
+    // `overrides` ("NAME=value") replace the test's own settings, e.g. the
+    // video driver.
+    test::ProcessResult Run(std::vector<std::string> args = {}, const std::vector<std::string>& overrides = {}) const {
         args.insert(args.begin(), test::BinaryDir() + "quorvex");
         std::vector<std::string> added = Env();
         added.push_back("SDL_VIDEODRIVER=offscreen");
         added.push_back("SDL_AUDIODRIVER=dummy");
+        for (const std::string& o : overrides) {
+            const std::string name = o.substr(0, o.find('=') + 1);
+            std::erase_if(added, [&](const std::string& a) { return a.rfind(name, 0) == 0; });
+            added.push_back(o);
+        }
         std::vector<std::string> env;
         for (char** e = environ; *e; ++e) {
             const std::string entry = *e;
@@ -153,6 +162,18 @@ TEST_F(ProgramTest, ASecondInstanceIsRefused) {
     EXPECT_NE(r.err.find("Duplicated instance. Application will close."), std::string::npos) << r.err;
     ReleaseInstanceLock();
     EXPECT_EQ(Run().exitCode, 0);
+}
+
+TEST_F(ProgramTest, WithNoDisplayItSaysSoAndEnds) {
+    // No driver asked for and no display to reach: SDL's headless drivers
+    // must not stand in for a real one.
+    const auto r = Run({}, {"SDL_VIDEODRIVER=", "DISPLAY=", "WAYLAND_DISPLAY="});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("No display could be opened"), std::string::npos) << r.err;
+    const auto log = sys::ReadFileText(UserFile("quorvex.log")).value_or("");
+    EXPECT_NE(log.find("* Error: Start-up failed: No display could be opened"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Creating game"), std::string::npos) << log;
+    EXPECT_EQ(log.substr(log.size() - 15), "<*** End ***>\r\n");
 }
 
 }  // namespace qv

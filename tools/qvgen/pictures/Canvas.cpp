@@ -413,14 +413,20 @@ void AddJpeg(std::vector<TGeneratedFile>& out, const std::string& name, const TC
 
 namespace {
 
-const char* FacePath(TFace face) {
+struct TFaceFile {
+    const char* Path;
+    const char* Package;  // the Debian package that installs it
+};
+
+TFaceFile FaceFile(TFace face) {
     switch (face) {
-        case TFace::Sans: return "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-        case TFace::CondensedBold: return "/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed-Bold.ttf";
-        case TFace::SerifBold: return "/usr/share/fonts/truetype/dejavu/DejaVuSerif-Bold.ttf";
+        case TFace::Sans: return {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "fonts-dejavu-core"};
+        case TFace::CondensedBold:
+            return {"/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed-Bold.ttf", "fonts-dejavu-extra"};
+        case TFace::SerifBold: return {"/usr/share/fonts/truetype/dejavu/DejaVuSerif-Bold.ttf", "fonts-dejavu-core"};
         case TFace::SansBold: break;
     }
-    return "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+    return {"/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", "fonts-dejavu-core"};
 }
 
 class TFreeType {
@@ -439,10 +445,10 @@ public:
     FT_Face Face(TFace face) {
         FT_Face& f = faces_[static_cast<std::size_t>(face)];
         if (!f) {
-            const char* path = FacePath(face);
-            if (FT_New_Face(library_, path, 0, &f))
-                throw std::runtime_error(std::string("Cannot open the font ") + path +
-                                         " (Debian package fonts-dejavu-core)");
+            const TFaceFile file = FaceFile(face);
+            if (FT_New_Face(library_, file.Path, 0, &f))
+                throw std::runtime_error(std::string("Cannot open the font ") + file.Path + " (Debian package " +
+                                         file.Package + ")");
         }
         return f;
     }
