@@ -219,6 +219,12 @@ struct DPNMSG_RECEIVE {
     const std::uint8_t* pReceiveData;
     DWORD dwReceiveDataSize;
 };
+// Not raised by this layer, which lends no buffers to the handler.
+struct DPNMSG_RETURN_BUFFER {
+    HRESULT hResultCode;
+    void* pvBuffer;
+    void* pvUserContext;
+};
 struct DPNMSG_SEND_COMPLETE {
     DPNHANDLE hAsyncOp;
     void* pvUserContext;
