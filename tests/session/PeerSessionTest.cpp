@@ -42,6 +42,10 @@ struct TSide {
     std::map<DPNID, std::string> labels;
     std::atomic<DPNID> remote{0};
 
+    // The session goes first: its close still raises events that use the
+    // members above.
+    ~TSide() { peer.reset(); }
+
     explicit TSide(const std::string& name, const TSessionOptions& options = test::FastOptions()) {
         peer = std::make_unique<TzkDPPeer>(name, options);
         peer->OnCreatePlayer = [this](TzkDPPeer* s, DPNID id, void*&) {
@@ -290,8 +294,8 @@ TEST(PeerSession, RefusalCarriesReplyData) {
 TEST(PeerSession, ConnectWithoutAnswerTimesOut) {
     test::TTestClock clock;
     TSilentHost nobody;
-    auto session = std::make_unique<TSession>(ERole::Peer, test::FastOptions(&clock));
     test::TEvents ev;
+    auto session = std::make_unique<TSession>(ERole::Peer, test::FastOptions(&clock));
     ASSERT_EQ(session->Initialize([&](DWORD type, void* msg) {
         if (type == DPN_MSGID_CONNECT_COMPLETE)
             ev.Add("connect " + HexResult(static_cast<DPNMSG_CONNECT_COMPLETE*>(msg)->hResultCode));
