@@ -67,7 +67,7 @@ struct TPair {
         joiner->OnConnectComplete = [this](TzkDPPeer*, DPNHANDLE, void*, HRESULT, const std::uint8_t*, std::uint32_t) {
             connected.Add();
         };
-        host->AddHostAddress(0);
+        host->AddHostAddress(0, {}, {}, "127.0.0.1");
         host->Host(kBenchApp, false, 2, "bench", nullptr, 0, false);
         joiner->EnumHosts("127.0.0.1", host->DirectPlay->LocalPort(), kBenchApp, nullptr, 0, false, false, false);
         connected.WaitFor(1);

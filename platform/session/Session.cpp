@@ -136,6 +136,7 @@ struct TSession::TImpl {
     TMessageHandler handler;
     std::string name;
     bool hosting = false, connecting = false, connected = false;
+    bool stopping = false;  // Close has begun: no new work is taken
     DPN_APPLICATION_DESC hostDesc;
     std::map<DPNID, TPlayer> players;
     DPNID localId = 0;
@@ -186,9 +187,11 @@ struct TSession::TImpl {
         }
     }
 
-    HRESULT OpenSocket(std::uint32_t port, std::size_t peers) {
+    HRESULT OpenSocket(const std::string& hostName, std::uint32_t port, std::size_t peers) {
         ENetAddress address{};
         address.host = ENET_HOST_ANY;
+        if (!hostName.empty() && enet_address_set_host_ip(&address, hostName.c_str()) != 0)
+            return DPNERR_INVALIDHOSTADDRESS;
         address.port = static_cast<enet_uint16>(port);
         host = enet_host_create(&address, peers, kChannels, 0, 0);
         if (host == nullptr) return DPNERR_INVALIDHOSTADDRESS;
@@ -875,10 +878,11 @@ HRESULT TSession::Host(const DPN_APPLICATION_DESC& desc, const std::vector<TAddr
     if (addresses.empty()) return DPNERR_INVALIDPARAM;
     std::lock_guard lock(impl_->m);
     if (!impl_->initialized) return DPNERR_UNINITIALIZED;
+    if (impl_->stopping) return DPNERR_UNINITIALIZED;
     if (impl_->hosting) return DPNERR_HOSTING;
     if (impl_->connected || impl_->connecting || impl_->worker.joinable()) return DPNERR_ALREADYCONNECTED;
     const std::size_t peers = desc.dwMaxPlayers == 0 ? 64 : std::min<std::size_t>(desc.dwMaxPlayers + 4, 4000);
-    if (const HRESULT r = impl_->OpenSocket(addresses.front().Port, peers); Failed(r)) return r;
+    if (const HRESULT r = impl_->OpenSocket(addresses.front().Hostname, addresses.front().Port, peers); Failed(r)) return r;
     impl_->hosting = true;
     impl_->hostDesc = desc;
     if (impl_->hostDesc.guidInstance.IsNull()) impl_->hostDesc.guidInstance = NewGuid();
@@ -903,10 +907,11 @@ HRESULT TSession::EnumHosts(const DPN_APPLICATION_DESC& desc, const TAddress& ho
     {
         std::lock_guard lock(impl_->m);
         if (!impl_->initialized) return DPNERR_UNINITIALIZED;
+        if (impl_->stopping) return DPNERR_UNINITIALIZED;
         if (impl_->hosting) return DPNERR_HOSTING;
         if (sync && impl_->OnWorker()) return DPNERR_NOTALLOWED;
         if (!impl_->worker.joinable())
-            if (const HRESULT r = impl_->OpenSocket(0, 2); Failed(r)) return r;
+            if (const HRESULT r = impl_->OpenSocket({}, 0, 2); Failed(r)) return r;
         TImpl::TCommand c;
         c.kind = TImpl::TCommand::StartEnum;
         c.handle = impl_->nextHandle++;
@@ -949,13 +954,14 @@ HRESULT TSession::Connect(const DPN_APPLICATION_DESC& desc, const TAddress& host
     {
         std::lock_guard lock(impl_->m);
         if (!impl_->initialized) return DPNERR_UNINITIALIZED;
+        if (impl_->stopping) return DPNERR_UNINITIALIZED;
         if (role_ == ERole::Server) return DPNERR_NOTALLOWED;
         if (impl_->hosting) return DPNERR_HOSTING;
         if (impl_->connected) return DPNERR_ALREADYCONNECTED;
         if (impl_->connecting) return DPNERR_CONNECTING;
         if (sync && impl_->OnWorker()) return DPNERR_NOTALLOWED;
         if (!impl_->worker.joinable())
-            if (const HRESULT r = impl_->OpenSocket(0, 2); Failed(r)) return r;
+            if (const HRESULT r = impl_->OpenSocket({}, 0, 2); Failed(r)) return r;
         impl_->connecting = true;
         TImpl::TCommand c;
         c.kind = TImpl::TCommand::Connect;
@@ -988,6 +994,7 @@ HRESULT TSession::SendTo(DPNID target, const void* data, DWORD size, DWORD, void
     TImpl& s = *impl_;
     std::unique_lock lock(s.m);
     if (!s.initialized) return DPNERR_UNINITIALIZED;
+    if (s.stopping) return DPNERR_UNINITIALIZED;
     if (!s.hosting && !s.connected) return DPNERR_NOCONNECTION;
     std::vector<DPNID> ids;
     if (role_ == ERole::Client) {
@@ -1044,6 +1051,7 @@ HRESULT TSession::DestroyPeer(DPNID player, const void* data, DWORD size) {
     if (size > kMaxSideDataSize || (size != 0 && data == nullptr)) return DPNERR_INVALIDPARAM;
     std::lock_guard lock(impl_->m);
     if (!impl_->initialized) return DPNERR_UNINITIALIZED;
+    if (impl_->stopping) return DPNERR_UNINITIALIZED;
     if (!impl_->hosting) return DPNERR_NOTHOST;
     auto it = impl_->players.find(player);
     if (it == impl_->players.end() || (it->second.flags & DPNPLAYER_LOCAL)) return DPNERR_INVALIDPLAYER;
@@ -1061,6 +1069,7 @@ HRESULT TSession::Close(DWORD) {
         std::lock_guard lock(s.m);
         if (!s.initialized) return DPNERR_UNINITIALIZED;
         if (s.OnWorker()) return DPNERR_NOTALLOWED;
+        s.stopping = true;
         if (s.worker.joinable()) {
             TImpl::TCommand c;
             c.kind = TImpl::TCommand::Close;
@@ -1075,6 +1084,7 @@ HRESULT TSession::Close(DWORD) {
     s.initialized = false;
     s.handler = nullptr;
     s.hosting = s.connecting = s.connected = false;
+    s.stopping = false;
     s.hostDesc = {};
     s.players.clear();
     s.localId = 0;

@@ -156,7 +156,7 @@ TEST(ClientSession, ServerEndsAClientWithTerminateData) {
     DPN_APPLICATION_DESC desc;
     desc.guidApplication = test::kTestAppGuid;
     desc.SessionName = "Chat";
-    ASSERT_EQ(server->Host(desc, {TAddress{}}, 0), DPN_OK);
+    ASSERT_EQ(server->Host(desc, {TAddress{"127.0.0.1", 0, {}, {}, {}}}, 0), DPN_OK);
     TClientSide side;
     side.Connect(server->LocalPort(), "Chat", kLogin);
     ASSERT_TRUE(side.ev.WaitFor("connect 00000000 "));

@@ -76,7 +76,7 @@ struct TSide {
     }
 
     void HostSession(int maxPlayers = 2) {
-        peer->AddHostAddress(0);
+        peer->AddHostAddress(0, {}, {}, "127.0.0.1");
         peer->Host(test::kTestAppGuid, false, maxPlayers, "Test Duel", nullptr, 0, false);
     }
     std::uint32_t Port() const { return peer->DirectPlay->LocalPort(); }

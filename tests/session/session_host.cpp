@@ -1,10 +1,8 @@
-// A session host for tests, on the session layer: hosts on 127.0.0.1's
-// side of an ephemeral port, says "port <n>", accepts or refuses each
+// A session host for tests, on the session layer: hosts on 127.0.0.1 at
+// an ephemeral port, says "port <n>", accepts or refuses each
 // connect with reply data, echoes every message back to its sender with
 // the same delivery, and reports players as "create <n>" / "destroy <n>"
-// (n counts remote players). Reads commands from stdin: "destroy" ends
-// every remote player's session with terminate data "bye"; end of input
-// closes the session and exits.
+// (n counts remote players). End of input closes the session and exits.
 //   qv_session_host <server|peer> <max players> <accept|refuse>
 #include <cstdio>
 #include <cstring>
@@ -81,15 +79,11 @@ int main(int argc, char** argv) {
     desc.guidApplication = test::kTestAppGuid;
     desc.dwMaxPlayers = maxPlayers;
     desc.SessionName = "Test Session";
-    if (Failed(session->Host(desc, {TAddress{}}, 0))) return 1;
+    if (Failed(session->Host(desc, {TAddress{"127.0.0.1", 0, {}, {}, {}}}, 0))) return 1;
     Say("port " + std::to_string(session->LocalPort()));
 
     std::string line;
     while (std::getline(std::cin, line)) {
-        if (line == "destroy") {
-            std::lock_guard lock(playersLock);
-            for (const auto& [id, n] : remote) session->DestroyPeer(id, "bye", 3);
-        }
     }
     session->Close(0);
     Say("closed");
