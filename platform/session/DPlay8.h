@@ -23,6 +23,10 @@
 //   CONNECT_COMPLETE. DESTROY_PLAYER for each player when a session ends;
 //   on a client or joining peer then TERMINATE_SESSION when the far end
 //   ended it or was lost.
+// - Guaranteed messages arrive once and in order; others may be lost, and
+//   with DPNSEND_NONSEQUENTIAL may overtake each other. The priority flags
+//   are taken and change nothing. SEND_COMPLETE follows a send with a handle
+//   once ENet is done with the message.
 // - Timing (enumeration retries, connect and close deadlines) reads the
 //   injected sys::IClock.
 #pragma once

@@ -64,7 +64,7 @@ struct TSession::TImpl {
     };
 
     struct TCommand {
-        enum EKind { Announce, StartEnum, Connect, Send, Destroy, Close } kind = Send;
+        enum EKind { kAnnounce, kStartEnum, kConnect, kSend, kDestroy, kClose } kind = kSend;
         DPNID target = 0;
         ENetPacket* packet = nullptr;
         std::uint8_t channel = 0;
@@ -252,22 +252,22 @@ struct TSession::TImpl {
 
     void Execute(TCommand& c) {
         switch (c.kind) {
-        case TCommand::Announce: {
+        case TCommand::kAnnounce: {
             DPNMSG_CREATE_PLAYER msg{c.target, nullptr};
             Call(DPN_MSGID_CREATE_PLAYER, &msg);
             std::lock_guard lock(m);
             if (auto it = players.find(c.target); it != players.end()) it->second.context = msg.pvPlayerContext;
             break;
         }
-        case TCommand::StartEnum: {
+        case TCommand::kStartEnum: {
             TEnumOp op{c.handle, c.context, c.application, std::move(c.data), c.address, {}, false,
                        c.count, c.retryMs, c.timeoutMs, Now(), 0, c.done};
             enums.push_back(std::move(op));
             break;
         }
-        case TCommand::Connect: StartConnect(c); break;
-        case TCommand::Send: ExecuteSend(c); break;
-        case TCommand::Destroy: {
+        case TCommand::kConnect: StartConnect(c); break;
+        case TCommand::kSend: ExecuteSend(c); break;
+        case TCommand::kDestroy: {
             auto it = peerOf.find(c.target);
             if (it == peerOf.end()) break;
             ENetPeer* peer = it->second;
@@ -277,9 +277,9 @@ struct TSession::TImpl {
             RemovePlayer(c.target, DPNDESTROYPLAYERREASON_HOSTDESTROYEDPLAYER);
             break;
         }
-        case TCommand::Close: BeginClose(); break;
+        case TCommand::kClose: BeginClose(); break;
         }
-        if (c.done && c.kind != TCommand::StartEnum && c.kind != TCommand::Connect) c.done->set_value(DPN_OK);
+        if (c.done && c.kind != TCommand::kStartEnum && c.kind != TCommand::kConnect) c.done->set_value(DPN_OK);
     }
 
     void ExecuteSend(TCommand& c) {
@@ -542,7 +542,7 @@ struct TSession::TImpl {
 
     void Announce(DPNID id) {
         TCommand c;
-        c.kind = TCommand::Announce;
+        c.kind = TCommand::kAnnounce;
         c.target = id;
         Execute(c);
     }
@@ -889,7 +889,7 @@ HRESULT TSession::Host(const DPN_APPLICATION_DESC& desc, const std::vector<TAddr
     impl_->localId = impl_->NewIdLocked();
     impl_->players[impl_->localId] = TImpl::TPlayer{impl_->name, DPNPLAYER_LOCAL | DPNPLAYER_HOST, nullptr, {}, 0, 0, 0};
     TImpl::TCommand c;
-    c.kind = TImpl::TCommand::Announce;
+    c.kind = TImpl::TCommand::kAnnounce;
     c.target = impl_->localId;
     impl_->Enqueue(std::move(c));
     return DPN_OK;
@@ -913,7 +913,7 @@ HRESULT TSession::EnumHosts(const DPN_APPLICATION_DESC& desc, const TAddress& ho
         if (!impl_->worker.joinable())
             if (const HRESULT r = impl_->OpenSocket({}, 0, 2); Failed(r)) return r;
         TImpl::TCommand c;
-        c.kind = TImpl::TCommand::StartEnum;
+        c.kind = TImpl::TCommand::kStartEnum;
         c.handle = impl_->nextHandle++;
         c.context = userContext;
         c.application = desc.guidApplication;
@@ -964,7 +964,7 @@ HRESULT TSession::Connect(const DPN_APPLICATION_DESC& desc, const TAddress& host
             if (const HRESULT r = impl_->OpenSocket({}, 0, 2); Failed(r)) return r;
         impl_->connecting = true;
         TImpl::TCommand c;
-        c.kind = TImpl::TCommand::Connect;
+        c.kind = TImpl::TCommand::kConnect;
         c.handle = impl_->nextHandle++;
         c.context = asyncContext;
         c.playerContext = playerContext;
@@ -1015,7 +1015,7 @@ HRESULT TSession::SendTo(DPNID target, const void* data, DWORD size, DWORD, void
     packet->data[0] = wire::kData;
     std::memcpy(packet->data + 1, data, size);
     TImpl::TCommand c;
-    c.kind = TImpl::TCommand::Send;
+    c.kind = TImpl::TCommand::kSend;
     c.packet = packet;
     c.channel = guaranteed ? 0 : 1;
     const bool complete = !sync && !(flags & DPNSEND_NOCOMPLETE);
@@ -1056,7 +1056,7 @@ HRESULT TSession::DestroyPeer(DPNID player, const void* data, DWORD size) {
     auto it = impl_->players.find(player);
     if (it == impl_->players.end() || (it->second.flags & DPNPLAYER_LOCAL)) return DPNERR_INVALIDPLAYER;
     TImpl::TCommand c;
-    c.kind = TImpl::TCommand::Destroy;
+    c.kind = TImpl::TCommand::kDestroy;
     c.target = player;
     if (size != 0) c.data.assign(static_cast<const std::uint8_t*>(data), static_cast<const std::uint8_t*>(data) + size);
     impl_->Enqueue(std::move(c));
@@ -1072,7 +1072,7 @@ HRESULT TSession::Close(DWORD) {
         s.stopping = true;
         if (s.worker.joinable()) {
             TImpl::TCommand c;
-            c.kind = TImpl::TCommand::Close;
+            c.kind = TImpl::TCommand::kClose;
             s.Enqueue(std::move(c));
         }
     }
