@@ -55,9 +55,9 @@ struct TClientSide {
 };
 
 std::unique_ptr<test::ChildProcess> StartHost(const std::string& role, int maxPlayers, const std::string& answer,
-                                              std::uint32_t& port) {
+                                              std::uint32_t& port, const std::string& end = "close") {
     auto host = std::make_unique<test::ChildProcess>(std::vector<std::string>{
-        test::BinaryDir() + "qv_session_host", role, std::to_string(maxPlayers), answer});
+        test::BinaryDir() + "qv_session_host", role, std::to_string(maxPlayers), answer, end});
     const std::string line = host->ReadLine();
     EXPECT_EQ(line.rfind("port ", 0), 0u) << line;
     port = line.size() > 5 ? static_cast<std::uint32_t>(std::stoul(line.substr(5))) : 0;
@@ -138,6 +138,34 @@ TEST(ClientSession, ThirdDuelPlayerIsRefused) {
     auto third = joiner("Third");
     EXPECT_TRUE(ev.WaitFor("Third connect " + HexResult(DPNERR_SESSIONFULL)));
     EXPECT_EQ(host->Finish(), 0);
+}
+
+TEST(ClientSession, AVanishedHostIsALostConnection) {
+    std::uint32_t port = 0;
+    auto host = StartHost("peer", 2, "accept", port, "vanish");
+    auto options = test::FastOptions();
+    options.linkTimeoutMs = 600;
+    test::TEvents ev;
+    auto joiner = std::make_unique<TzkDPPeer>("Joiner", options);
+    joiner->OnEnumHostsResponse = [&](TzkDPPeer*, const DPNMSG_ENUM_HOSTS_RESPONSE&, int) { ev.Add("enum"); };
+    joiner->OnConnectComplete = [&](TzkDPPeer*, DPNHANDLE, void*, HRESULT r, const std::uint8_t*, std::uint32_t) {
+        ev.Add("connect " + HexResult(r));
+    };
+    joiner->OnDestroyPlayer = [&](TzkDPPeer*, DPNID, void*, DWORD reason) { ev.Add("destroy " + std::to_string(reason)); };
+    joiner->OnTerminateSession = [&](TzkDPPeer*, HRESULT r, const std::uint8_t*, std::uint32_t) {
+        ev.Add("terminate " + HexResult(r));
+    };
+    joiner->EnumHosts("127.0.0.1", port, test::kTestAppGuid, nullptr, 0, false, false, true);
+    ASSERT_TRUE(ev.WaitFor("enum"));
+    joiner->LockHosts();
+    joiner->CancelEnumHosts();
+    joiner->Connect(0, nullptr, 0, nullptr, false, false);
+    joiner->UnlockHosts();
+    ASSERT_TRUE(ev.WaitFor("connect 00000000"));
+    EXPECT_EQ(host->Finish(), 0);
+    ASSERT_TRUE(ev.WaitFor("terminate " + HexResult(DPNERR_CONNECTIONLOST)));
+    EXPECT_EQ(ev.Count("destroy 2"), 2u);
+    joiner.reset();
 }
 
 TEST(ClientSession, ServerEndsAClientWithTerminateData) {

@@ -2,9 +2,11 @@
 // an ephemeral port, says "port <n>", accepts or refuses each
 // connect with reply data, echoes every message back to its sender with
 // the same delivery, and reports players as "create <n>" / "destroy <n>"
-// (n counts remote players). End of input closes the session and exits.
-//   qv_session_host <server|peer> <max players> <accept|refuse>
+// (n counts remote players). End of input closes the session and exits,
+// or with "vanish" exits at once without a word to anyone.
+//   qv_session_host <server|peer> <max players> <accept|refuse> [vanish]
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <map>
@@ -32,6 +34,7 @@ int main(int argc, char** argv) {
     const ERole role = std::strcmp(argv[1], "server") == 0 ? ERole::Server : ERole::Peer;
     const DWORD maxPlayers = static_cast<DWORD>(std::stoul(argv[2]));
     const bool accept = std::strcmp(argv[3], "accept") == 0;
+    const bool vanish = argc > 4 && std::strcmp(argv[4], "vanish") == 0;
 
     std::unique_ptr<TSession> session;
     if (Failed(DirectPlay8Create(role, test::FastOptions(), &session))) return 1;
@@ -85,6 +88,7 @@ int main(int argc, char** argv) {
     std::string line;
     while (std::getline(std::cin, line)) {
     }
+    if (vanish) std::_Exit(0);
     session->Close(0);
     Say("closed");
     return 0;
