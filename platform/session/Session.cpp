@@ -254,6 +254,10 @@ struct TSession::TImpl {
         switch (c.kind) {
         case TCommand::kAnnounce: {
             DPNMSG_CREATE_PLAYER msg{c.target, nullptr};
+            {
+                std::lock_guard lock(m);
+                if (auto it = players.find(c.target); it != players.end()) msg.pvPlayerContext = it->second.context;
+            }
             Call(DPN_MSGID_CREATE_PLAYER, &msg);
             std::lock_guard lock(m);
             if (auto it = players.find(c.target); it != players.end()) it->second.context = msg.pvPlayerContext;

@@ -14,7 +14,10 @@ namespace {
 
 using test::HexResult;
 
-// A peer session whose messages become lines.
+int gConnectContext, gPlayerContext;
+
+// A peer session whose messages become lines. It gives every remote player
+// a context and checks that receives carry it.
 struct TRecorded {
     test::TEvents ev;
     std::atomic<DPNID> local{0}, remote{0};
@@ -29,10 +32,13 @@ struct TRecorded {
     HRESULT Record(DWORD type, void* msg) {
         switch (type) {
         case DPN_MSGID_CREATE_PLAYER: {
-            const DPNID id = static_cast<DPNMSG_CREATE_PLAYER*>(msg)->dpnidPlayer;
+            auto& m = *static_cast<DPNMSG_CREATE_PLAYER*>(msg);
             DPN_PLAYER_INFO info;
-            session->GetPeerInfo(id, &info);
-            ((info.dwPlayerFlags & DPNPLAYER_LOCAL) ? local : remote) = id;
+            session->GetPeerInfo(m.dpnidPlayer, &info);
+            const bool isLocal = (info.dwPlayerFlags & DPNPLAYER_LOCAL) != 0;
+            (isLocal ? local : remote) = m.dpnidPlayer;
+            if (isLocal && m.pvPlayerContext == &gConnectContext) ev.Add("local context");
+            if (!isLocal) m.pvPlayerContext = &gPlayerContext;
             ev.Add("create");
             break;
         }
@@ -43,6 +49,7 @@ struct TRecorded {
         }
         case DPN_MSGID_RECEIVE: {
             const auto& m = *static_cast<DPNMSG_RECEIVE*>(msg);
+            if (m.pvPlayerContext != &gPlayerContext) ev.Add("receive without context");
             ev.Add("recv " + std::to_string(m.dwReceiveDataSize) + " " +
                    std::string(reinterpret_cast<const char*>(m.pReceiveData), std::min<DWORD>(m.dwReceiveDataSize, 8)));
             break;
@@ -61,8 +68,10 @@ TEST(SessionSends, CompletionsSyncCallsAndLimits) {
     ASSERT_EQ(host.session->Host(desc, {TAddress{"127.0.0.1", 0, {}, {}, {}}}, 0), DPN_OK);
     // A synchronous connect returns once the session is joined.
     const TAddress there{"127.0.0.1", host.session->LocalPort(), {}, {}, {}};
-    ASSERT_EQ(joiner.session->Connect(desc, there, {}, nullptr, 0, nullptr, nullptr, nullptr, DPNCONNECT_SYNC), DPN_OK);
+    ASSERT_EQ(joiner.session->Connect(desc, there, {}, nullptr, 0, &gConnectContext, nullptr, nullptr, DPNCONNECT_SYNC),
+              DPN_OK);
     ASSERT_TRUE(joiner.ev.WaitFor("create", 2));
+    EXPECT_EQ(joiner.ev.Count("local context"), 1u);
     ASSERT_TRUE(host.ev.WaitFor("create", 2));
     EXPECT_EQ(joiner.session->Connect(desc, there, {}, nullptr, 0, nullptr, nullptr, nullptr, 0),
               DPNERR_ALREADYCONNECTED);
@@ -103,6 +112,8 @@ TEST(SessionSends, CompletionsSyncCallsAndLimits) {
               DPNERR_SENDTOOLARGE);
     DPN_PLAYER_INFO info;
     EXPECT_EQ(joiner.session->GetPeerInfo(0x7777, &info), DPNERR_INVALIDPLAYER);
+
+    EXPECT_EQ(host.ev.Count("receive without context") + joiner.ev.Count("receive without context"), 0u);
 
     // After the close nothing is sent and no call is taken.
     EXPECT_EQ(joiner.session->Close(0), DPN_OK);
