@@ -115,8 +115,9 @@ struct TSession::TImpl {
         TImpl* impl;
         DPNHANDLE handle;
         void* context;
-        DPNID target;
+        DPNID target;  // 0 for the group
         std::uint32_t sentAt;
+        bool failed = false;  // never handed to ENet
     };
 
     struct TCompletion {
@@ -124,6 +125,7 @@ struct TSession::TImpl {
         void* context;
         DPNID target;
         std::uint32_t sentAt;
+        bool failed;
     };
 
     ERole role;
@@ -296,26 +298,23 @@ struct TSession::TImpl {
         for (DPNID id : c.counted)
             if (auto it = peerOf.find(id); it != peerOf.end()) targets.push_back(it->second);
         if (targets.empty()) {
-            c.packet->freeCallback = nullptr;
-            if (c.packet->userData != nullptr) {
-                auto* rec = static_cast<TSendRecord*>(c.packet->userData);
-                completions.push_back({rec->handle, rec->context, 0, rec->sentAt});
-                delete rec;
-                c.packet->userData = nullptr;
-            }
-            enet_packet_destroy(c.packet);
+            if (auto* rec = static_cast<TSendRecord*>(c.packet->userData)) rec->failed = true;
+            enet_packet_destroy(c.packet);  // its completion comes from the free callback
             return;
         }
         bool queued = false;
         for (ENetPeer* peer : targets)
             if (enet_peer_send(peer, c.channel, c.packet) == 0) queued = true;
-        if (!queued) enet_packet_destroy(c.packet);  // the completion comes from its free callback
+        if (!queued) {
+            if (auto* rec = static_cast<TSendRecord*>(c.packet->userData)) rec->failed = true;
+            enet_packet_destroy(c.packet);
+        }
     }
 
     static void PacketFreed(ENetPacket* packet) {
         auto* rec = static_cast<TSendRecord*>(packet->userData);
         if (rec == nullptr) return;
-        rec->impl->completions.push_back({rec->handle, rec->context, rec->target, rec->sentAt});
+        rec->impl->completions.push_back({rec->handle, rec->context, rec->target, rec->sentAt, rec->failed});
         delete rec;
         packet->userData = nullptr;
     }
@@ -327,7 +326,8 @@ struct TSession::TImpl {
             bool alive;
             {
                 std::lock_guard lock(m);
-                alive = c.target != 0 && connectedLocked() && (role == ERole::Client || players.count(c.target) != 0);
+                alive = !c.failed && connectedLocked() &&
+                        (c.target == 0 || role == ERole::Client || players.count(c.target) != 0);
             }
             DPNMSG_SEND_COMPLETE msg{c.handle, c.context, alive ? DPN_OK : DPNERR_CONNECTIONLOST, Now() - c.sentAt};
             Call(DPN_MSGID_SEND_COMPLETE, &msg);
