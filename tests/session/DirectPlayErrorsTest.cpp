@@ -44,19 +44,19 @@ TEST(DPErrors, FailuresAreLoggedOnceAndRaised) {
         const char* message;
     } cases[] = {
         {0x80158470u, kDPSendFailed, "BufferSize=5 / TimeOut=0 / Flags=8",
-         "* Msg 8105000C: D3D $80158470: No communication link was established. - Falied to send message to server "
+         "* Msg 8105000C: D3D $80158470: The session object is not in a session. - Falied to send message to server "
          "BufferSize=5 / TimeOut=0 / Flags=8",
          "Falied to send message to server"},
         {0x80158370u, kDPEnumHostsFailed, "Flags=2",
-         "* Msg 8105000B: D3D $80158370: The specified host address is invalid. - Failed to enumerate hosts Flags=2",
+         "* Msg 8105000B: D3D $80158370: The host address is not valid or cannot be used. - Failed to enumerate hosts "
+         "Flags=2",
          "Failed to enumerate hosts"},
         {0x80001234u, 0x81059999u, "",
          "* Msg 81059999: D3D $80001234: Unrecognized Error - Unrecognized Error ", "Unrecognized Error"},
         // Without an own code the result's text is the message, logged under
         // the result.
         {0x80158510u, 0, "Connecting to server",
-         "* Msg 80158510: There was no response from the specified target. Connecting to server",
-         "There was no response from the specified target."},
+         "* Msg 80158510: The host did not answer. Connecting to server", "The host did not answer."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
