@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "foundation/TextUtil.h"
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
 #include "frontend/online/qv3HostList.h"
@@ -19,13 +20,6 @@ namespace {
 constexpr int kTextNeedAlias = 352;
 constexpr int kTextPublishFailed = 353;
 
-std::string Trimmed(const std::string& s) {
-    std::size_t a = 0, b = s.size();
-    while (a < b && static_cast<unsigned char>(s[a]) <= ' ') ++a;
-    while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ') --b;
-    return s.substr(a, b - a);
-}
-
 }  // namespace
 
 void StoreFields(const TPublishFields& f, TEnvironmentRecord& r) {
@@ -41,7 +35,7 @@ void StoreFields(const TPublishFields& f, TEnvironmentRecord& r) {
 
 TPublishResult PublishHighscore(const TPublishFields& fields, int slot, TRandom& random) {
     StoreFields(fields, Environment);
-    if (Trimmed(Environment.PlayerAlias.Str()).empty()) {
+    if (TrimText(Environment.PlayerAlias.Str()).empty()) {
         ShowOnlineMessage(TMessageKind::Plain, LangText(kTextNeedAlias));
         SaveSettings();
         return TPublishResult::NeedAlias;
@@ -64,7 +58,7 @@ TPublishResult PublishHighscore(const TPublishFields& fields, int slot, TRandom&
                 return it == values.end() ? std::string() : it->second;
             };
             if (!value("ERR").empty()) throw Exception(reply);
-            if (!value("UID").empty()) Environment.ScoreUID = Trimmed(value("UID")).substr(0, 32);
+            if (!value("UID").empty()) Environment.ScoreUID = TrimText(value("UID")).substr(0, 32);
             const std::string upload = value("UPID");
             if (!upload.empty()) {
                 if (!IsSafePartName(upload)) throw Exception("Invalid upload id from the server");
@@ -75,7 +69,7 @@ TPublishResult PublishHighscore(const TPublishFields& fields, int slot, TRandom&
                                   ignored);
             }
         }
-        OpenURL(ScorePrefix() + "dscore.php?uid=" + PercentEncode(Trimmed(Environment.ScoreUID.Str())) +
+        OpenURL(ScorePrefix() + "dscore.php?uid=" + PercentEncode(TrimText(Environment.ScoreUID.Str())) +
                 "&tid=" + std::to_string(slot) + "&lid=" + std::to_string(language) + "&sc=" + std::to_string(score));
         result = TPublishResult::Published;
     } catch (const std::exception& e) {

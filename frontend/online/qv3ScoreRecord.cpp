@@ -32,13 +32,6 @@ void AppendField(std::string& digits, int value, int width, const char* name) {
     digits += text;
 }
 
-std::string Trimmed(std::string_view s) {
-    std::size_t a = 0, b = s.size();
-    while (a < b && static_cast<unsigned char>(s[a]) <= ' ') ++a;
-    while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ') --b;
-    return std::string(s.substr(a, b - a));
-}
-
 std::string BarsToSlashes(std::string_view s, std::size_t limit) {
     std::string out(s.substr(0, limit));
     for (char& c : out) {
@@ -102,7 +95,7 @@ std::string BuildScoreRecord(const TEnvironmentRecord& r, int slot, bool newGame
     const char* gender = r.Gender == 1 ? "m" : r.Gender == 2 ? "f" : " ";
     std::string t = std::string(kScoreRecordMagic) + "|";
     for (const std::string& field : {
-             Trimmed(r.ScoreUID.View()),
+             TrimText(r.ScoreUID.View()),
              std::to_string(slot),
              std::to_string(p.HighScores[0].Score),
              BarsToSlashes(r.PlayerAlias.View(), 150),
