@@ -2,9 +2,11 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <mutex>
@@ -15,6 +17,7 @@
 #include "frontend/online/qv3OnlineUi.h"
 #include "platform/system/Files.h"
 #include "platform/system/Internet.h"
+#include "platform/system/KeyStore.h"
 
 namespace qv {
 
@@ -184,6 +187,20 @@ std::string Base64Lines(std::string_view bytes) {
     return out;
 }
 
+// The mail settings with the key store's values over them.
+TInetSettings MailSettings() {
+    TInetSettings s = InetSettings();
+    const sys::TKeyStore store(KeyStorePath());
+    if (auto v = store.ReadString(sys::kProgramKey, "MailServer"); v && !v->empty()) s.MailHost = *v;
+    if (auto v = store.ReadString(sys::kProgramKey, "MailRecipient"); v && !v->empty()) s.MailRecipient = *v;
+    if (auto v = store.ReadString(sys::kProgramKey, "MailPort")) {
+        char* end = nullptr;
+        const long port = std::strtol(v->c_str(), &end, 10);
+        if (end && *end == '\0' && port > 0 && port < 65536) s.MailPort = static_cast<int>(port);
+    }
+    return s;
+}
+
 std::string FileNameOf(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -333,7 +350,7 @@ bool SendErrorReportMail(const std::string& sender, const std::string& body, con
     }
     try {
         if (!IsSafeMailAddress(sender)) throw EInetError("Invalid sender address");
-        const TInetSettings& s = InetSettings();
+        const TInetSettings s = MailSettings();
         std::string name, bytes;
         if (!attachment.empty()) {
             const auto file = sys::ReadFileText(attachment);

@@ -33,7 +33,9 @@ struct TInetSettings {
     // A larger reply is refused (downloads are held in memory).
     std::size_t MaxReplyBytes = 64u << 20;
     // The error-report mail: server, port (25, or a submission port where
-    // the provider blocks 25) and the one recipient.
+    // the provider blocks 25) and the one recipient. The values "MailServer",
+    // "MailPort" and "MailRecipient" of the program's key in the key store
+    // take their place when present.
     std::string MailHost = "mail.tollbeck.example";
     int MailPort = 25;
     std::string MailRecipient = "errors@tollbeck.example";

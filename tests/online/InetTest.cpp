@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "foundation/qv3Language.h"
+#include "platform/system/KeyStore.h"
 #include "frontend/online/qv3Inet.h"
 #include "tests/online/LocalHttpServer.h"
 #include "tests/online/NetTestSupport.h"
@@ -225,6 +226,20 @@ TEST_F(InetTest, MailReachesTheSinkWithItsAttachment) {
     EXPECT_EQ(mail.Text, "desc\r\n.hidden\r\n" + std::string(1200, 'L'));
     EXPECT_EQ(mail.AttachmentName, "last3.gmp");
     EXPECT_EQ(mail.Attachment, replay);
+}
+
+TEST_F(InetTest, TheKeyStoreNamesTheMailServer) {
+    SmtpSink sink;
+    InetSettings().MailPort = 1;  // nothing listens there
+    const sys::TKeyStore store(KeyStorePath());
+    ASSERT_TRUE(store.WriteString(sys::kProgramKey, "MailPort", std::to_string(sink.Port())));
+    ASSERT_TRUE(store.WriteString(sys::kProgramKey, "MailRecipient", "desk@example.net"));
+    EXPECT_TRUE(SendErrorReportMail("a@b.c", "text", ""));
+    ASSERT_EQ(sink.Mails().size(), 1u);
+    EXPECT_EQ(sink.Mails()[0].Recipients, std::vector<std::string>{"<desk@example.net>"});
+    // A port that is no number leaves the setting as it was.
+    ASSERT_TRUE(store.WriteString(sys::kProgramKey, "MailPort", "25x"));
+    EXPECT_FALSE(SendErrorReportMail("a@b.c", "text", ""));
 }
 
 TEST_F(InetTest, ARefusedMailIsReportedAsAFailure) {
