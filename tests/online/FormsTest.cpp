@@ -30,6 +30,8 @@ protected:
         static int argc = 1;
         static char name[] = "tests_online_forms";
         static char* argv[] = {name, nullptr};
+        // Headless whoever starts the test.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         if (!QApplication::instance()) new QApplication(argc, argv);
     }
     void SetUp() override {
