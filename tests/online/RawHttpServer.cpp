@@ -1,14 +1,6 @@
 #include "tests/online/RawHttpServer.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdlib>
-#include <stdexcept>
 
 #include "foundation/TextUtil.h"
 
@@ -37,61 +29,18 @@ std::string RawRequest::Query(const std::string& name) const {
     return "";
 }
 
-RawHttpServer::RawHttpServer(Handler handler) : handler_(std::move(handler)) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(listener_, 8) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
-        ::pipe2(wake_, O_CLOEXEC) != 0) {
-        throw std::runtime_error("no port for the test server");
-    }
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread([this] { Run(); });
-}
+RawHttpServer::RawHttpServer(Handler handler) : handler_(std::move(handler)) { Start(); }
 
-RawHttpServer::~RawHttpServer() {
-    const char c = 'x';
-    (void)!::write(wake_[1], &c, 1);
-    thread_.join();
-    ::close(listener_);
-    ::close(wake_[0]);
-    ::close(wake_[1]);
-}
+RawHttpServer::~RawHttpServer() { Stop(); }
 
 std::vector<RawRequest> RawHttpServer::Requests() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return requests_;
 }
 
-void RawHttpServer::Run() {
-    for (;;) {
-        pollfd fds[2] = {{listener_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) continue;
-        if (fds[1].revents) return;
-        if (fds[0].revents & POLLIN) {
-            const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client >= 0) {
-                Serve(client);
-                ::close(client);
-            }
-        }
-    }
-}
-
 void RawHttpServer::Serve(int client) {
     std::string data;
-    auto readMore = [&] {
-        pollfd fds[2] = {{client, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 || fds[1].revents) return false;
-        char chunk[8192];
-        const ssize_t n = ::recv(client, chunk, sizeof chunk, 0);
-        if (n <= 0) return false;
-        data.append(chunk, static_cast<std::size_t>(n));
-        return true;
-    };
+    auto readMore = [&] { return ReadMore(client, data); };
     std::size_t headEnd;
     while ((headEnd = data.find("\r\n\r\n")) == std::string::npos) {
         if (!readMore()) return;
@@ -131,12 +80,7 @@ void RawHttpServer::Serve(int client) {
     const std::string reply = "HTTP/1.0 " + std::to_string(res.Status) + " Answer\r\nContent-Length: " +
                               std::to_string(res.Body.size()) + "\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n" +
                               res.Body;
-    std::size_t sent = 0;
-    while (sent < reply.size()) {
-        const ssize_t n = ::send(client, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) return;
-        sent += static_cast<std::size_t>(n);
-    }
+    SendAll(client, reply);
 }
 
 }  // namespace qv::test

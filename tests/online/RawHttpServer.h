@@ -6,9 +6,10 @@
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
+
+#include "tests/online/LoopbackServer.h"
 
 namespace qv::test {
 
@@ -28,7 +29,7 @@ struct RawResponse {
     std::string Body;
 };
 
-class RawHttpServer {
+class RawHttpServer final : public LoopbackServer {
 public:
     using Handler = std::function<RawResponse(const RawRequest&)>;
     explicit RawHttpServer(Handler handler);
@@ -36,21 +37,16 @@ public:
     RawHttpServer(const RawHttpServer&) = delete;
     RawHttpServer& operator=(const RawHttpServer&) = delete;
 
-    std::string Host() const { return "127.0.0.1:" + std::to_string(port_); }
+    std::string Host() const { return "127.0.0.1:" + std::to_string(Port()); }
     // Every request so far.
     std::vector<RawRequest> Requests() const;
 
 private:
-    void Run();
-    void Serve(int client);
+    void Serve(int client) override;
 
     Handler handler_;
-    int listener_ = -1;
-    int wake_[2] = {-1, -1};
-    int port_ = 0;
     mutable std::mutex mutex_;
     std::vector<RawRequest> requests_;
-    std::thread thread_;
 };
 
 }  // namespace qv::test

@@ -1,29 +1,10 @@
 #include "tests/online/SmtpSink.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cctype>
-
-#include <stdexcept>
 
 namespace qv::test {
 
 namespace {
-
-bool SendAll(int fd, const std::string& text) {
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const ssize_t n = ::send(fd, text.data() + at, text.size() - at, MSG_NOSIGNAL);
-        if (n <= 0) return false;
-        at += static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 bool StartsNoCase(const std::string& s, const char* prefix) {
     for (std::size_t i = 0; prefix[i]; ++i) {
@@ -34,49 +15,13 @@ bool StartsNoCase(const std::string& s, const char* prefix) {
 
 }  // namespace
 
-SmtpSink::SmtpSink(bool reject) : reject_(reject) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    socklen_t len = sizeof addr;
-    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(listener_, 8) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
-        ::pipe2(wake_, O_CLOEXEC) != 0) {
-        throw std::runtime_error("no port for the mail sink");
-    }
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread([this] { Run(); });
-}
+SmtpSink::SmtpSink(bool reject) : reject_(reject) { Start(); }
 
-SmtpSink::~SmtpSink() {
-    const char c = 'x';
-    (void)!::write(wake_[1], &c, 1);
-    thread_.join();
-    ::close(listener_);
-    ::close(wake_[0]);
-    ::close(wake_[1]);
-}
+SmtpSink::~SmtpSink() { Stop(); }
 
 std::vector<ReceivedMail> SmtpSink::Mails() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return mails_;
-}
-
-void SmtpSink::Run() {
-    for (;;) {
-        pollfd fds[2] = {{listener_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) continue;
-        if (fds[1].revents) return;
-        if (fds[0].revents & POLLIN) {
-            const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client >= 0) {
-                Serve(client);
-                ::close(client);
-            }
-        }
-    }
 }
 
 void SmtpSink::Serve(int client) {
@@ -90,13 +35,7 @@ void SmtpSink::Serve(int client) {
                 buffer.erase(0, eol + 2);
                 return true;
             }
-            pollfd fds[2] = {{client, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-            if (::poll(fds, 2, -1) < 0) return false;
-            if (fds[1].revents) return false;
-            char chunk[4096];
-            const ssize_t n = ::recv(client, chunk, sizeof chunk, 0);
-            if (n <= 0) return false;
-            buffer.append(chunk, static_cast<std::size_t>(n));
+            if (!ReadMore(client, buffer)) return false;
         }
     };
     if (!SendAll(client, "220 sink ESMTP\r\n")) return;

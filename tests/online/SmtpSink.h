@@ -4,8 +4,9 @@
 
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "tests/online/LoopbackServer.h"
 
 namespace qv::test {
 
@@ -15,27 +16,21 @@ struct ReceivedMail {
     std::string Data;                     // the message, dot-stuffing undone, CR LF kept
 };
 
-class SmtpSink {
+class SmtpSink final : public LoopbackServer {
 public:
     explicit SmtpSink(bool reject = false);
     ~SmtpSink();
     SmtpSink(const SmtpSink&) = delete;
     SmtpSink& operator=(const SmtpSink&) = delete;
 
-    int Port() const { return port_; }
     std::vector<ReceivedMail> Mails() const;
 
 private:
-    void Run();
-    void Serve(int client);
+    void Serve(int client) override;
 
     bool reject_;
-    int listener_ = -1;
-    int wake_[2] = {-1, -1};
-    int port_ = 0;
     mutable std::mutex mutex_;
     std::vector<ReceivedMail> mails_;
-    std::thread thread_;
 };
 
 }  // namespace qv::test
