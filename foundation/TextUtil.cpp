@@ -50,6 +50,13 @@ std::vector<std::string> SplitLines(std::string_view text) {
     return lines;
 }
 
+std::string TrimText(std::string_view s) {
+    std::size_t a = 0, b = s.size();
+    while (a < b && static_cast<unsigned char>(s[a]) <= ' ') ++a;
+    while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ') --b;
+    return std::string(s.substr(a, b - a));
+}
+
 std::string LowerAscii(std::string_view s) {
     std::string r(s);
     for (char& c : r) c = LowerChar(c);

@@ -11,6 +11,9 @@ namespace qv {
 // Splits at CR LF, LF or CR. A final line break adds no empty line.
 std::vector<std::string> SplitLines(std::string_view text);
 
+// Without the control characters and blanks at either end.
+std::string TrimText(std::string_view s);
+
 std::string LowerAscii(std::string_view s);
 std::string UpperAscii(std::string_view s);
 bool SameTextNoCase(std::string_view a, std::string_view b);

@@ -13,6 +13,7 @@
 #include "foundation/qv3Global.h"
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
+#include "frontend/online/qv3HostList.h"
 #include "frontend/qv3SettingsFile.h"
 #include "game/qv3GameWindow.h"
 #include "game/qv3Resources.h"
@@ -28,8 +29,6 @@ TSettingsHost SettingsHost() {
     host.CurrentSlot = [] { return GameResources ? GameResources->CurrentSlot() : 1; };
     return host;
 }
-
-void SaveSettings() { SaveEnvironment(Environment, SettingsFilePath(), SettingsHost()); }
 
 // The 800 x 600 mode of `info` for a window: the desktop's format, software
 // vertex processing.
@@ -62,6 +61,8 @@ int main(int argc, char** argv) {
     using namespace qv;
     InitializeGlobals(argc, argv);
     if (UninstallRequested) return 0;
+    // The host list is fetched in the background once something goes online.
+    CreateHostListFetch();
 
     if (IsAnotherInstanceRunning()) {
         std::fprintf(stderr, "Duplicated instance. Application will close.\n");
@@ -96,6 +97,7 @@ int main(int argc, char** argv) {
             }
         });
         SetLanguage(ReadLanguageIndex());
+        SetProgramSettingsHost(SettingsHost());
         LoadEnvironment(Environment, SettingsFilePath(), SettingsHost());
         GameResources->SelectScenario(Environment.CurrentScenario);
         SetGameSettingsSaver(SaveSettings);
@@ -120,6 +122,7 @@ int main(int argc, char** argv) {
     }
     SetGameSettingsSaver(nullptr);
     GameResources.reset();
+    FreeHostListFetch();
     LogEndRun();
     FinalizeGlobals();
     return result;
