@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "foundation/Exceptions.h"
+#include "platform/codec/Acm.h"
 #include "platform/resources/ResourcePackWriter.h"
 #include "platform/system/Files.h"
 #include "tools/qvgen/Content.h"
@@ -71,6 +72,9 @@ void BuildPacks(const TPackOptions& options) {
         if (!bytes) throw Exception("cannot read the language file " + languages + name);
         program.Add("DATA", name, *bytes);
     }
+    // The local sound codec file the front end installs in the shared folder.
+    const std::string codec = codec::CodecDescriptor();
+    program.Add("DLL", "MP3CODEC", std::vector<std::uint8_t>(codec.begin(), codec.end()));
     AddScenario(program, kDuelSlot, options, pictures, sounds);
     AddScenario(program, kMainSlot, options, pictures, sounds);
 
