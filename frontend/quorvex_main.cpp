@@ -90,6 +90,10 @@ int main(int argc, char** argv) {
 
     // The message box of a second instance needs the application object.
     QApplication::setApplicationName(kProductName);
+    // The start page's engine shares GL contexts with the widgets; run by
+    // root it cannot start its sandbox.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(kProductName);
 
