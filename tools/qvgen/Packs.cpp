@@ -8,6 +8,7 @@
 #include "platform/resources/ResourcePackWriter.h"
 #include "platform/system/Files.h"
 #include "tools/qvgen/Content.h"
+#include "tools/qvgen/Demo.h"
 #include "tools/qvgen/Environment.h"
 #include "tools/qvgen/Levels.h"
 
@@ -45,6 +46,11 @@ void AddScenario(sys::TResourcePackWriter& pack, int slot, const TPackOptions& o
     pack.Add(type, "environment.txt", environment);
     AddAll(pack, type, levels);
     AddAll(pack, type, scenery.Files);
+    if (slot == kMainSlot) {
+        std::vector<TGeneratedFile> all = levels;
+        all.insert(all.end(), scenery.Files.begin(), scenery.Files.end());
+        pack.Add(type, kDemoName, RecordDemo(all, environment, options.OutDir));
+    }
 }
 
 void Save(const sys::TResourcePackWriter& pack, const std::string& path) {
