@@ -33,6 +33,7 @@
 #include "game/qv3GameCore.h"
 #include "game/qv3Resources.h"
 #include "media/MainThread.h"
+#include "platform/render/VideoMemory.h"
 #include "platform/system/Files.h"
 #include "platform/system/InstanceMessage.h"
 #ifdef QUORVEX_HAVE_WEBENGINE
@@ -52,6 +53,7 @@ void OnQuitSignal(int) {
 TSettingsHost SettingsHost() {
     TSettingsHost host;
     host.CurrentSlot = [] { return GameResources ? GameResources->CurrentSlot() : 1; };
+    host.VideoMemory = [] { return d3d::QueryVideoMemory(); };
     return host;
 }
 
