@@ -666,6 +666,7 @@ void TfrmMain::CheckNewVersion() {
     std::string reply;
     {
         TfrmPleaseWait wait(this);
+        wait.SetSpinnerFrames(SpinnerFrames());
         wait.SetMessageText(LangText(66));
         wait.ShowAndRefresh();
         try {
@@ -699,6 +700,16 @@ void TfrmMain::About() {
     }
     TfrmGameAbout about(this, &background, [this](const std::string& url) { OpenURL(url); });
     about.exec();
+}
+
+QImage SpinnerFrames() {
+    try {
+        if (!GameResources) return {};
+        const auto bytes = GameResources->OpenResource("spinner.png");
+        return DecodePicture(bytes);
+    } catch (const std::exception&) {
+        return {};
+    }
 }
 
 bool IsInternalUrl(const std::string& url, const std::string& internalPrefix) {

@@ -27,6 +27,10 @@ namespace qv::ui {
 class TMagnetic;
 class TfrmGameOptions;
 
+// The please-wait box's spinner pictures from the resources; empty when
+// there are none.
+QImage SpinnerFrames();
+
 // One game the main window asks for.
 struct TGameRequest {
     std::uint8_t GameMode = 0;  // 0 single game, 1 world's-best replay

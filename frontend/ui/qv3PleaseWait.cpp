@@ -21,8 +21,16 @@ TSpinner::TSpinner(QWidget* parent) : QWidget(parent) {
     });
 }
 
+void TSpinner::SetFrames(const QImage& strip) {
+    if (strip.height() == 48 && strip.width() >= 48 * 12) strip_ = strip;
+}
+
 void TSpinner::paintEvent(QPaintEvent*) {
     QPainter p(this);
+    if (!strip_.isNull()) {
+        p.drawImage(QPoint(0, 0), strip_, QRect(frame_ * 48, 0, 48, 48));
+        return;
+    }
     p.setRenderHint(QPainter::Antialiasing);
     p.translate(width() / 2.0, height() / 2.0);
     for (int i = 0; i < 12; ++i) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QImage>
 #include <QTimer>
 
 #include <string>
@@ -15,6 +16,8 @@ class TSpinner : public QWidget {
     Q_OBJECT
 public:
     explicit TSpinner(QWidget* parent = nullptr);
+    // Frames of 48 x 48 side by side; without them dots are painted.
+    void SetFrames(const QImage& strip);
     void Start() { timer_.start(); }
     void Stop() { timer_.stop(); }
     bool Running() const { return timer_.isActive(); }
@@ -25,12 +28,15 @@ protected:
 private:
     QTimer timer_;
     int frame_ = 0;
+    QImage strip_;
 };
 
 class TfrmPleaseWait : public QDialog {
     Q_OBJECT
 public:
     explicit TfrmPleaseWait(QWidget* owner = nullptr);
+    // The spinner's pictures (the resource "spinner.png"), when there are any.
+    void SetSpinnerFrames(const QImage& strip) { animForm_->SetFrames(strip); }
     // Caption: language line 326 + " Quorvex " + text.
     void SetMessageText(const std::string& text);
     const std::string& MessageText() const { return text_; }

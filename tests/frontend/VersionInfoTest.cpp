@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/qv3Language.h"
+#include "frontend/ui/qv3Main.h"
 #include "frontend/ui/qv3PleaseWait.h"
 #include "frontend/ui/qv3VersionInfo.h"
 #include "tests/frontend/FrontendFixture.h"
@@ -67,6 +68,16 @@ TEST_F(PleaseWaitTest, TheTextIsComposedFromTheLanguageLine) {
     box.ShowAndRefresh();
     EXPECT_EQ(box.windowTitle().toStdString(), "Quorvex");
     EXPECT_TRUE(box.isVisible());
+}
+
+TEST_F(PleaseWaitTest, TheSpinnerComesFromTheResources) {
+    MakeResources();
+    const QImage strip = SpinnerFrames();
+    EXPECT_EQ(strip.size(), QSize(48 * 12, 48));
+    // The frames differ: the head of the spinner moves on.
+    EXPECT_NE(strip.copy(0, 0, 48, 48), strip.copy(48, 0, 48, 48));
+    GameResources.reset();
+    EXPECT_TRUE(SpinnerFrames().isNull());
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "tools/qvgen/Demo.h"
 #include "tools/qvgen/Environment.h"
 #include "tools/qvgen/Levels.h"
+#include "tools/qvgen/pictures/Spinner.h"
 
 namespace qv::gen {
 
@@ -78,6 +79,10 @@ void BuildPacks(const TPackOptions& options) {
         if (!bytes) throw Exception("cannot read the language file " + languages + name);
         program.Add("DATA", name, *bytes);
     }
+    // The please-wait box's spinner.
+    std::vector<TGeneratedFile> spinner;
+    pic::AddPng(spinner, pic::kSpinnerName, pic::DrawSpinner());
+    AddAll(program, "DATA", spinner);
     // The local sound codec file the front end installs in the shared folder.
     const std::string codec = codec::CodecDescriptor();
     program.Add("DLL", "MP3CODEC", std::vector<std::uint8_t>(codec.begin(), codec.end()));
