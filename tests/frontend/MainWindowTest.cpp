@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "frontend/qv3SettingsFile.h"
 #include "frontend/ui/qv3Carousel.h"
 #include "frontend/ui/qv3InstanceServer.h"
 #include "frontend/ui/qv3Magnetic.h"
@@ -155,6 +156,45 @@ TEST_F(MainWindowTest, AnExistingCodecFileIsLeftAsItIs) {
     ASSERT_TRUE(sys::WriteFileAtomic(CommonDataDir + "l3codecx.acm", "mine"));
     Start();
     EXPECT_EQ(sys::ReadFileText(CommonDataDir + "l3codecx.acm"), "mine");
+}
+
+TEST_F(MainWindowTest, ALocalPageOpensOnceAndAFailedCodecExportIsAWarning) {
+    // A program folder with a local page and without the program's pack.
+    ProgramDir = dir_ / "program/";
+    ASSERT_TRUE(sys::CreateDirectories(ProgramDir + "sp"));
+    ASSERT_TRUE(sys::WriteFileAtomic(ProgramDir + "sp/web.htm", "<html></html>"));
+    GameResources = std::make_unique<TQVX3Resources>(CommonDataDir, test::BinaryDir() + kProgramResourceFile);
+    Start();
+    Settle();
+    EXPECT_EQ(opened_, std::vector<std::string>{"file://" + ProgramDir + "sp/web.htm"});
+    EXPECT_FALSE(sys::FileExists(CommonDataDir + "l3codecx.acm"));
+    EXPECT_NE(Log().find("* Warning: Unable to export mp3 codec file: "), std::string::npos) << Log();
+    EXPECT_EQ(main_->DisplayState, 2);  // start-up went on
+}
+
+TEST_F(MainWindowTest, ADamagedCurrentScenarioFallsBackToAnInstalledOne) {
+    for (const std::int32_t stored : {5000, -7, 100}) {
+        // A settings file that holds the slot as it is.
+        TEnvironmentRecord record;
+        record.SetDefaults(0, 1);
+        record.CurrentScenario = stored;
+        const std::vector<std::uint8_t> file = EncodeSettingsFile(record);
+        ASSERT_TRUE(sys::WriteFileAtomic(UserDataDir + "env.dat",
+                                         std::string_view(reinterpret_cast<const char*>(file.data()), file.size())));
+        MakeResources();
+        Start();
+        Settle();
+        const int slot = GameResources->CurrentSlot();
+        EXPECT_TRUE(slot == 100 || GameResources->ScenarioAvailable(slot)) << stored;
+        main_->actPlayGame->trigger();  // never plays a slot that is not there
+        if (slot == 100) {
+            EXPECT_TRUE(games_.empty()) << stored;
+        }
+        EXPECT_EQ(Environment.CurrentScenario, stored);
+        options_.reset();
+        main_.reset();
+        games_.clear();
+    }
 }
 
 TEST_F(MainWindowTest, HoverAndPressPicturesFollowTheRegions) {
