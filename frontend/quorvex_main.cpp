@@ -164,6 +164,9 @@ int main(int argc, char** argv) {
         ui::TMainWindowServices services;
         for (int i = 1; i < argc; ++i) services.Args.emplace_back(argv[i]);
         services.RunGame = ui::RunGameWindow;
+        services.OnFirstPaint = [] {
+            LogMessage("Main window painted after " + std::to_string(MillisecondsSinceStart()) + " ms", lkInfo);
+        };
 #ifdef QUORVEX_HAVE_WEBENGINE
         services.MakeBrowser = ui::MakeWebBrowser;
 #endif
@@ -183,9 +186,6 @@ int main(int argc, char** argv) {
         std::printf("%s %s\n", kProductName, QUORVEX_VERSION_STRING);
         std::printf("Log: %s%s\n", UserDataDir.c_str(), kLogFileName);
         std::fflush(stdout);
-        QTimer::singleShot(0, frmMain.get(), [] {
-            LogMessage("Main window painted after " + std::to_string(MillisecondsSinceStart()) + " ms", lkInfo);
-        });
         frmMain->show();
         if (!quitting) app.exec();
         SetGameSettingsSaver(nullptr);

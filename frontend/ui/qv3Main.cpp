@@ -79,6 +79,8 @@ std::string Format(std::string pattern, const std::vector<std::string>& values) 
 // The menu picture, painted as it is; the whole client area.
 class TMenuPicture : public QWidget {
 public:
+    std::function<void()> OnFirstPaint;
+
     TMenuPicture(QWidget* parent, const QImage* picture) : QWidget(parent), picture_(picture) {
         setFixedSize(kMenuWidth, kMenuHeight);
         setAttribute(Qt::WA_OpaquePaintEvent);
@@ -88,6 +90,11 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.drawImage(0, 0, *picture_);
+        if (OnFirstPaint) {
+            const auto painted = std::move(OnFirstPaint);
+            OnFirstPaint = nullptr;
+            painted();
+        }
     }
 
 private:
@@ -106,6 +113,7 @@ TfrmMain::TfrmMain(TMainWindowServices services) : services_(std::move(services)
     picture_ = QImage(kMenuWidth, kMenuHeight, QImage::Format_RGB32);
     picture_.fill(QApplication::palette().color(QPalette::Window));
     view_ = new TMenuPicture(this, &picture_);
+    view_->OnFirstPaint = services_.OnFirstPaint;
     setCentralWidget(view_);
     timer_.setInterval(services_.TimerIntervalMs);
     connect(&timer_, &QTimer::timeout, this, [this] { Timer1Timer(); });

@@ -57,6 +57,8 @@ struct TMainWindowServices {
     // The command line after the program name.
     std::vector<std::string> Args;
     int TimerIntervalMs = 2000;
+    // Called once, when the menu picture has been painted the first time.
+    std::function<void()> OnFirstPaint;
 };
 
 class TMenuPicture;
