@@ -40,6 +40,7 @@ TfrmGameAbout::TfrmGameAbout(QWidget* owner, const QImage* background,
     lblCopyright2_ = MakeLabel(this, 11, QColor(20, 20, 40), QRect(2, 156, 398, 60));
     lblCopyright_ = MakeLabel(this, 11, Qt::white, QRect(0, 154, 398, 60));
     auto* link = new QLabel(this);
+    link->setObjectName("lblLink");
     link->setText(QString("<a href=\"%1\" style=\"color:#ffffa0\">%1</a>").arg(kMakerSiteUrl));
     link->setGeometry(0, 250, 400, 24);
     link->setAlignment(Qt::AlignHCenter);

@@ -67,6 +67,36 @@ QPoint SnapPosition(QPoint proposed, QSize size, const std::vector<QRect>& targe
     return {x, y};
 }
 
+int BorderHitTest(QPoint p, QSize client) {
+    const bool left = p.x() <= 4, right = p.x() > client.width() - 5;
+    const bool top = p.y() <= 4, bottom = p.y() > client.height() - 5;
+    if (left && top) return HTTOPLEFT;
+    if (right && top) return HTTOPRIGHT;
+    if (right && bottom) return HTBOTTOMRIGHT;
+    if (left && bottom) return HTBOTTOMLEFT;
+    if (left) return HTLEFT;
+    if (top) return HTTOP;
+    if (bottom) return HTBOTTOM;
+    if (right) return HTRIGHT;
+    return 0;
+}
+
+namespace {
+Qt::Edges EdgesOf(int code) {
+    switch (code) {
+        case HTLEFT: return Qt::LeftEdge;
+        case HTRIGHT: return Qt::RightEdge;
+        case HTTOP: return Qt::TopEdge;
+        case HTBOTTOM: return Qt::BottomEdge;
+        case HTTOPLEFT: return Qt::TopEdge | Qt::LeftEdge;
+        case HTTOPRIGHT: return Qt::TopEdge | Qt::RightEdge;
+        case HTBOTTOMLEFT: return Qt::BottomEdge | Qt::LeftEdge;
+        case HTBOTTOMRIGHT: return Qt::BottomEdge | Qt::RightEdge;
+        default: return {};
+    }
+}
+}  // namespace
+
 TMagnetic::TMagnetic(QWidget* picture) : QObject(picture), picture_(picture) {
     picture_->setMouseTracking(true);
     picture_->installEventFilter(this);
@@ -81,6 +111,15 @@ bool TMagnetic::eventFilter(QObject* watched, QEvent* event) {
             if (e->button() != Qt::LeftButton) return false;
             dragging_ = false;
             down_ = e->position().toPoint();
+            // A window without a frame of its own is resized by its edges.
+            if (CanResize && picture_->window()->isWindow() && picture_->window()->windowState() == Qt::WindowNoState) {
+                QWidget* window = picture_->window();
+                const int code = BorderHitTest(picture_->mapTo(window, down_), window->size());
+                if (code != 0 && window->windowHandle()) {
+                    window->windowHandle()->startSystemResize(EdgesOf(code));
+                    return true;
+                }
+            }
             if (!tracker_.ButtonDown(down_)) {
                 QWidget* window = picture_->window();
                 // Wayland lets no client place its window: the compositor

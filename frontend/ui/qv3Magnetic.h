@@ -57,6 +57,14 @@ private:
 QPoint SnapPosition(QPoint proposed, QSize size, const std::vector<QRect>& targets, const QRect& screen,
                     int distance = 10);
 
+// Border codes of a window that can be resized by its edges (the main
+// window cannot): 10 left, 11 right, 12 top, 13 top left, 14 top right,
+// 15 bottom, 16 bottom left, 17 bottom right; 0 inside. The border is 5
+// pixels wide; `p` is in client coordinates of a W x H client.
+inline constexpr int HTLEFT = 10, HTRIGHT = 11, HTTOP = 12, HTTOPLEFT = 13, HTTOPRIGHT = 14, HTBOTTOM = 15,
+                     HTBOTTOMLEFT = 16, HTBOTTOMRIGHT = 17;
+int BorderHitTest(QPoint p, QSize client);
+
 // The component on a window: an event filter on the picture widget that
 // drags its top-level window and drives the tracker.
 class TMagnetic : public QObject {

@@ -167,5 +167,19 @@ TEST(MagneticTest, SnapTable) {
     EXPECT_EQ(SnapPosition({1500, 300}, size, {}, QRect(1024, 0, 1920, 1080)), QPoint(1500, 300));
 }
 
+TEST(MagneticTest, BorderHitTestTable) {
+    const QSize client(100, 80);
+    struct Case {
+        QPoint p;
+        int code;
+    };
+    const std::vector<Case> cases = {
+        {{0, 0}, HTTOPLEFT},      {{4, 4}, HTTOPLEFT},       {{99, 0}, HTTOPRIGHT}, {{99, 79}, HTBOTTOMRIGHT},
+        {{0, 79}, HTBOTTOMLEFT},  {{2, 40}, HTLEFT},         {{96, 40}, HTRIGHT},   {{50, 3}, HTTOP},
+        {{50, 76}, HTBOTTOM},     {{5, 5}, 0},               {{95, 75}, 0},         {{50, 40}, 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(BorderHitTest(c.p, client), c.code) << c.p.x() << "," << c.p.y();
+}
+
 }  // namespace
 }  // namespace qv::ui

@@ -2,7 +2,11 @@
 #include <gtest/gtest.h>
 
 #include "foundation/qv3Language.h"
+#include <QLabel>
+
+#include "frontend/ui/qv3About.h"
 #include "frontend/ui/qv3Main.h"
+#include "frontend/ui/qv3Messages.h"
 #include "frontend/ui/qv3PleaseWait.h"
 #include "frontend/ui/qv3VersionInfo.h"
 #include "tests/frontend/FrontendFixture.h"
@@ -78,6 +82,23 @@ TEST_F(PleaseWaitTest, TheSpinnerComesFromTheResources) {
     EXPECT_NE(strip.copy(0, 0, 48, 48), strip.copy(48, 0, 48, 48));
     GameResources.reset();
     EXPECT_TRUE(SpinnerFrames().isNull());
+}
+
+TEST_F(PleaseWaitTest, TheAboutBoxShowsVersionAndCopyright) {
+    std::vector<std::string> opened;
+    QImage picture(400, 350, QImage::Format_RGB32);
+    picture.fill(Qt::darkBlue);
+    TfrmGameAbout about(nullptr, &picture, [&opened](const std::string& url) { opened.push_back(url); });
+    about.show();
+    EXPECT_EQ(Cp1252(about.windowTitle()), LangText(2));
+    EXPECT_EQ(Cp1252(about.VersionText()), LangText(0) + "  " + TdfsVersionInfoResource().FileVersion.Text());
+    EXPECT_EQ(Cp1252(about.CopyrightText()), LangText(1));
+    EXPECT_EQ(about.size(), QSize(400, 350));
+    auto* link = about.findChild<QLabel*>("lblLink");
+    ASSERT_NE(link, nullptr);
+    emit link->linkActivated(kMakerSiteUrl);
+    EXPECT_EQ(opened, std::vector<std::string>{kMakerSiteUrl});
+    about.accept();
 }
 
 }  // namespace
