@@ -44,7 +44,10 @@ TfrmGame::TfrmGame(std::uint8_t gameMode, std::uint8_t windowed, TzkD3DDeviceInf
         if (message == kGameSetUpMessage) SetUp();
     };
     window_.OnIdle = [this](bool& done) { Idle(done); };
-    window_.OnPump = [] { CheckSynchronize(); };
+    window_.OnPump = [this] {
+        CheckSynchronize();
+        if (services_.Pump) services_.Pump();
+    };
     window_.OnActivate = [this] {
         StayOnTop();
         ClipToClient();

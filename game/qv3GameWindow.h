@@ -34,6 +34,10 @@ struct TGameWindowServices {
     // Called at the start of every turn of the frame loop (scripted sessions
     // advance their clock and post their input here).
     std::function<void(class TfrmGame& game)> OnIdle;
+    // Called whenever the window's loop pumps, after the main thread's
+    // waiting calls ran (the front end keeps its own windows painted here,
+    // without user input).
+    std::function<void()> Pump;
 };
 
 class TfrmGame {
