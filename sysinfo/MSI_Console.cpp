@@ -2,6 +2,7 @@
 
 #include <bit>
 
+#include "sysinfo/MSI_CPU.h"
 #include "sysinfo/MSI_Devices.h"
 #include "sysinfo/MSI_DirectX.h"
 #include "sysinfo/MSI_Machine.h"
@@ -11,6 +12,8 @@ namespace qv {
 
 std::unique_ptr<TInfoObject> CreateMSIObject(std::uint16_t bit, const TSysSource& source) {
     switch (bit) {
+        case msiCPU:
+            return std::make_unique<TCPU>(source);
         case msiMachine:
             return std::make_unique<TMachine>(source);
         case msiDevices:
@@ -39,6 +42,7 @@ TInfoObject* TMSI::Object(std::uint16_t bit) const {
     return objects_[static_cast<std::size_t>(SlotOf(bit))].get();
 }
 
+TCPU* TMSI::CPU() const { return dynamic_cast<TCPU*>(Object(msiCPU)); }
 TMemory* TMSI::Memory() const { return dynamic_cast<TMemory*>(Object(msiMemory)); }
 TMachine* TMSI::Machine() const { return dynamic_cast<TMachine*>(Object(msiMachine)); }
 TDevices* TMSI::Devices() const { return dynamic_cast<TDevices*>(Object(msiDevices)); }

@@ -13,6 +13,7 @@
 
 namespace qv {
 
+class TCPU;
 class TDevices;
 class TDirectX;
 class TMachine;
@@ -72,6 +73,7 @@ public:
 
     // The sub-object of a flag bit, or nullptr.
     TInfoObject* Object(std::uint16_t bit) const;
+    TCPU* CPU() const;
     TMemory* Memory() const;
     TMachine* Machine() const;
     TDevices* Devices() const;
