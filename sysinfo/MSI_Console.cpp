@@ -7,6 +7,7 @@
 #include "sysinfo/MSI_DirectX.h"
 #include "sysinfo/MSI_Machine.h"
 #include "sysinfo/MSI_Memory.h"
+#include "sysinfo/MSI_OS.h"
 
 namespace qv {
 
@@ -20,6 +21,8 @@ std::unique_ptr<TInfoObject> CreateMSIObject(std::uint16_t bit, const TSysSource
             return std::make_unique<TDevices>(source);
         case msiMemory:
             return std::make_unique<TMemory>(source);
+        case msiOperatingSystem:
+            return std::make_unique<TOperatingSystem>(source);
         case msiDirectX:
             return std::make_unique<TDirectX>(source);
         default:
@@ -43,6 +46,9 @@ TInfoObject* TMSI::Object(std::uint16_t bit) const {
 }
 
 TCPU* TMSI::CPU() const { return dynamic_cast<TCPU*>(Object(msiCPU)); }
+TOperatingSystem* TMSI::OperatingSystem() const {
+    return dynamic_cast<TOperatingSystem*>(Object(msiOperatingSystem));
+}
 TMemory* TMSI::Memory() const { return dynamic_cast<TMemory*>(Object(msiMemory)); }
 TMachine* TMSI::Machine() const { return dynamic_cast<TMachine*>(Object(msiMachine)); }
 TDevices* TMSI::Devices() const { return dynamic_cast<TDevices*>(Object(msiDevices)); }

@@ -18,6 +18,7 @@ class TDevices;
 class TDirectX;
 class TMachine;
 class TMemory;
+class TOperatingSystem;
 
 enum : std::uint16_t {
     msiCPU = 0x0001,
@@ -75,6 +76,7 @@ public:
     TInfoObject* Object(std::uint16_t bit) const;
     TCPU* CPU() const;
     TMemory* Memory() const;
+    TOperatingSystem* OperatingSystem() const;
     TMachine* Machine() const;
     TDevices* Devices() const;
     TDirectX* DirectX() const;

@@ -13,6 +13,7 @@
 #include "platform/sysinfo/SysSource.h"
 #include "sysinfo/MSI_Machine.h"
 #include "sysinfo/MSI_Memory.h"
+#include "sysinfo/MSI_OS.h"
 #include "sysinfo/Syvex_Routines.h"
 
 namespace {
@@ -41,19 +42,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     qv::sysinfo::ParseIniText(text);
     qv::sysinfo::ParseUdevProperties(text);
     qv::sysinfo::ParseAlsaCards(text);
+    qv::TPosixZone zone;
+    qv::ParsePosixZone(text, zone);
+    qv::TzifFooter(text);
+    qv::ParseKernelRelease(text);
 
     for (const char* path : {"proc/meminfo", "proc/self/status", "proc/uptime", "proc/self/mounts",
                              "proc/asound/cards", "etc/os-release", "home/u/.config/user-dirs.dirs",
                              "home/u/.config/mimeapps.list", "usr/share/applications/a.desktop",
-                             "proc/sys/vm/mmap_min_addr"})
+                             "proc/sys/vm/mmap_min_addr",
+                             "proc/sys/kernel/osrelease", "etc/timezone", "usr/share/zoneinfo/Zone/Here",
+                             "proc/cpuinfo", "sys/devices/system/cpu/online"})
         Put(path, text);
     qv::sysinfo::TSysSource source(Root());
     source.GetEnv = [](const std::string& name) -> std::optional<std::string> {
         if (name == "HOME") return std::string("/home/u");
+        if (name == "TZ") return std::string("Zone/Here");
         return std::nullopt;
     };
     source.StatFs = [](const std::string&) { return std::optional<qv::sysinfo::TFsStats>(qv::sysinfo::TFsStats{}); };
     source.GraphicsRuntime = [] { return qv::sysinfo::TGraphicsRuntime{}; };
+    source.Interfaces = [] { return std::vector<qv::sysinfo::TNetInterface>{}; };
 
     qv::TMemory memory(source);
     memory.GetInfo();
@@ -68,5 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     qv::GetDefaultBrowser(source);
     std::string target, arguments;
     qv::ResolveShellLink("/usr/share/applications/a.desktop", target, arguments, source);
+    qv::TOperatingSystem os(source);
+    os.SetExceptionMode(qv::emRaise);
+    os.GetInfo();
     return 0;
 }
