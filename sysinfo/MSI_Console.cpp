@@ -6,6 +6,7 @@
 #include "sysinfo/MSI_Devices.h"
 #include "sysinfo/MSI_DirectX.h"
 #include "sysinfo/MSI_Machine.h"
+#include "sysinfo/MSI_Media.h"
 #include "sysinfo/MSI_Memory.h"
 #include "sysinfo/MSI_OS.h"
 
@@ -19,6 +20,8 @@ std::unique_ptr<TInfoObject> CreateMSIObject(std::uint16_t bit, const TSysSource
             return std::make_unique<TMachine>(source);
         case msiDevices:
             return std::make_unique<TDevices>(source);
+        case msiMedia:
+            return std::make_unique<TMedia>(source);
         case msiMemory:
             return std::make_unique<TMemory>(source);
         case msiOperatingSystem:
@@ -49,6 +52,7 @@ TCPU* TMSI::CPU() const { return dynamic_cast<TCPU*>(Object(msiCPU)); }
 TOperatingSystem* TMSI::OperatingSystem() const {
     return dynamic_cast<TOperatingSystem*>(Object(msiOperatingSystem));
 }
+TMedia* TMSI::Media() const { return dynamic_cast<TMedia*>(Object(msiMedia)); }
 TMemory* TMSI::Memory() const { return dynamic_cast<TMemory*>(Object(msiMemory)); }
 TMachine* TMSI::Machine() const { return dynamic_cast<TMachine*>(Object(msiMachine)); }
 TDevices* TMSI::Devices() const { return dynamic_cast<TDevices*>(Object(msiDevices)); }

@@ -17,6 +17,7 @@ class TCPU;
 class TDevices;
 class TDirectX;
 class TMachine;
+class TMedia;
 class TMemory;
 class TOperatingSystem;
 
@@ -75,6 +76,7 @@ public:
     // The sub-object of a flag bit, or nullptr.
     TInfoObject* Object(std::uint16_t bit) const;
     TCPU* CPU() const;
+    TMedia* Media() const;
     TMemory* Memory() const;
     TOperatingSystem* OperatingSystem() const;
     TMachine* Machine() const;
