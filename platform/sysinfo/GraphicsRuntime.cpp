@@ -15,22 +15,30 @@ std::string GlString(GLenum name) {
     return text ? reinterpret_cast<const char*>(text) : "";
 }
 
-void ProbeGl(TGraphicsRuntime& runtime) {
-    const bool started = SDL_WasInit(SDL_INIT_VIDEO) == 0;
-    if (started && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
+// The GL facts, asked once per process. The video subsystem and the GL
+// library stay loaded after the probe: unloading the GL driver leaves what
+// it allocated behind, and the program starts video for its game window
+// anyway.
+struct TGlFacts {
+    std::string Version, Renderer;
+};
+
+TGlFacts ProbeGl() {
+    TGlFacts facts;
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return facts;
+    if (SDL_GL_LoadLibrary(nullptr) != 0) return facts;
     SDL_Window* window = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (window) {
-        SDL_GLContext previous = SDL_GL_GetCurrentContext();
-        SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
-        if (SDL_GLContext context = SDL_GL_CreateContext(window)) {
-            runtime.GlVersion = GlString(GL_VERSION);
-            runtime.GlRenderer = GlString(GL_RENDERER);
-            SDL_GL_MakeCurrent(previousWindow, previous);
-            SDL_GL_DeleteContext(context);
-        }
-        SDL_DestroyWindow(window);
+    if (!window) return facts;
+    SDL_GLContext previous = SDL_GL_GetCurrentContext();
+    SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
+    if (SDL_GLContext context = SDL_GL_CreateContext(window)) {
+        facts.Version = GlString(GL_VERSION);
+        facts.Renderer = GlString(GL_RENDERER);
+        SDL_GL_MakeCurrent(previousWindow, previous);
+        SDL_GL_DeleteContext(context);
     }
-    if (started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_DestroyWindow(window);
+    return facts;
 }
 
 }  // namespace
@@ -46,7 +54,9 @@ TGraphicsRuntime QueryGraphicsRuntime() {
         SDL_RendererInfo info;
         if (SDL_GetRenderDriverInfo(i, &info) == 0 && info.name) runtime.RenderDrivers.emplace_back(info.name);
     }
-    ProbeGl(runtime);
+    static const TGlFacts gl = ProbeGl();
+    runtime.GlVersion = gl.Version;
+    runtime.GlRenderer = gl.Renderer;
     return runtime;
 }
 
