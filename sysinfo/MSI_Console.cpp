@@ -5,6 +5,7 @@
 #include "sysinfo/MSI_CPU.h"
 #include "sysinfo/MSI_Devices.h"
 #include "sysinfo/MSI_DirectX.h"
+#include "sysinfo/MSI_Display.h"
 #include "sysinfo/MSI_Machine.h"
 #include "sysinfo/MSI_Media.h"
 #include "sysinfo/MSI_Memory.h"
@@ -20,6 +21,8 @@ std::unique_ptr<TInfoObject> CreateMSIObject(std::uint16_t bit, const TSysSource
             return std::make_unique<TMachine>(source);
         case msiDevices:
             return std::make_unique<TDevices>(source);
+        case msiDisplay:
+            return std::make_unique<TDisplay>(source);
         case msiMedia:
             return std::make_unique<TMedia>(source);
         case msiMemory:
@@ -53,6 +56,7 @@ TOperatingSystem* TMSI::OperatingSystem() const {
     return dynamic_cast<TOperatingSystem*>(Object(msiOperatingSystem));
 }
 TMedia* TMSI::Media() const { return dynamic_cast<TMedia*>(Object(msiMedia)); }
+TDisplay* TMSI::Display() const { return dynamic_cast<TDisplay*>(Object(msiDisplay)); }
 TMemory* TMSI::Memory() const { return dynamic_cast<TMemory*>(Object(msiMemory)); }
 TMachine* TMSI::Machine() const { return dynamic_cast<TMachine*>(Object(msiMachine)); }
 TDevices* TMSI::Devices() const { return dynamic_cast<TDevices*>(Object(msiDevices)); }

@@ -16,6 +16,7 @@ namespace qv {
 class TCPU;
 class TDevices;
 class TDirectX;
+class TDisplay;
 class TMachine;
 class TMedia;
 class TMemory;
@@ -77,6 +78,7 @@ public:
     TInfoObject* Object(std::uint16_t bit) const;
     TCPU* CPU() const;
     TMedia* Media() const;
+    TDisplay* Display() const;
     TMemory* Memory() const;
     TOperatingSystem* OperatingSystem() const;
     TMachine* Machine() const;

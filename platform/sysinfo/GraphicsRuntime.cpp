@@ -60,4 +60,29 @@ TGraphicsRuntime QueryGraphicsRuntime() {
     return runtime;
 }
 
+int DisplayBitDepth(std::uint32_t sdlFormat) {
+    const int bits = static_cast<int>(SDL_BITSPERPIXEL(sdlFormat));
+    if (bits == 15 || bits == 16) return 16;
+    if (bits >= 24) return 32;
+    return bits;
+}
+
+TScreenInfo QueryScreen() {
+    TScreenInfo screen;
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return screen;
+    SDL_DisplayMode mode;
+    if (SDL_GetNumVideoDisplays() < 1 || SDL_GetDesktopDisplayMode(0, &mode) != 0) return screen;
+    screen.Valid = true;
+    screen.Desktop = {mode.w, mode.h, DisplayBitDepth(mode.format)};
+    float diagonal = 0, horizontal = 0, vertical = 0;
+    if (SDL_GetDisplayDPI(0, &diagonal, &horizontal, &vertical) == 0) {
+        screen.HorizontalDpi = horizontal;
+        screen.VerticalDpi = vertical;
+    }
+    const int count = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < count; ++i)
+        if (SDL_GetDisplayMode(0, i, &mode) == 0) screen.Modes.push_back({mode.w, mode.h, DisplayBitDepth(mode.format)});
+    return screen;
+}
+
 }  // namespace qv::sysinfo

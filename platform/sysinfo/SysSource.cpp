@@ -136,6 +136,7 @@ TSysSource::TSysSource(std::string root) : root_(std::move(root)) {
         return limit.rlim_cur;
     };
     GraphicsRuntime = QueryGraphicsRuntime;
+    Screen = QueryScreen;
     Cpuid = RealCpuid;
     ReadTsc = RealTsc;
     Clock = &sys::SystemClock();

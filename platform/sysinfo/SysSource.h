@@ -45,6 +45,20 @@ struct TGraphicsRuntime {
     std::string GlRenderer;                 // GL_RENDERER
 };
 
+// One display mode: size and the bit depth the renderer layer gives its
+// format (16 or 32 for the formats it can use).
+struct TScreenMode {
+    int Width = 0, Height = 0, BitsPerPixel = 0;
+};
+
+// The first display as the media layer sees it.
+struct TScreenInfo {
+    bool Valid = false;    // false when there is no display to ask
+    TScreenMode Desktop;   // the desktop's mode
+    float HorizontalDpi = 0, VerticalDpi = 0;  // 0 when unknown
+    std::vector<TScreenMode> Modes;  // every mode, in the media layer's order
+};
+
 class TSysSource {
 public:
     // The running machine: root "/", every hook the real call.
@@ -90,6 +104,7 @@ public:
     // Bytes of address space the process may use (RLIMIT_AS; 0 = no limit).
     std::function<std::uint64_t()> AddressSpaceLimit;
     std::function<TGraphicsRuntime()> GraphicsRuntime;
+    std::function<TScreenInfo()> Screen;
     // CPUID(leaf, sub-leaf); all zero on processors without it.
     std::function<TCpuidRegs(std::uint32_t leaf, std::uint32_t subLeaf)> Cpuid;
     // The time stamp counter; 0 where there is none.

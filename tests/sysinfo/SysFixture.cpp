@@ -25,6 +25,7 @@ SysFixture::SysFixture() : source_(dir_.Path()) {
     source_.PageSize = [] { return std::int64_t{4096}; };
     source_.AddressSpaceLimit = [] { return std::uint64_t{0}; };
     source_.GraphicsRuntime = [] { return sysinfo::TGraphicsRuntime{}; };
+    source_.Screen = [] { return sysinfo::TScreenInfo{}; };
     source_.Cpuid = [](std::uint32_t, std::uint32_t) { return sysinfo::TCpuidRegs{}; };
     source_.ReadTsc = [] { return std::uint64_t{0}; };
 }
