@@ -4,6 +4,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "foundation/qv3Log.h"
 #include "frontend/qv3StartupReport.h"
 #include "sysinfo/MSI_CPU.h"
 #include "sysinfo/MSI_DirectX.h"
@@ -133,6 +134,21 @@ TEST(StartupReportTest, FailureEndsTheReport) {
 
     auto foreign = [](std::uint16_t, const sysinfo::TSysSource&) -> std::unique_ptr<TInfoObject> { throw 7; };
     EXPECT_EQ(Report(fx.Source(), foreign).back(), "Retrieving system information failed: unknown error");
+}
+
+TEST(StartupReportTest, WritesInfoEntriesIntoTheLogAsGiven) {
+    test::SysFixture fx;
+    test::TempDir logDir;
+    SetLogFile(logDir / "quorvex.log");
+    LogBeginRun();
+    WriteStartupReport(kVersion, TReportSink(), fx.Source(), Fakes({"Card"}, 0));
+    const std::string log = ReadLogText();
+    EXPECT_NE(log.find("* Info: Company Name:Tollbeck\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("* Info: Retrieving system information...\r\n"), std::string::npos);
+    // The table's micro sign stays UTF-8.
+    EXPECT_NE(log.find("* Info: (8x)CPU: Intel Pentium III - 733 Mhz (Katmai (0.25 \xC2\xB5m))\r\n"),
+              std::string::npos);
+    EXPECT_NE(log.find("* Info: Sound: Card\r\n"), std::string::npos);
 }
 
 TEST(StartupReportTest, EmptyTreeReportsWithoutCrashing) {
