@@ -3,7 +3,9 @@
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <stdexcept>
 
+#include "foundation/Exceptions.h"
 #include "sysinfo/MSI_CPU.h"
 #include "tests/sysinfo/SysFixture.h"
 
@@ -318,6 +320,30 @@ TEST(CPUTest, UnknownVendorAndUmcPadding) {
     EXPECT_EQ(cpu.VendorIndex, 6);
     EXPECT_EQ(cpu.VendorID, "U5D");
     EXPECT_EQ(cpu.VendorEx, "United Microelectronics Corp");
+}
+
+TEST(CPUTest, NestedFailuresFollowTheMode) {
+    test::SysFixture fx;
+    FakeCpuid cpuid;
+    cpuid.Vendor("AuthenticAMD");
+    cpuid.leaves[1] = {0x00000591u, 0, 0, 0};  // K6-III
+    fx.Source().Cpuid = [&](std::uint32_t leaf, std::uint32_t) {
+        if (leaf == 0x80000001u || leaf == 0x80000005u) throw std::runtime_error("leaf " + std::to_string(leaf));
+        return cpuid(leaf);
+    };
+    TCPU cpu(fx.Source());
+    EXPECT_EQ(cpu.ExceptionMode, emMessage);
+    testing::internal::CaptureStdout();
+    cpu.GetInfo();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "TCPUFeatures.GetInfo: leaf 2147483649\nTCPUCache.GetInfo: leaf 2147483653\n");
+    EXPECT_EQ(cpu.VendorID, "K6-III");  // the refresh went on to the name
+    cpu.SetExceptionMode(emSilent);
+    testing::internal::CaptureStdout();
+    cpu.GetInfo();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    cpu.SetExceptionMode(emRaise);
+    EXPECT_THROW(cpu.GetInfo(), Exception);
 }
 
 TEST(CPUTest, ThisMachineIsPlausible) {

@@ -4,7 +4,11 @@
 #include <stdexcept>
 
 #include "foundation/Exceptions.h"
+#include "sysinfo/MSI_CPU.h"
 #include "sysinfo/MSI_Console.h"
+#include "sysinfo/MSI_Display.h"
+#include "sysinfo/MSI_Media.h"
+#include "sysinfo/MSI_OS.h"
 #include "sysinfo/MSI_DirectX.h"
 #include "sysinfo/MSI_Machine.h"
 #include "sysinfo/MSI_Memory.h"
@@ -200,6 +204,8 @@ TEST(MSITest, RealObjectsOnTreesNeverThrowWhenSilent) {
         ASSERT_TRUE(msi.Memory() && msi.Machine() && msi.Devices() && msi.DirectX());
     }
     TMSI msi(kStartupReportFlags, desktop.Source());
+    EXPECT_TRUE(msi.CPU() && msi.Machine() && msi.Display() && msi.Media() && msi.Memory() && msi.DirectX() &&
+                msi.OperatingSystem());
     msi.SetExceptionMode(emSilent);
     msi.GetInfo();
     EXPECT_EQ(msi.Memory()->PhysicalTotal, 16318424LL * 1024);
