@@ -14,9 +14,9 @@
 #include "foundation/qv3Environment.h"
 #include "foundation/qv3Global.h"
 #include "foundation/qv3Log.h"
-#include "game/qv3GameCore.h"
-#include "game/qv3GameLogic.h"
-#include "game/qv3Resources.h"
+#include "game/core/qv3GameCore.h"
+#include "game/logic/qv3GameLogic.h"
+#include "game/assets/qv3Resources.h"
 #include "media/zkD3D.h"
 #include "platform/system/Clock.h"
 

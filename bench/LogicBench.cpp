@@ -13,11 +13,11 @@
 
 #include "foundation/Exceptions.h"
 #include "foundation/Random.h"
-#include "game/qv3GameLogic.h"
-#include "game/qv3LevelData.h"
-#include "game/qv3ScenarioConfig.h"
-#include "game/qv3ScenarioData.h"
-#include "game/qv3SpriteBoundaries.h"
+#include "game/logic/qv3GameLogic.h"
+#include "game/data/qv3LevelData.h"
+#include "game/data/qv3ScenarioConfig.h"
+#include "game/data/qv3ScenarioData.h"
+#include "game/data/qv3SpriteBoundaries.h"
 
 namespace qv {
 namespace {

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "foundation/qv3Log.h"
-#include "game/qv3Graphics.h"
-#include "game/qv3Resources.h"
-#include "game/qv3SpriteBoundaries.h"
+#include "game/assets/qv3Graphics.h"
+#include "game/assets/qv3Resources.h"
+#include "game/data/qv3SpriteBoundaries.h"
 #include "media/zkD3D.h"
 #include "media/zkD3DQuadRenderer.h"
 #include "media/zkD3DTextures.h"

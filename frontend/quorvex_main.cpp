@@ -14,8 +14,8 @@
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
 #include "frontend/qv3SettingsFile.h"
-#include "game/qv3GameWindow.h"
-#include "game/qv3Resources.h"
+#include "game/core/qv3GameWindow.h"
+#include "game/assets/qv3Resources.h"
 #include "media/zkD3D.h"
 #include "platform/system/Files.h"
 

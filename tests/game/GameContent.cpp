@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "game/qv3Graphics.h"
+#include "game/assets/qv3Graphics.h"
 #include "tests/logic/LogicTestSupport.h"
 #include "tests/render/RenderTestSupport.h"
 

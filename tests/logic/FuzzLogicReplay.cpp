@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "foundation/Random.h"
-#include "game/qv3RecordedLevel.h"
+#include "game/data/qv3RecordedLevel.h"
 #include "tests/logic/LogicTestSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -4,10 +4,10 @@
 
 #include <cmath>
 
-#include "game/qv3DataError.h"
-#include "game/qv3LogicCreatures.h"
-#include "game/qv3LogicMath.h"
-#include "game/qv3RecordedLevel.h"
+#include "game/data/qv3DataError.h"
+#include "game/logic/qv3LogicCreatures.h"
+#include "game/logic/qv3LogicMath.h"
+#include "game/data/qv3RecordedLevel.h"
 #include "tests/logic/LogicTestSupport.h"
 
 namespace qv {

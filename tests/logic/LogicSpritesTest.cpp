@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "foundation/qv3Global.h"
-#include "game/qv3LogicMath.h"
+#include "game/logic/qv3LogicMath.h"
 #include "tests/logic/LogicTestSupport.h"
 
 namespace qv {

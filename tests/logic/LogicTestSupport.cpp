@@ -5,7 +5,7 @@
 
 #include "foundation/BinaryIO.h"
 #include "foundation/Exceptions.h"
-#include "game/qv3Input.h"
+#include "game/data/qv3Input.h"
 #include "tests/support/ScenarioFixture.h"
 
 namespace qv::test {

@@ -8,7 +8,7 @@
 #include "foundation/qv3Cryptography.h"
 #include "foundation/qv3Global.h"
 #include "foundation/qv3Log.h"
-#include "game/qv3ReplayPack.h"
+#include "game/logic/qv3ReplayPack.h"
 #include "platform/system/Files.h"
 #include "tests/support/TempDir.h"
 

@@ -6,9 +6,9 @@
 #include <exception>
 #include <string>
 
-#include "game/qv3GameLogic.h"
-#include "game/qv3ReplayPack.h"
-#include "game/qv3ScenarioConfig.h"
+#include "game/logic/qv3GameLogic.h"
+#include "game/logic/qv3ReplayPack.h"
+#include "game/data/qv3ScenarioConfig.h"
 #include "platform/system/Files.h"
 #include "tests/logic/LogicTestSupport.h"
 

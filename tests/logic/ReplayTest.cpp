@@ -4,7 +4,7 @@
 // state after every tick.
 #include <gtest/gtest.h>
 
-#include "game/qv3ReplayPack.h"
+#include "game/logic/qv3ReplayPack.h"
 #include "platform/system/Files.h"
 #include "tests/logic/LogicTestSupport.h"
 #include "tests/support/Process.h"
