@@ -11,8 +11,8 @@
 #include "game/core/qv3CoreRules.h"
 #include "game/logic/qv3GameLogic.h"
 #include "game/assets/qv3Graphics.h"
-#include "game/logic/qv3ReplayPack.h"
 #include "game/assets/qv3Resources.h"
+#include "game/core/qv3ReplayFiles.h"
 #include "game/core/qv3Snapshot.h"
 #include "game/assets/qv3Sounds.h"
 #include "media/zkD3D.h"
@@ -58,7 +58,7 @@ TGameCore::TGameCore(win::TGameWindow* game, std::uint8_t gameMode, TzkD3Device8
         Render();
     };
     if (GameMode == kWorldBestReplay) {
-        ReplayPack = std::make_unique<TReplayPack>(WorldBestReplayPath(Resources().CurrentSlot()));
+        ReplayPack = std::make_unique<TReplayPack>(TReplayFile(WorldBestReplayPath(Resources().CurrentSlot())));
         ReplayKind = 3;
         ReplayLevel = 1;
     }
@@ -123,7 +123,11 @@ TLogicServices TGameCore::LogicServices() {
     s.Effects = this;
     s.LevelRandom = &levelRandom_;
     s.EffectRandom = &Or(services_.Random);
-    s.Clock = services_.Clock ? services_.Clock : &sys::SystemClock();
+    // The cosmetic generator of each level starts from the clock.
+    sys::IClock& clock = services_.Clock ? *services_.Clock : sys::SystemClock();
+    std::int64_t count = 0;
+    if (!clock.QueryPerformanceCounter(count)) count = clock.GetTickCount();
+    s.EffectSeed = static_cast<std::uint64_t>(count);
     return s;
 }
 
@@ -469,7 +473,7 @@ void TGameCore::SetState(std::uint8_t New) {
     }
     if (New != 2 && Keyboard) Keyboard->SetAcquired(false);
     if (New == 1 && GameMode != kDuelGame) {
-        LastReplayExists = TReplayPack(LastReplayPath(Resources().CurrentSlot())).LevelCount() > 0;
+        LastReplayExists = TReplayFile(LastReplayPath(Resources().CurrentSlot())).LevelCount() > 0;
         DemoExists = Resources().HasResource(kDemoReplayResource);
     }
     State = New;
@@ -510,7 +514,7 @@ void TGameCore::RunMenuAction() {
     switch (action) {
         case 1:
             ReplayKind = 1;
-            ReplayPack = std::make_unique<TReplayPack>(LastReplayPath(Resources().CurrentSlot()));
+            ReplayPack = std::make_unique<TReplayPack>(TReplayFile(LastReplayPath(Resources().CurrentSlot())));
             ReplayLevel = ReplayPack->LevelCount();
             StartGame(3);
             break;
@@ -776,7 +780,7 @@ void TGameCore::StoreLevelStats() {
 void TGameCore::SaveLastReplay() {
     if (!Logic || Logic->Mode != gmLive || Logic->TickCount <= 0) return;
     try {
-        TReplayPack(LastReplayPath(Resources().CurrentSlot())).AddLevelAndSave(*Logic);
+        TReplayFile(LastReplayPath(Resources().CurrentSlot())).AddLevelAndSave(*Logic);
     } catch (const std::exception& e) {
         LogMessage("Failed to record replay: " + ErrorMessage(e), lkError);
     }

@@ -9,7 +9,7 @@
 
 #include "game/data/qv3RandomSource.h"
 #include "game/core/qv3Scene.h"
-#include "media/zkGeometry.h"
+#include "foundation/zkGeometry.h"
 
 namespace qv {
 

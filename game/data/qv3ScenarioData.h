@@ -19,7 +19,7 @@
 
 #include "foundation/BinaryIO.h"
 #include "game/data/qv3SpriteBoundaries.h"
-#include "media/zkGeometry.h"
+#include "foundation/zkGeometry.h"
 
 namespace qv {
 

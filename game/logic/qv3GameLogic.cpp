@@ -10,7 +10,6 @@
 #include "game/data/qv3RecordedLevel.h"
 #include "game/data/qv3ScenarioConfig.h"
 #include "game/logic/qv3SplitterPaths.h"
-#include "platform/system/Clock.h"
 
 namespace qv {
 
@@ -124,11 +123,7 @@ void TGameLogic::Setup(const TLogicServices& services, TBinaryReader* recordedWo
     for (const TPathStep& step : SplitParentPath) extent = std::max(extent, step.Y < 0 ? -step.Y : step.Y);
     PathExtent = static_cast<float>(extent);
 
-    if (services.Clock) {
-        std::int64_t count = 0;
-        if (!services.Clock->QueryPerformanceCounter(count)) count = services.Clock->GetTickCount();
-        effectRandom_->Seed(static_cast<std::uint64_t>(count));
-    }
+    if (services.EffectSeed) effectRandom_->Seed(*services.EffectSeed);
 }
 
 // ---- lists -------------------------------------------------------------------

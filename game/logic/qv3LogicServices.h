@@ -1,12 +1,13 @@
 // What a level's logic takes from outside, all in one place: named
 // resources, the scenario's environment, decor boundaries, language texts,
 // the effect sink for the bubbles it sets off, the two random generators and
-// the clock that reseeds the cosmetic one. The logic has no time of its own:
+// the seed of the cosmetic one. The logic has no time of its own:
 // its clock moves only with Step. A test hands in fakes and steps a level
 // tick by tick without a screen.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "foundation/Random.h"
@@ -15,9 +16,6 @@
 
 namespace qv {
 
-namespace sys {
-class IClock;
-}
 class TScenarioConfig;
 class TSpriteBoundaries;
 
@@ -64,9 +62,9 @@ struct TLogicServices {
     // Flag heights, bubbles and the torpedo trail; decides nothing. Null:
     // the logic's own generator.
     TRandom* EffectRandom = nullptr;
-    // Reseeds the cosmetic generator once the level is read; null keeps its
+    // Reseeds the cosmetic generator once the level is read; empty keeps its
     // seed (tests).
-    sys::IClock* Clock = nullptr;
+    std::optional<std::uint64_t> EffectSeed;
 };
 
 }  // namespace qv

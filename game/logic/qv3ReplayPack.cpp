@@ -4,10 +4,8 @@
 
 #include "foundation/BinaryIO.h"
 #include "foundation/qv3Cryptography.h"
-#include "foundation/qv3Global.h"
 #include "foundation/qv3Log.h"
 #include "game/logic/qv3GameLogic.h"
-#include "platform/system/Files.h"
 
 namespace qv {
 
@@ -23,10 +21,6 @@ const char* BoolText(bool value) { return value ? "True" : "False"; }
 
 }  // namespace
 
-std::string LastReplayPath(int slot) { return UserDataDir + "last" + std::to_string(slot) + ".gmp"; }
-std::string MyBestReplayPath(int slot) { return UserDataDir + "mybest" + std::to_string(slot) + ".gmp"; }
-std::string WorldBestReplayPath(int slot) { return UserDataDir + "worldbest" + std::to_string(slot) + ".gmp"; }
-
 std::vector<std::uint8_t> EncipherReplayPack(std::span<const std::uint8_t> plain) {
     TBlowfish cipher(kReplayPackKey);
     return EncipherBytes(cipher, plain);
@@ -35,13 +29,6 @@ std::vector<std::uint8_t> EncipherReplayPack(std::span<const std::uint8_t> plain
 std::vector<std::uint8_t> DecipherReplayPack(std::span<const std::uint8_t> enciphered) {
     TBlowfish cipher(kReplayPackKey);
     return DecipherBytes(cipher, enciphered);
-}
-
-TReplayPack::TReplayPack(std::string fileName) : FileName(std::move(fileName)) {
-    // A file that is missing or cannot be read is simply no pack.
-    if (FileName.empty()) return;
-    const auto data = sys::ReadFileBytes(FileName);
-    if (data) Read(*data);
 }
 
 TReplayPack TReplayPack::FromStream(std::span<const std::uint8_t> data) {
@@ -82,37 +69,27 @@ TReplayPack::TBytes TReplayPack::GetLevel(int n) const {
     return Levels[static_cast<std::size_t>(n - 1)];
 }
 
-void TReplayPack::AddLevelAndSave(TGameLogic& logic) {
-    AddLevelAndSave(logic.LevelNumber, logic.Finished, logic.Won, [&logic] { return logic.WriteRecord(); });
+void TReplayPack::AddLevel(TGameLogic& logic) {
+    AddLevel(logic.LevelNumber, logic.Finished, logic.Won, [&logic] { return logic.WriteRecord(); });
 }
 
-void TReplayPack::AddLevelAndSave(std::int32_t levelNumber, bool finished, bool won,
-                                  const TRecordWriter& writeRecord) {
-    std::string error;
+void TReplayPack::AddLevel(std::int32_t levelNumber, bool finished, bool won, const TRecordWriter& writeRecord) {
     if (levelNumber <= 0 || levelNumber > LevelCount() + 1) {
-        error = "Invalid level id: " + std::to_string(levelNumber) + "/" + std::to_string(LevelCount()) + "/" +
-                BoolText(finished) + "/" + BoolText(won);
-    } else {
-        try {
-            Levels.resize(static_cast<std::size_t>(levelNumber - 1));
-            Levels.push_back(writeRecord());
-        } catch (const std::exception& e) {
-            Levels.clear();
-            error = std::string("Error adding replay: ") + e.what();
-            LogMessage(error, lkWarning);
-        }
+        throw EReplayPackError("Invalid level id: " + std::to_string(levelNumber) + "/" +
+                               std::to_string(LevelCount()) + "/" + BoolText(finished) + "/" + BoolText(won));
     }
     try {
-        Save();
+        Levels.resize(static_cast<std::size_t>(levelNumber - 1));
+        Levels.push_back(writeRecord());
     } catch (const std::exception& e) {
-        error = std::string("Error saving replay file: ") + e.what();
+        Levels.clear();
+        const std::string error = std::string("Error adding replay: ") + e.what();
         LogMessage(error, lkWarning);
+        throw EReplayPackError(error);
     }
-    if (!error.empty()) throw EReplayPackError(error);
 }
 
-void TReplayPack::Save() const {
-    if (FileName.empty()) throw EReplayPackError("the pack has no file");
+TReplayPack::TBytes TReplayPack::ToStream() const {
     TBinaryWriter plain;
     plain.WriteString(std::string_view(kReplayPackMagic, 5));
     plain.WriteI32(LevelCount());
@@ -121,13 +98,7 @@ void TReplayPack::Save() const {
         plain.WriteI32(static_cast<std::int32_t>(Levels[i].size()));
         plain.WriteBytes(Levels[i]);
     }
-    const auto enciphered = EncipherReplayPack(plain.Data());
-    // A temporary file renamed over the old one: a failed save loses nothing.
-    std::string why;
-    if (!sys::WriteFileAtomic(FileName,
-                              std::string_view(reinterpret_cast<const char*>(enciphered.data()), enciphered.size()),
-                              &why))
-        throw EReplayPackError(why);
+    return EncipherReplayPack(plain.Data());
 }
 
 }  // namespace qv

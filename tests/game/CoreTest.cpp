@@ -15,7 +15,7 @@
 #include "foundation/qv3Global.h"
 #include "game/core/qv3GameCore.h"
 #include "game/logic/qv3GameLogic.h"
-#include "game/logic/qv3ReplayPack.h"
+#include "game/core/qv3ReplayFiles.h"
 #include "game/assets/qv3Resources.h"
 #include "platform/window/GameWindow.h"
 #include "platform/system/Clock.h"
@@ -242,7 +242,7 @@ TEST_F(CoreTest, EscDuringPlaySavesTheGameAndReturnsToTheMenuAndPauseHoldsTheLev
     core.ProcessKey(27);
     EXPECT_EQ(core.State, 1);
     EXPECT_EQ(core.Logic->LevelNumber, kAttractLevel);
-    EXPECT_EQ(TReplayPack(LastReplayPath(kSlot)).LevelCount(), 1);
+    EXPECT_EQ(TReplayFile(LastReplayPath(kSlot)).LevelCount(), 1);
     EXPECT_TRUE(core.LastReplayExists);
 }
 

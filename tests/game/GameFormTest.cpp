@@ -18,7 +18,7 @@
 #include "frontend/qv3SettingsFile.h"
 #include "game/logic/qv3GameLogic.h"
 #include "game/core/qv3GameWindow.h"
-#include "game/logic/qv3ReplayPack.h"
+#include "game/core/qv3ReplayFiles.h"
 #include "game/assets/qv3Resources.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Files.h"
@@ -369,7 +369,7 @@ TEST_F(GameFormTest, AScriptedSessionRunsThroughEveryScreenAndItsReplayGivesTheS
     EXPECT_EQ(stored.PlayerAlias, "TESTEZ");
 
     // The last game replays to the same score.
-    TReplayPack pack(LastReplayPath(kSlot));
+    TReplayFile pack(LastReplayPath(kSlot));
     ASSERT_EQ(pack.LevelCount(), 1);
     TLogicServices services;
     services.Resources = resources_.get();

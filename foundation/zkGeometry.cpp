@@ -1,4 +1,4 @@
-#include "media/zkGeometry.h"
+#include "foundation/zkGeometry.h"
 
 #include <algorithm>
 #include <cmath>

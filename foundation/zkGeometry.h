@@ -1,4 +1,4 @@
-// Two small helpers of the renderer that the scenery layers use as well: a
+// Two small geometric helpers of the renderer and the scenery readers: a
 // list of integer pairs kept sorted by key, and the corner formula of a
 // scaled, rotated quad.
 #pragma once
