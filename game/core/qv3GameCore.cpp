@@ -40,14 +40,15 @@ TGameCore::TGameCore(win::TGameWindow* game, std::uint8_t gameMode, TzkD3Device8
       Device(device),
       GameMode(gameMode),
       services_(std::move(services)),
+      settings_(services_.Settings ? *services_.Settings : Environment),
       random_(Or(services_.Random)),
       levelRandom_(Or(services_.LevelRandom)) {
     TitleAlpha = -1.0f;
     SceneElements = std::make_unique<TCustomScene>();
-    State = 0;
+    State = TCoreState::Loading;
     SetBrightness(0);
     Graphics = std::make_unique<TGameGraphics>(device, kGraphicsCapacity, &Resources());
-    Graphics->LowDetail = (services_.Settings ? *services_.Settings : Environment).Detail != 1;
+    Graphics->LowDetail = settings_.Detail != 1;
     Graphics->OnProgress = [this](TGameGraphics&, int percent) {
         LoadProgress = static_cast<std::int32_t>(percent * 0.5);
         Render();
@@ -59,13 +60,13 @@ TGameCore::TGameCore(win::TGameWindow* game, std::uint8_t gameMode, TzkD3Device8
     };
     if (GameMode == kWorldBestReplay) {
         ReplayPack = std::make_unique<TReplayPack>(TReplayFile(WorldBestReplayPath(Resources().CurrentSlot())));
-        ReplayKind = 3;
+        ReplayKind = TReplayKind::WorldBest;
         ReplayLevel = 1;
     }
 }
 
 TGameCore::~TGameCore() {
-    State = 6;
+    State = TCoreState::Closed;
     OnClose = nullptr;
     ReplayPack.reset();
     if (Game) Game->ClipCursor(false);
@@ -88,13 +89,12 @@ const TScenarioConfig& TGameCore::ScenarioConfig() const { return Resources().Co
 
 TScenarioProgress& TGameCore::Progress() {
     static TScenarioProgress none;
-    TEnvironmentRecord& settings = services_.Settings ? *services_.Settings : Environment;
     const int slot = Resources().CurrentSlot();
     if (slot < 0 || slot >= static_cast<int>(kScenarioSlotCount)) {
         none = TScenarioProgress();
         return none;
     }
-    return settings.Scenarios[static_cast<std::size_t>(slot)];
+    return settings_.Scenarios[static_cast<std::size_t>(slot)];
 }
 
 namespace {
@@ -169,7 +169,7 @@ TGameInput* TGameCore::LiveInput() { return Logic ? &Logic->LiveInput : nullptr;
 bool TGameCore::IsPaused() const {
     if (GameMode == kDuelGame) return false;
     const bool active = !Game || Game->Active();
-    return !active || (State == 2 && Paused);
+    return !active || (State == TCoreState::Playing && Paused);
 }
 
 void TGameCore::SetBrightness(float b) {
@@ -178,7 +178,7 @@ void TGameCore::SetBrightness(float b) {
 }
 
 void TGameCore::InitGame() {
-    if (State != 0 || Initialized) return;
+    if (State != TCoreState::Loading || Initialized) return;
     LogMessage("InitGame", lkEntering);
     try {
         Graphics->LoadScreens();
@@ -194,14 +194,14 @@ void TGameCore::InitGame() {
 }
 
 bool TGameCore::DoFrame(std::int32_t Ticks) {
-    if (State == 0) {
+    if (State == TCoreState::Loading) {
         Render();
         return false;
     }
-    if (State == 6) return true;
+    if (State == TCoreState::Closed) return true;
     if (Device && !Device->CheckDevice()) return true;
     Sounds->Service();
-    if (IsPaused() || State == 5) {
+    if (IsPaused() || State == TCoreState::Exit) {
         if (Device) Device->FlushScene();
         Render();
         return false;
@@ -210,9 +210,9 @@ bool TGameCore::DoFrame(std::int32_t Ticks) {
 
     // Live play begins and ends on frame boundaries: the whole frame runs
     // active or not, so every active tick of a live game has its record.
-    const bool live = State == 2 && PlayPhase == 3;
+    const bool live = State == TCoreState::Playing && PlayPhase == TPlayPhase::Live;
     std::int32_t ticks = Ticks;
-    if (State == 2 || State == 3) {
+    if (State == TCoreState::Playing || State == TCoreState::Result) {
         Input.Sample(*this, Ticks);
         if (Logic && Logic->Mode == gmReplay) {
             // Playback reads only its recording: what the watcher does stays out.
@@ -231,18 +231,18 @@ bool TGameCore::DoFrame(std::int32_t Ticks) {
         TotalScore += 10 * ticks;
     }
     TGameLogic* frameLogic = Logic.get();
-    for (std::int32_t i = 0; i < ticks && State != 6; ++i) {
+    for (std::int32_t i = 0; i < ticks && State != TCoreState::Closed; ++i) {
         StateTime += 10;
         switch (State) {
-            case 1: MenuTick(); break;
-            case 2: IntroTick(); break;
-            case 3: ResultTick(); break;
-            case 4: HighScoreTick(); break;
+            case TCoreState::Menu: MenuTick(); break;
+            case TCoreState::Playing: IntroTick(); break;
+            case TCoreState::Result: ResultTick(); break;
+            case TCoreState::HighScores: HighScoreTick(); break;
             default: break;
         }
         SceneElements->Animate();
         if (!Logic) continue;
-        const bool active = live && State == 2 && PlayPhase == 3 && Logic.get() == frameLogic;
+        const bool active = live && State == TCoreState::Playing && PlayPhase == TPlayPhase::Live && Logic.get() == frameLogic;
         Logic->Step(active, 1);
         for (int id = 0; id < kSoundFlagCount; ++id) {
             if (Logic->SoundFlag(id)) Sounds->Play(id, -1);
@@ -255,7 +255,7 @@ bool TGameCore::DoFrame(std::int32_t Ticks) {
 }
 
 void TGameCore::UpdateCountdown() {
-    if (State != 2 || GameMode == kDuelGame || !Logic || PlayPhase == 0) return;
+    if (State != TCoreState::Playing || GameMode == kDuelGame || !Logic || PlayPhase == TPlayPhase::Wait) return;
     const int s = CountdownDigit(Logic->LevelLength, Logic->LogicTime);
     if (s >= 0 && s != CountdownSecond) {
         CountdownSecond = s;
@@ -270,7 +270,7 @@ void TGameCore::Click() {
 
 void TGameCore::Deactivate() {
     Paused = true;
-    if (IsPaused() && State == 2) Sounds->Pause(sndGameMusic);
+    if (IsPaused() && State == TCoreState::Playing) Sounds->Pause(sndGameMusic);
 }
 
 void TGameCore::TakeSnapshot() {
@@ -298,7 +298,7 @@ void TGameCore::TakeSnapshot() {
 }
 
 void TGameCore::ProcessKey(std::int16_t Key) {
-    if (Key == -2) {
+    if (Key == kKeySnapshot) {
         try {
             TakeSnapshot();
             return;
@@ -307,43 +307,43 @@ void TGameCore::ProcessKey(std::int16_t Key) {
         }
     }
     switch (State) {
-        case 0:
-            if (Key == 27) {
+        case TCoreState::Loading:
+            if (Key == kVkEscape) {
                 CloseGame();
-            } else if (Key == 13 || Key == 32 || Key == -1) {
+            } else if (Key == kVkEnter || Key == kVkSpace || Key == kKeyClick) {
                 if (!Initialized) break;
                 if (GameMode == kWorldBestReplay) {
-                    ReplayKind = 3;
-                    StartGame(3);
+                    ReplayKind = TReplayKind::WorldBest;
+                    StartGame(TStartKind::Replay);
                 } else {
-                    StartGame(0);
+                    StartGame(TStartKind::Menu);
                 }
             }
             break;
-        case 1:
-            if (MenuAction != 0) break;
-            if (Key == 27) {
-                MenuAction = 5;
+        case TCoreState::Menu:
+            if (MenuAction != TMenuAction::None) break;
+            if (Key == kVkEscape) {
+                MenuAction = TMenuAction::Exit;
             } else if (GameMode != kDuelGame) {
-                if (Key == -1) {
-                    MenuAction = 4;
-                } else if (Key == 78) {
+                if (Key == kKeyClick) {
+                    MenuAction = TMenuAction::NewGame;
+                } else if (Key == kVkNewProgress) {
                     if (services_.ResetScenarioProgress) {
                         services_.ResetScenarioProgress();
                     } else {
-                        Environment.ResetScenarioProgress(Resources().CurrentSlot());
+                        settings_.ResetScenarioProgress(Resources().CurrentSlot());
                         SaveSettings();
                     }
-                    MenuAction = 4;
-                } else if (Key == 82 && LastReplayExists) {
-                    MenuAction = 1;
-                } else if (Key == 68 && DemoExists) {
-                    MenuAction = 3;
+                    MenuAction = TMenuAction::NewGame;
+                } else if (Key == kVkReplay && LastReplayExists) {
+                    MenuAction = TMenuAction::LastReplay;
+                } else if (Key == kVkDemo && DemoExists) {
+                    MenuAction = TMenuAction::Demo;
                 }
             }
             break;
-        case 2:
-            if (Key == 80) {
+        case TCoreState::Playing:
+            if (Key == kVkPause) {
                 Paused = !Paused;
                 if (IsPaused()) {
                     if (Keyboard) Keyboard->SetAcquired(false);
@@ -351,25 +351,25 @@ void TGameCore::ProcessKey(std::int16_t Key) {
                 } else {
                     Sounds->Resume(sndGameMusic);
                 }
-            } else if (Key == 27) {
+            } else if (Key == kVkEscape) {
                 if (GameMode == kWorldBestReplay) {
-                    SetState(5);
+                    SetState(TCoreState::Exit);
                 } else {
                     SaveLastReplay();
-                    StartGame(0);
+                    StartGame(TStartKind::Menu);
                 }
             }
             break;
-        case 3:
-            if (ResultPhase == 1) {
-                ResultPhase = 2;
+        case TCoreState::Result:
+            if (ResultPhase == TResultPhase::Showing) {
+                ResultPhase = TResultPhase::FadeOut;
                 StateTime = 0;
             }
             break;
-        case 4:
+        case TCoreState::HighScores:
             NameKey = Key;
             break;
-        case 5:
+        case TCoreState::Exit:
             CloseGame();
             break;
         default:
@@ -377,29 +377,29 @@ void TGameCore::ProcessKey(std::int16_t Key) {
     }
 }
 
-void TGameCore::StartGame(int Kind) {
+void TGameCore::StartGame(TStartKind Kind) {
     try {
         Logic.reset();
         switch (Kind) {
-            case 0:
+            case TStartKind::Menu:
                 ReplayPack.reset();
-                SetState(1);
+                SetState(TCoreState::Menu);
                 Logic = NewLogic(kAttractLevel, 0, gmLive);
                 break;
-            case 1:
-                SetState(2);
+            case TStartKind::Game:
+                SetState(TCoreState::Playing);
                 Logic = NewLogic(kGameLevel, Progress().StartScore, gmLive);
                 ++Progress().GamesStarted;
                 break;
-            case 3:
+            case TStartKind::Replay:
                 if (!StartReplay()) return;
                 break;
-            case 4:
-                SetState(4);
+            case TStartKind::HighScores:
+                SetState(TCoreState::HighScores);
                 Logic = NewLogic(kNameEntryLevel, 0, gmLive);
                 break;
             default:
-                throw Exception("Game kind not available: " + std::to_string(Kind));
+                throw Exception("Game kind not available: " + std::to_string(static_cast<int>(Kind)));
         }
     } catch (const std::exception& e) {
         LogMessage("Error setting game logic: " + ErrorMessage(e), lkWarning);
@@ -411,17 +411,17 @@ bool TGameCore::StartReplay() {
     try {
         if (!ReplayPack) throw Exception("Level doesn't exist in file");
         const std::vector<std::uint8_t> level = ReplayPack->GetLevel(ReplayLevel);
-        SetState(2);
+        SetState(TCoreState::Playing);
         Logic = TGameLogic::CreateFromRecord(LogicServices(), gmReplay, level);
         return true;
     } catch (const std::exception& e) {
-        LogMessage("Error loading replay file in mode: " + std::to_string(ReplayKind) + ": " + ErrorMessage(e),
+        LogMessage("Error loading replay file in mode: " + std::to_string(static_cast<int>(ReplayKind)) + ": " + ErrorMessage(e),
                    lkError);
-        const std::uint8_t kind = ReplayKind;
-        StartGame(0);
+        const TReplayKind kind = ReplayKind;
+        StartGame(TStartKind::Menu);
         // A damaged last game or demo only costs its replay; a world's-best
         // replay is the whole session.
-        if (kind == 3) {
+        if (kind == TReplayKind::WorldBest) {
             ErrorText = "Error loading replay file";
             CloseGame();
         }
@@ -429,21 +429,21 @@ bool TGameCore::StartReplay() {
     }
 }
 
-void TGameCore::SetState(std::uint8_t New) {
+void TGameCore::SetState(TCoreState New) {
     if (State == New) return;
     StateTime = 0;
-    if (!((State == 2 || State == 3) && (New == 3 || New == 4))) SceneElements->Clear();
+    if (!((State == TCoreState::Playing || State == TCoreState::Result) && (New == TCoreState::Result || New == TCoreState::HighScores))) SceneElements->Clear();
     switch (New) {
-        case 0:
+        case TCoreState::Loading:
             Initialized = false;
             break;
-        case 1:
+        case TCoreState::Menu:
             Sounds->StopAll();
-            MenuAction = 0;
+            MenuAction = TMenuAction::None;
             TitleAlpha = 0;
             MenuPage = 0;
             MenuTextTime = 0;
-            ReplayKind = 0;
+            ReplayKind = TReplayKind::None;
             FireworkTime = 0;
             MenuTextParam = -1;
             HighScoreRow = -1;
@@ -451,28 +451,28 @@ void TGameCore::SetState(std::uint8_t New) {
             new TGEEffect(this);
             for (int i = 0; i < 200; ++i) SceneElements->AnimateLayer(0);
             break;
-        case 2:
+        case TCoreState::Playing:
             Sounds->StopAll();
             Paused = false;
-            PlayPhase = 0;
+            PlayPhase = TPlayPhase::Wait;
             CountdownSecond = 10;
             Input.ClickPending = false;
             new TGEEffect(this);
             for (int i = 0; i < 200; ++i) SceneElements->AnimateLayer(0);
             break;
-        case 3:
-            ResultPhase = 0;
+        case TCoreState::Result:
+            ResultPhase = TResultPhase::Typing;
             Sounds->Stop(sndGameMusic);
             break;
-        case 4:
+        case TCoreState::HighScores:
             TitleZoom = 0;
-            NameEntryPhase = 0;
+            NameEntryPhase = TNameEntryPhase::FadeIn;
             break;
         default:
             break;
     }
-    if (New != 2 && Keyboard) Keyboard->SetAcquired(false);
-    if (New == 1 && GameMode != kDuelGame) {
+    if (New != TCoreState::Playing && Keyboard) Keyboard->SetAcquired(false);
+    if (New == TCoreState::Menu && GameMode != kDuelGame) {
         LastReplayExists = TReplayFile(LastReplayPath(Resources().CurrentSlot())).LevelCount() > 0;
         DemoExists = Resources().HasResource(kDemoReplayResource);
     }
@@ -482,7 +482,7 @@ void TGameCore::SetState(std::uint8_t New) {
 // --- ticks ---
 
 void TGameCore::MenuTick() {
-    if (MenuAction != 0) {
+    if (MenuAction != TMenuAction::None) {
         SetBrightness(std::max(0.0f, BrightnessLevel - 0.02f));
         TitleAlpha = std::max(0.0f, TitleAlpha - 0.02f);
         if (TitleAlpha <= 0) RunMenuAction();
@@ -496,7 +496,7 @@ void TGameCore::MenuTick() {
         if (BrightnessLevel >= 1) Sounds->Play(sndMenuMusic, -1);
     } else {
         if (StateTime > 45000 && DemoExists) {
-            MenuAction = 3;
+            MenuAction = TMenuAction::Demo;
             RunMenuAction();
             return;
         }
@@ -510,16 +510,16 @@ void TGameCore::MenuTick() {
 }
 
 void TGameCore::RunMenuAction() {
-    const std::uint8_t action = MenuAction;
+    const TMenuAction action = MenuAction;
     switch (action) {
-        case 1:
-            ReplayKind = 1;
+        case TMenuAction::LastReplay:
+            ReplayKind = TReplayKind::LastGame;
             ReplayPack = std::make_unique<TReplayPack>(TReplayFile(LastReplayPath(Resources().CurrentSlot())));
             ReplayLevel = ReplayPack->LevelCount();
-            StartGame(3);
+            StartGame(TStartKind::Replay);
             break;
-        case 3: {
-            ReplayKind = 2;
+        case TMenuAction::Demo: {
+            ReplayKind = TReplayKind::Demo;
             ReplayLevel = 1;
             try {
                 ReplayPack = std::make_unique<TReplayPack>(TReplayPack::FromStream(Resources().OpenResource(kDemoReplayResource)));
@@ -527,14 +527,14 @@ void TGameCore::RunMenuAction() {
                 ReplayPack.reset();
                 LogMessage("Error loading replay file in mode: 2: " + ErrorMessage(e), lkError);
             }
-            StartGame(3);
+            StartGame(TStartKind::Replay);
             break;
         }
-        case 4:
-            StartGame(1);
+        case TMenuAction::NewGame:
+            StartGame(TStartKind::Game);
             break;
-        case 5:
-            SetState(5);
+        case TMenuAction::Exit:
+            SetState(TCoreState::Exit);
             break;
         default:
             break;
@@ -544,24 +544,24 @@ void TGameCore::RunMenuAction() {
 
 void TGameCore::IntroTick() {
     switch (PlayPhase) {
-        case 0:
+        case TPlayPhase::Wait:
             if (StateTime >= 100) {
                 StateTime = 0;
-                PlayPhase = 1;
+                PlayPhase = TPlayPhase::LevelName;
                 Sounds->Play(sndLevelStart, -1);
             }
             break;
-        case 1:
+        case TPlayPhase::LevelName:
             SetBrightness(std::min(1.0f, BrightnessLevel + 0.02f));
             if (StateTime >= 1500) {
-                PlayPhase = 2;
+                PlayPhase = TPlayPhase::Coming;
                 StateTime = 0;
                 Sounds->Play(sndComing, -1);
             }
             break;
-        case 2:
+        case TPlayPhase::Coming:
             if (StateTime >= 2500) {
-                PlayPhase = 3;
+                PlayPhase = TPlayPhase::Live;
                 if (Logic) Logic->LiveInput.Clear();
                 Sounds->Play(sndGameMusic, -1);
             }
@@ -572,9 +572,9 @@ void TGameCore::IntroTick() {
 }
 
 void TGameCore::LevelEndCheck() {
-    if (State != 2 || GameMode == kDuelGame || !Logic || !Logic->Finished) return;
+    if (State != TCoreState::Playing || GameMode == kDuelGame || !Logic || !Logic->Finished) return;
     if (Logic->Mode == gmReplay) {
-        Outcome = 4;
+        Outcome = TOutcome::ReplayEnded;
         OutcomeText = LangText(341);
     } else {
         SaveLastReplay();
@@ -583,66 +583,66 @@ void TGameCore::LevelEndCheck() {
                 LogMessage("This can't happen", lkWarning);
                 return;
             }
-            Outcome = 1;
+            Outcome = TOutcome::Won;
             OutcomeText = LangText(343);
         } else {
-            Outcome = 2;
+            Outcome = TOutcome::Lost;
             OutcomeText = LangText(344);
         }
     }
-    SetState(3);
-    Sounds->Play(Outcome == 1 ? sndLevelFinished : sndGameOver, -1);
+    SetState(TCoreState::Result);
+    Sounds->Play(Outcome == TOutcome::Won ? sndLevelFinished : sndGameOver, -1);
 }
 
 void TGameCore::ResultTick() {
     switch (ResultPhase) {
-        case 0:
+        case TResultPhase::Typing:
             if (StateTime > 1500) {
-                ResultPhase = 1;
+                ResultPhase = TResultPhase::Showing;
                 StateTime = 0;
             }
             break;
-        case 1:
+        case TResultPhase::Showing:
             if (StateTime > 1500) {
-                ResultPhase = 2;
+                ResultPhase = TResultPhase::FadeOut;
                 StateTime = 0;
             }
             break;
-        case 2: {
+        case TResultPhase::FadeOut: {
             SetBrightness(std::max(0.0f, BrightnessLevel - 0.02f));
             SetBrightness(std::max(0.0f, BrightnessLevel - 0.02f));
             if (BrightnessLevel > 0) break;
-            if (!Logic && (Outcome == 1 || Outcome == 2)) return;
+            if (!Logic && (Outcome == TOutcome::Won || Outcome == TOutcome::Lost)) return;
             switch (Outcome) {
-                case 1:
+                case TOutcome::Won:
                     StoreLevelStats();
                     HighScoreRow = InsertHighScore(Logic->Score, Logic->LevelNumber);
                     LevelWon = true;
-                    StartGame(4);
+                    StartGame(TStartKind::HighScores);
                     break;
-                case 2:
+                case TOutcome::Lost:
                     HighScoreRow = InsertHighScore(Logic->Score, Logic->LevelNumber);
                     if (HighScoreRow == -1) {
-                        StartGame(0);
+                        StartGame(TStartKind::Menu);
                     } else {
                         LevelWon = false;
-                        StartGame(4);
+                        StartGame(TStartKind::HighScores);
                     }
                     break;
-                case 3:
+                case TOutcome::Close:
                     CloseGame();
                     break;
-                case 4:
+                case TOutcome::ReplayEnded:
                     if (!ReplayPack || ReplayLevel >= ReplayPack->LevelCount()) {
                         ReplayPack.reset();
-                        if (ReplayKind == 3) {
-                            SetState(5);
+                        if (ReplayKind == TReplayKind::WorldBest) {
+                            SetState(TCoreState::Exit);
                         } else {
-                            StartGame(0);
+                            StartGame(TStartKind::Menu);
                         }
                     } else {
                         ++ReplayLevel;
-                        StartGame(3);
+                        StartGame(TStartKind::Replay);
                     }
                     break;
                 default:
@@ -679,45 +679,45 @@ void TGameCore::HighScoreTick() {
     }
     TitleZoom = std::min(1.0f, TitleZoom + 0.005f);
     switch (NameEntryPhase) {
-        case 0:
+        case TNameEntryPhase::FadeIn:
             SetBrightness(std::min(1.0f, BrightnessLevel + 0.02f));
             if (BrightnessLevel >= 1) {
-                NameEntryPhase = 1;
+                NameEntryPhase = TNameEntryPhase::Table;
                 bigTimeRow_ = -1;
                 Sounds->Play(sndHighScoreMusic, -1);
             }
             break;
-        case 1: {
+        case TNameEntryPhase::Table: {
             // One table row every 640 ms, each with its sound.
             const std::int32_t row = StateTime / 640;
             if (row < 9 && row != bigTimeRow_) Sounds->Play(sndBigTime, -1);
             bigTimeRow_ = row;
             StateTime += 10;
-            if (NameKey == 27 && HighScoreRow < 0) {
+            if (NameKey == kVkEscape && HighScoreRow < 0) {
                 NameKey = 0;
-                StartGame(0);
+                StartGame(TStartKind::Menu);
                 return;
             }
             if (StateTime > 8160) {
-                NameEntryPhase = HighScoreRow >= 0 ? 2 : 3;
+                NameEntryPhase = HighScoreRow >= 0 ? TNameEntryPhase::Editing : TNameEntryPhase::Showing;
                 StateTime = 0;
             }
             NameEditor();
             break;
         }
-        case 2:
+        case TNameEntryPhase::Editing:
             NameEditor();
             break;
-        case 3:
+        case TNameEntryPhase::Showing:
             StateTime += 10;
             if (StateTime > 20000 || NameKey != 0) {
                 NameKey = 0;
-                NameEntryPhase = 4;
+                NameEntryPhase = TNameEntryPhase::FadeOut;
             }
             break;
-        case 4:
+        case TNameEntryPhase::FadeOut:
             SetBrightness(std::max(0.0f, BrightnessLevel - 0.02f));
-            if (BrightnessLevel <= 0) StartGame(0);
+            if (BrightnessLevel <= 0) StartGame(TStartKind::Menu);
             break;
         default:
             break;
@@ -730,24 +730,22 @@ void TGameCore::NameEditor() {
         return;
     }
     if (NameKey == 0) return;
-    TEnvironmentRecord& settings = services_.Settings ? *services_.Settings : Environment;
     THighScoreEntry& entry = Progress().HighScores[static_cast<std::size_t>(HighScoreRow)];
     const TNameEdit edit = EditHighScoreName(entry.Name, NameKey);
     NameKey = 0;
     if (edit.Sound >= 0) Sounds->Play(edit.Sound, -1);
     if (edit.Done) {
-        settings.PlayerAlias = entry.Name.View();
+        settings_.PlayerAlias = entry.Name.View();
         SaveSettings();
-        NameEntryPhase = 4;
+        NameEntryPhase = TNameEntryPhase::FadeOut;
     }
 }
 
 // --- high scores, statistics, replays ---
 
 std::int32_t TGameCore::InsertHighScore(std::int32_t Score, std::int32_t Level) {
-    TEnvironmentRecord& settings = services_.Settings ? *services_.Settings : Environment;
     TScenarioProgress& progress = Progress();
-    const int row = InsertHighScoreEntry(progress.HighScores, Score, settings.PlayerAlias.View());
+    const int row = InsertHighScoreEntry(progress.HighScores, Score, settings_.PlayerAlias.View());
     if (row < 0) return -1;
     if (row == 0) {
         // The record keeps one statistics block: the first level's.
@@ -797,7 +795,7 @@ void TGameCore::CloseGame() {
 // --- frame ---
 
 void TGameCore::Render() {
-    if (State == 6 || !Device || !Device->Device || Device->Lost || rendering_) return;
+    if (State == TCoreState::Closed || !Device || !Device->Device || Device->Lost || rendering_) return;
     rendering_ = true;
     try {
         Device->BeginScene();

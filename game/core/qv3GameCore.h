@@ -1,14 +1,6 @@
 // The game core: one game session inside the game window. It owns the level
 // logic, the image set, the sound set, the scene and the replay pack, and
-// runs the session's states:
-//   0 loading   the loading picture until Enter, Space or a click
-//   1 menu      on the attract level 1001
-//   2 playing   a level: live, a replay of the last game, the demo or the
-//               world's best
-//   3 result    the finished level
-//   4 high scores with name entry, on level 1002
-//   5 exit      the credits picture until a key
-//   6 closed    nothing more is drawn
+// runs the session's states (TCoreState).
 // The window calls DoFrame with the whole 10 ms ticks since the last frame;
 // the core samples input, steps its state and the logic tick by tick, plays
 // the sounds the logic asked for and draws one frame. The high-score table
@@ -46,6 +38,52 @@ class TGameSounds;
 class TGameLogic;
 class TQVX3Resources;
 class TReplayPack;
+
+// The session's states.
+enum class TCoreState : std::uint8_t {
+    Loading = 0,     // the loading picture until Enter, Space or a click
+    Menu = 1,        // on the attract level 1001
+    Playing = 2,     // a level: live, a replay of the last game, the demo or the world's best
+    Result = 3,      // the finished level
+    HighScores = 4,  // high scores with name entry, on level 1002
+    Exit = 5,        // the credits picture until a key
+    Closed = 6,      // nothing more is drawn
+};
+
+// The steps of a level's start: a short wait, the level's name, "coming",
+// then live play.
+enum class TPlayPhase : std::uint8_t { Wait = 0, LevelName = 1, Coming = 2, Live = 3 };
+
+// The result screen: the outcome typed out, then shown (a key skips on),
+// then the fade-out.
+enum class TResultPhase : std::uint8_t { Typing = 0, Showing = 1, FadeOut = 2 };
+
+// What the menu does once its fade-out ends.
+enum class TMenuAction : std::uint8_t { None = 0, LastReplay = 1, Demo = 3, NewGame = 4, Exit = 5 };
+
+// What StartGame starts.
+enum class TStartKind : std::uint8_t { Menu = 0, Game = 1, Replay = 3, HighScores = 4 };
+
+// Which replay is playing.
+enum class TReplayKind : std::uint8_t { None = 0, LastGame = 1, Demo = 2, WorldBest = 3 };
+
+// How the level on the result screen ended.
+enum class TOutcome : std::uint8_t { None = 0, Won = 1, Lost = 2, Close = 3, ReplayEnded = 4 };
+
+// The high-score screen: fade-in, the table row by row, name entry, the
+// table shown, fade-out.
+enum class TNameEntryPhase : std::uint8_t { FadeIn = 0, Table = 1, Editing = 2, Showing = 3, FadeOut = 4 };
+
+// Keys as ProcessKey gets them: virtual-key codes, and two of the core's own.
+inline constexpr std::int16_t kVkEnter = 13;
+inline constexpr std::int16_t kVkEscape = 27;
+inline constexpr std::int16_t kVkSpace = 32;
+inline constexpr std::int16_t kVkDemo = 68;         // D
+inline constexpr std::int16_t kVkNewProgress = 78;  // N
+inline constexpr std::int16_t kVkPause = 80;        // P
+inline constexpr std::int16_t kVkReplay = 82;       // R
+inline constexpr std::int16_t kKeyClick = -1;       // a mouse click
+inline constexpr std::int16_t kKeySnapshot = -2;    // Ctrl+P
 
 // Game modes of a session.
 enum : std::uint8_t { kSingleGame = 0, kWorldBestReplay = 1, kDuelGame = 2 };
@@ -98,7 +136,7 @@ public:
     // `Game` may be null (then the game counts as active and the cursor at
     // the top); `Keyboard` and `Sound` may be null. Creates the scene, the
     // image set (3000 quads, low detail unless Detail is 1) and the sound
-    // set; starts in state 0 with brightness 0. In world's-best mode opens
+    // set; starts loading with brightness 0. In world's-best mode opens
     // the pack UserDataDir + "worldbest%d.gmp". `Value` has no effect.
     TGameCore(win::TGameWindow* Game, std::uint8_t GameMode, TzkD3Device8* Device, TzkDSound* Sound,
               TzkDIKeyboard* Keyboard, std::int32_t Value, TGameCoreServices services = {});
@@ -112,8 +150,8 @@ public:
     // One frame of 1..10 ticks; true when nothing can be drawn now (the
     // window then waits for its next event).
     bool DoFrame(std::int32_t Ticks);
-    // A virtual-key code from the window or the input sample, -1 for a
-    // mouse click, -2 for Ctrl+P (screenshot).
+    // A virtual-key code from the window or the input sample, kKeyClick or
+    // kKeySnapshot.
     void ProcessKey(std::int16_t Key) override;
     void Click();
     // The window lost the focus: paused.
@@ -135,8 +173,8 @@ public:
     // --- what the input sample uses ---
     bool ReadKeyboard(std::span<std::uint8_t, 256> state) override;
     std::int32_t CursorY() override;
-    bool Sampling() const override { return State == 2 || State == 3; }
-    bool LivePlay() const override { return State == 2 && PlayPhase == 3; }
+    bool Sampling() const override { return State == TCoreState::Playing || State == TCoreState::Result; }
+    bool LivePlay() const override { return State == TCoreState::Playing && PlayPhase == TPlayPhase::Live; }
     bool ReplayLive() const override;
     TGameInput* LiveInput() override;
 
@@ -156,7 +194,7 @@ public:
     bool LastReplayExists = false;
     bool DemoExists = false;
     std::int32_t SnapshotCount = 0;
-    std::uint8_t State = 0;
+    TCoreState State = TCoreState::Loading;
     std::array<std::uint8_t, 16> DuelRaceId{};
     std::uint8_t DuelWon = 0;
     std::vector<std::uint8_t> DuelStream;
@@ -164,26 +202,26 @@ public:
     std::int32_t TotalScore = 0;
     std::string ErrorText;
     std::int32_t StateTime = 0;
-    std::uint8_t ReplayKind = 0;
+    TReplayKind ReplayKind = TReplayKind::None;
     std::int32_t ReplayLevel = 0;
     std::unique_ptr<TReplayPack> ReplayPack;
     std::array<std::uint32_t, 4> CornerColourValues{};
     float BrightnessLevel = 0;
     std::int32_t MenuTextTime = 0;
     std::uint8_t MenuPage = 0;
-    std::uint8_t MenuAction = 0;
+    TMenuAction MenuAction = TMenuAction::None;
     float MenuTextParam = -1;
     float TitleAlpha = -1.0f;
     std::int32_t LoadProgress = 0;
     bool Initialized = false;
     bool Paused = false;
-    std::uint8_t PlayPhase = 0;
+    TPlayPhase PlayPhase = TPlayPhase::Wait;
     std::int32_t CountdownSecond = 10;
-    std::uint8_t ResultPhase = 0;
-    std::uint8_t Outcome = 0;
+    TResultPhase ResultPhase = TResultPhase::Typing;
+    TOutcome Outcome = TOutcome::None;
     std::string OutcomeText;
     std::int32_t FireworkTime = 0;
-    std::uint8_t NameEntryPhase = 0;
+    TNameEntryPhase NameEntryPhase = TNameEntryPhase::FadeIn;
     std::int32_t HighScoreRow = -1;
     std::int16_t NameKey = 0;
     bool LevelWon = false;
@@ -191,8 +229,8 @@ public:
     std::function<void(const std::string& text)> OnClose;
 
     void SetBrightness(float b);
-    void StartGame(int Kind);
-    void SetState(std::uint8_t New);
+    void StartGame(TStartKind Kind);
+    void SetState(TCoreState New);
     // The row the score took, -1 none; a new best also copies the last
     // game's replay over the best one.
     std::int32_t InsertHighScore(std::int32_t Score, std::int32_t Level);
@@ -232,6 +270,7 @@ private:
     void FillQuad(TPointF topLeft, TPointF size, std::uint32_t colour, std::int32_t layer);
 
     TGameCoreServices services_;
+    TEnvironmentRecord& settings_;  // the injected settings record, else Environment
     TRandomSource random_;
     TRandomSource levelRandom_;
     bool rendering_ = false;

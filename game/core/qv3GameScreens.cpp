@@ -45,7 +45,7 @@ void TGameCore::FillQuad(TPointF topLeft, TPointF size, std::uint32_t colour, st
 
 void TGameCore::DrawScreen() {
     const std::uint32_t* corners = CornerColourValues.data();
-    if (State == 0) {
+    if (State == TCoreState::Loading) {
         if (Graphics->LoadingPicture <= 0) return;  // nothing before the loading pictures exist
         Graphics->DrawLoadingSurface();
         Graphics->DrawText(LangText(Initialized ? 339 : 338), {400, 23}, 2, nullptr, 0.7f, 7);
@@ -63,15 +63,15 @@ void TGameCore::DrawScreen() {
         FillQuad({300, 567}, {200.0f * static_cast<float>(LoadProgress) / 100.0f, 26}, kWhite, 1000);
         return;
     }
-    if (State == 5) {
+    if (State == TCoreState::Exit) {
         Graphics->DrawCreditsSurface();
         return;
     }
-    if (State < 1 || State > 4) return;
+    if (State < TCoreState::Menu || State > TCoreState::HighScores) return;
 
     if (IsPaused()) {
         Graphics->DrawText(LangText(335), {400, 300}, 2, corners, 2, 20);
-    } else if (State == 1) {
+    } else if (State == TCoreState::Menu) {
         // The title fades in before the scene brightens and out with it, by
         // its own opacity.
         const auto titleColours = FadeColours(nullptr, std::clamp(TitleAlpha, 0.0f, 1.0f));
@@ -83,7 +83,7 @@ void TGameCore::DrawScreen() {
         }
         if (GameMode == kDuelGame) {
             Graphics->DrawText(LangText(362), {400, 300}, 2, corners, 0.85f, 1);
-        } else if (MenuTextParam > -1 && MenuAction == 0) {
+        } else if (MenuTextParam > -1 && MenuAction == TMenuAction::None) {
             if (MenuPage == 2) {
                 DrawMenuHighScores(MenuTextParam);
             } else {
@@ -91,10 +91,10 @@ void TGameCore::DrawScreen() {
                                         1);
             }
         }
-    } else if (State == 2) {
-        if (PlayPhase == 1 || PlayPhase == 2) {
+    } else if (State == TCoreState::Playing) {
+        if (PlayPhase == TPlayPhase::LevelName || PlayPhase == TPlayPhase::Coming) {
             const std::string second = LangText(GameMode == kDuelGame ? 366 : 359);
-            if (PlayPhase == 1) {
+            if (PlayPhase == TPlayPhase::LevelName) {
                 Graphics->DrawTextTyped(LangText(358), {400, 250}, 2, corners, static_cast<float>(StateTime) / 300.0f,
                                         0.2f, 1, 10);
                 Graphics->DrawTextTyped(second, {400, 350}, 2, corners,
@@ -115,25 +115,25 @@ void TGameCore::DrawScreen() {
                     digit->Draw(&scale, {400, 300}, 0, corners, 10);
             }
         }
-        if (Logic && ReplayKind != 0 && ReplayLetterVisible(Logic->LogicTime)) {
+        if (Logic && ReplayKind != TReplayKind::None && ReplayLetterVisible(Logic->LogicTime)) {
             const std::uint32_t red[4] = {kRed, kRed, kRed, kRed};
-            Graphics->DrawText(ReplayKind == 2 ? "D" : "R", {10, 560}, 0, red, 1.5f, 0);
+            Graphics->DrawText(ReplayKind == TReplayKind::Demo ? "D" : "R", {10, 560}, 0, red, 1.5f, 0);
         }
-    } else if (State == 3) {
-        const float t = ResultPhase != 0 ? 2.0f : static_cast<float>(StateTime) / 750.0f;
+    } else if (State == TCoreState::Result) {
+        const float t = ResultPhase != TResultPhase::Typing ? 2.0f : static_cast<float>(StateTime) / 750.0f;
         const float delay = OutcomeText.empty() ? 0 : 1.0f / static_cast<float>(OutcomeText.size());
         Graphics->DrawTextTyped(OutcomeText, {400, 300}, 2, corners, t, delay, 0.8f, 5);
-    } else if (State == 4) {
+    } else if (State == TCoreState::HighScores) {
         const float z = TitleZoom;
         Graphics->DrawTextWave(LangText(LevelWon ? 343 : 344), {400, 300}, 2, corners, z, -250,
                                (1 - z) * 0.8f + z * 1.3f, 5);
-        if (NameEntryPhase >= 1)
-            DrawHighScoreTable(NameEntryPhase == 1 ? static_cast<float>(StateTime) / 800.0f : 100000.0f);
+        if (NameEntryPhase >= TNameEntryPhase::Table)
+            DrawHighScoreTable(NameEntryPhase == TNameEntryPhase::Table ? static_cast<float>(StateTime) / 800.0f : 100000.0f);
     }
 
     DrawScenery();
     SceneElements->Draw();
-    if (State == 2 || State == 3) DrawHud();
+    if (State == TCoreState::Playing || State == TCoreState::Result) DrawHud();
     DrawSprites();
 }
 
@@ -172,7 +172,7 @@ void TGameCore::DrawHud() {
     if (!Logic) return;
     const std::uint32_t* corners = CornerColourValues.data();
     Graphics->DrawText(LangText(337), {148, 25}, 2, corners, 0.6f, 2);
-    Graphics->DrawText(HudTimeText(GameMode == kDuelGame, PlayPhase, Logic->LevelLength, Logic->LogicTime, StateTime),
+    Graphics->DrawText(HudTimeText(GameMode == kDuelGame, static_cast<int>(PlayPhase), Logic->LevelLength, Logic->LogicTime, StateTime),
                        {148, 65}, 2, corners, 1, 2);
     Graphics->DrawText(LangText(336), {652, 25}, 2, corners, 0.6f, 2);
     Graphics->DrawText(Number(Logic->Score), {652, 65}, 2, corners, 1, 2);
