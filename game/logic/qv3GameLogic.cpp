@@ -7,6 +7,7 @@
 #include "game/data/qv3DataError.h"
 #include "game/logic/qv3LogicCreatures.h"
 #include "game/logic/qv3LogicMath.h"
+#include "game/logic/qv3LogicUnits.h"
 #include "game/data/qv3RecordedLevel.h"
 #include "game/data/qv3ScenarioConfig.h"
 #include "game/logic/qv3SplitterPaths.h"
@@ -15,10 +16,6 @@ namespace qv {
 
 namespace {
 
-float F(double v) { return static_cast<float>(v); }
-double D(float v) { return static_cast<double>(v); }
-
-constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 // The fixed look-ahead of the level data per tick outside a duel.
 constexpr double kSpawnAdvance = 2.485;
 // Far beyond any hold of a key; keeps the sum from overflowing.
@@ -439,7 +436,7 @@ void TGameLogic::AddScore(std::int32_t points, std::int32_t x, std::int32_t y, b
     Score = WrappingAdd(Score, points);
     if (x >= 0)
         AddSprite(std::make_unique<TScoreSprite>(
-            *this, bonusColour ? static_cast<std::uint32_t>(ScoreBonusColor) : kWhite, points, x, y));
+            *this, bonusColour ? static_cast<std::uint32_t>(ScoreBonusColor) : kLogicWhite, points, x, y));
 }
 
 bool TGameLogic::HandleEvent(int kind, int index, std::int32_t value, TBotSprite* creature, const TShotSprite* shot) {
@@ -485,7 +482,7 @@ bool TGameLogic::HandleEvent(int kind, int index, std::int32_t value, TBotSprite
                 const double r5 = random.Uniform();
                 if (effects_)
                     effects_->AddBubble(F(800.0 + r1 * 50.0), F(y + (r2 - 0.5) * 50.0), F(0.1 + r3 * 0.15), 0.0f,
-                                        F(kLogicPi / 2.0 + r4 * kLogicPi), F(10.0 + r5 * 20.0), kWhite);
+                                        F(kLogicPi / 2.0 + r4 * kLogicPi), F(10.0 + r5 * 20.0), kLogicWhite);
             }
             return true;
         }
