@@ -19,13 +19,13 @@
 
 #include "game/data/qv3ResourceSource.h"
 #include "game/data/qv3ScenarioConfig.h"
+#include "game/data/qv3SoundIds.h"
 
 namespace qv {
 
 class TzkDSound;
 class TzkDSoundFile;
 
-inline constexpr int kGameSoundCount = 39;
 inline constexpr int kMaxSoundVoices = 5;
 
 struct TGameSoundEntry {

@@ -244,7 +244,7 @@ bool TGameCore::DoFrame(std::int32_t Ticks) {
         if (!Logic) continue;
         const bool active = live && State == TCoreState::Playing && PlayPhase == TPlayPhase::Live && Logic.get() == frameLogic;
         Logic->Step(active, 1);
-        for (int id = 0; id < kSoundFlagCount; ++id) {
+        for (int id = 0; id < kGameSoundCount; ++id) {
             if (Logic->SoundFlag(id)) Sounds->Play(id, -1);
         }
     }

@@ -17,6 +17,7 @@
 
 #include "foundation/Random.h"
 #include "foundation/qv3Environment.h"
+#include "game/data/qv3SoundIds.h"
 #include "game/core/qv3GameElements.h"
 #include "game/core/qv3InputSampler.h"
 #include "game/logic/qv3LogicServices.h"
@@ -87,21 +88,6 @@ inline constexpr std::int16_t kKeySnapshot = -2;    // Ctrl+P
 
 // Game modes of a session.
 enum : std::uint8_t { kSingleGame = 0, kWorldBestReplay = 1, kDuelGame = 2 };
-
-// Sound ids the core plays.
-enum : int {
-    sndGameMusic = 0,
-    sndMenuMusic = 1,
-    sndHighScoreMusic = 2,
-    sndComing = 6,
-    sndGameOver = 8,
-    sndLevelFinished = 9,
-    sndDelete = 10,
-    sndWrite = 11,
-    sndBigTime = 12,
-    sndBubbleFirework = 17,
-    sndLevelStart = 20,
-};
 
 // What the core takes from the rest of the program; every member has the
 // program's own as default.

@@ -181,11 +181,11 @@ TCannonSprite& TGameLogic::Cannon(int index) {
 }
 
 bool TGameLogic::SoundFlag(int id) const {
-    return id >= 0 && id < kSoundFlagCount && SoundFlags[static_cast<std::size_t>(id)] != 0;
+    return id >= 0 && id < kGameSoundCount && SoundFlags[static_cast<std::size_t>(id)] != 0;
 }
 
 void TGameLogic::RaiseSound(int id) {
-    if (id >= 0 && id < kSoundFlagCount) SoundFlags[static_cast<std::size_t>(id)] = 1;
+    if (id >= 0 && id < kGameSoundCount) SoundFlags[static_cast<std::size_t>(id)] = 1;
 }
 
 bool TGameLogic::Cannon1Active() const {

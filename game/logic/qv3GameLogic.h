@@ -38,6 +38,7 @@
 #include "game/logic/qv3LogicServices.h"
 #include "game/logic/qv3LogicSprites.h"
 #include "game/data/qv3ScenarioData.h"
+#include "game/data/qv3SoundIds.h"
 #include "game/data/qv3SpriteBoundaries.h"
 
 namespace qv {
@@ -52,24 +53,6 @@ inline constexpr std::int32_t kMinLevelLength = 11000;
 inline constexpr std::int32_t kOptionCharges = 3;
 // An input record that delivers nothing (a tick of live play without input).
 inline constexpr TInputRecord kNoDeliveryBit = 1u << 28;
-
-// Sound ids the logic raises (the game sound set's numbering).
-inline constexpr int kSoundFlagCount = 39;
-enum : int {
-    sndShoot = 3,
-    sndShootSeekCondom = 4,
-    sndTorpedo = 5,
-    sndNivletOut = 7,
-    sndNoShoot = 13,
-    sndTorpedoDestroy = 14,
-    sndSplitting = 15,
-    sndBubbleExplosion = 16,
-    sndAttack = 18,
-    sndEarlyCatch = 19,
-    sndActivateTorpedo = 21,
-    sndActivateSeeker = 22,
-    sndFirstCatch = 23,  // + creature type
-};
 
 // HandleEvent kinds.
 enum : int {
@@ -172,7 +155,7 @@ public:
     float ScrollOffset = 0;
     // Largest |y offset| of the parent's split table.
     float PathExtent = 0;
-    std::array<std::uint8_t, kSoundFlagCount> SoundFlags{};
+    std::array<std::uint8_t, kGameSoundCount> SoundFlags{};
     bool Finished = false;
     bool Won = false;
     std::array<std::uint8_t, 2> FireRequest{};
