@@ -10,7 +10,7 @@
 #include "game/data/qv3CreatureTypes.h"
 #include "game/assets/qv3Resources.h"
 #include "game/data/qv3SpriteBoundaries.h"
-#include "platform/render/PixelFormats.h"
+#include "media/zkD3DSurfaces.h"
 #include "platform/system/Clock.h"
 
 namespace qv {
@@ -389,29 +389,10 @@ TzkD3DSprite* TGameGraphics::Glyph(int font, int glyph) const {
 // Full-screen pictures
 
 std::unique_ptr<IDirect3DSurface8> TGameGraphics::MakeSurface(const TBitmap& picture) {
-    const D3DFORMAT format = device_->PresentParameters.BackBufferFormat;
-    std::unique_ptr<IDirect3DSurface8> surface;
-    D3DCheck(device_->Device->CreateImageSurface(static_cast<UINT>(picture.Width), static_cast<UINT>(picture.Height),
-                                                 format, &surface),
-             kD3DCreateImageSurfaceFailed,
-             D3DFormatToString(format) + ";" + std::to_string(picture.Height) + ";" + std::to_string(picture.Width));
-    D3DLOCKED_RECT locked;
-    D3DCheck(surface->LockRect(&locked, nullptr, 0), 0, "Lockrect");
-    const UINT bpp = FormatBytesPerPixel(format);
-    for (std::int32_t y = 0; y < picture.Height; ++y) {
-        std::uint8_t* row = static_cast<std::uint8_t*>(locked.pBits) + static_cast<std::ptrdiff_t>(y) * locked.Pitch;
-        for (std::int32_t x = 0; x < picture.Width; ++x)
-            PackPixel(format, picture.At(x, y) | 0xFF000000u, row + static_cast<std::size_t>(x) * bpp);
-    }
-    D3DCheck(surface->UnlockRect(), 0, "Unlockrect");
-    return surface;
+    return MakeScreenSurface(*device_, picture);
 }
 
-void TGameGraphics::CopySurface(IDirect3DSurface8* surface) {
-    if (!surface) return;
-    std::unique_ptr<IDirect3DSurface8> backBuffer = device_->GetBackBuffer();
-    D3DCheck(device_->Device->CopyRects(surface, nullptr, 0, backBuffer.get(), nullptr), 0, "copyrects");
-}
+void TGameGraphics::CopySurface(IDirect3DSurface8* surface) { CopyToBackBuffer(*device_, surface); }
 
 void TGameGraphics::DrawLoadingSurface() { CopySurface(loadingSurface_.get()); }
 

@@ -53,54 +53,6 @@ std::vector<std::uint8_t> EncodeBitmap24(std::uint32_t width, std::uint32_t heig
     return out;
 }
 
-std::vector<std::uint32_t> ReadSurfacePixels(d3d::IDirect3DSurface8& surface, std::uint32_t& width,
-                                             std::uint32_t& height) {
-    d3d::D3DSURFACE_DESC desc;
-    if (d3d::Failed(surface.GetDesc(&desc))) throw Exception("Unable to read the back buffer");
-    const bool wide = desc.Format == d3d::D3DFMT_X8R8G8B8 || desc.Format == d3d::D3DFMT_A8R8G8B8;
-    const bool r5g6b5 = desc.Format == d3d::D3DFMT_R5G6B5;
-    const bool x1r5g5b5 = desc.Format == d3d::D3DFMT_X1R5G5B5 || desc.Format == d3d::D3DFMT_A1R5G5B5;
-    if (!wide && !r5g6b5 && !x1r5g5b5) throw Exception("Unsupported back buffer format");
-    d3d::D3DLOCKED_RECT locked;
-    if (d3d::Failed(surface.LockRect(&locked, nullptr, d3d::D3DLOCK_READONLY)) || !locked.pBits)
-        throw Exception("Unable to lock the back buffer");
-    width = desc.Width;
-    height = desc.Height;
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
-    const auto* base = static_cast<const std::uint8_t*>(locked.pBits);
-    for (std::uint32_t y = 0; y < height; ++y) {
-        const std::uint8_t* row = base + static_cast<std::ptrdiff_t>(y) * locked.Pitch;
-        for (std::uint32_t x = 0; x < width; ++x) {
-            std::uint32_t p = 0;
-            if (wide) {
-                std::memcpy(&p, row + x * 4, 4);
-                p &= 0x00FFFFFFu;
-            } else {
-                std::uint16_t v = 0;
-                std::memcpy(&v, row + x * 2, 2);
-                std::uint32_t r, g, b;
-                if (r5g6b5) {
-                    r = (v >> 11) & 31u;
-                    g = (v >> 5) & 63u;
-                    b = v & 31u;
-                    g = (g << 2) | (g >> 4);
-                } else {
-                    r = (v >> 10) & 31u;
-                    g = (v >> 5) & 31u;
-                    b = v & 31u;
-                    g = (g << 3) | (g >> 2);
-                }
-                r = (r << 3) | (r >> 2);
-                b = (b << 3) | (b >> 2);
-                p = (r << 16) | (g << 8) | b;
-            }
-            pixels[static_cast<std::size_t>(y) * width + x] = p;
-        }
-    }
-    surface.UnlockRect();
-    return pixels;
-}
-
 std::string NextSnapshotName(const std::string& folder, std::int32_t& count) {
     for (;; ++count) {
         std::string name = folder + "snapshoot" + std::to_string(count) + ".bmp";
