@@ -21,7 +21,7 @@
 #include "platform/system/Clock.h"
 #include "platform/system/Files.h"
 #include "tests/game/GameContent.h"
-#include "tests/logic/LogicTestSupport.h"
+#include "tests/support/LogicTestSupport.h"
 #include "tests/render/RenderTestSupport.h"
 #include "tests/support/ScenarioFixture.h"
 #include "tests/support/TempDir.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "game/assets/qv3Graphics.h"
-#include "tests/logic/LogicTestSupport.h"
+#include "tests/support/LogicTestSupport.h"
 #include "tests/render/RenderTestSupport.h"
 
 namespace qv::test {

@@ -8,7 +8,7 @@
 #include "game/logic/qv3LogicCreatures.h"
 #include "game/logic/qv3LogicMath.h"
 #include "game/data/qv3RecordedLevel.h"
-#include "tests/logic/LogicTestSupport.h"
+#include "tests/support/LogicTestSupport.h"
 
 namespace qv {
 namespace {

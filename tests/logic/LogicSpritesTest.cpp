@@ -6,7 +6,7 @@
 
 #include "foundation/qv3Global.h"
 #include "game/logic/qv3LogicMath.h"
-#include "tests/logic/LogicTestSupport.h"
+#include "tests/support/LogicTestSupport.h"
 
 namespace qv {
 namespace {

@@ -10,7 +10,7 @@
 #include "game/core/qv3ReplayFiles.h"
 #include "game/data/qv3ScenarioConfig.h"
 #include "platform/system/Files.h"
-#include "tests/logic/LogicTestSupport.h"
+#include "tests/support/LogicTestSupport.h"
 
 int main(int argc, char** argv) {
     if (argc != 4) {

@@ -6,7 +6,7 @@
 
 #include "game/core/qv3ReplayFiles.h"
 #include "platform/system/Files.h"
-#include "tests/logic/LogicTestSupport.h"
+#include "tests/support/LogicTestSupport.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 

@@ -1,4 +1,4 @@
-#include "tests/logic/LogicTestSupport.h"
+#include "tests/support/LogicTestSupport.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -50,6 +50,30 @@ TLevelFile BusyLevel(int entries, std::int32_t span) {
             e.Direction = 0.3f;
             e.TargetDirection = -0.25f;
             e.TurnDistance = 400;
+        }
+        level.Entries.push_back(e);
+    }
+    return level;
+}
+
+TLevelFile CrowdedLevel() {
+    TLevelFile level;
+    level.SceneryNumber = 1;
+    for (int i = 0; i < 600; ++i) {
+        TLevelEntry e;
+        // Viruses in one entry of five; the rest nivlets and bubbles.
+        e.CreatureType = static_cast<std::uint8_t>(i % 5 == 0 ? (i / 5) % 6 : 6 + i % 10);
+        e.HeightFromWord = 1;
+        e.SpeedFraction = static_cast<float>(i % 4) * 0.01f;
+        e.Probability = 0.8f;
+        e.SpreadFraction = 0.01f;
+        e.Wobble = i % 3 == 0 ? 0.2f : 0.0f;
+        e.BasePosition = 22000 * i / 600;
+        e.GroupId = static_cast<std::int16_t>(i % 7 < 3 ? (i / 7) % 20 : -1);
+        if (i % 9 == 4) {
+            e.Direction = 0.2f;
+            e.TargetDirection = -0.2f;
+            e.TurnDistance = 300;
         }
         level.Entries.push_back(e);
     }

@@ -58,6 +58,9 @@ TLevelFile EmptyLevel();
 // Many creatures of every kind over the first `span` units of the level:
 // groups, splitters, zigzags, bubbles, turning and wobbling ones, chance.
 TLevelFile BusyLevel(int entries, std::int32_t span);
+// 600 entries over a whole 90 s level: every creature type, groups, wobble,
+// turns, and a chance of 0.8 each (scenery 1).
+TLevelFile CrowdedLevel();
 
 // A creature of `type` that stands still in the world at `height`.
 TBotArguments StillCreature(std::int32_t type, float height);
