@@ -42,14 +42,6 @@ TBotSprite::TBotSprite(TGameLogic& logic, int listIndex, const TBotArguments& ar
     ScreenY = TrackY;
 }
 
-std::int32_t TBotSprite::Size() const { return type_->Size; }
-
-double TBotSprite::Front() const { return D(WorldX) - Size() * kWorldPerPixel; }
-
-std::uint64_t TBotSprite::Key() const {
-    return static_cast<std::uint64_t>(ListIndex()) << 32 | static_cast<std::uint32_t>(Id);
-}
-
 void TBotSprite::Caught(const TShotSprite& shot) {
     CatchProgress = 0.2f;
     ShotScale = shot.Scale;

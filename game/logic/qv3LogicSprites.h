@@ -20,6 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "game/logic/qv3LogicCreatures.h"
+#include "game/logic/qv3LogicUnits.h"
+
 namespace qv {
 
 class TGameLogic;
@@ -351,5 +354,14 @@ public:
     std::uint8_t Variant;
     std::uint8_t Escaped = 0;
 };
+
+// Asked for in the shots' inner loops: kept inline.
+inline std::int32_t TBotSprite::Size() const { return type_->Size; }
+
+inline double TBotSprite::Front() const { return D(WorldX) - Size() * kWorldPerPixel; }
+
+inline std::uint64_t TBotSprite::Key() const {
+    return static_cast<std::uint64_t>(ListIndex()) << 32 | static_cast<std::uint32_t>(Id);
+}
 
 }  // namespace qv

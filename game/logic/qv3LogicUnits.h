@@ -1,11 +1,9 @@
 // Conversions and units that the logic's units share: values are computed in
 // double and stored to float, and the world is measured in units of which a
-// screen pixel holds kWorldPerPixel. For the logic's own source files.
+// screen pixel holds kWorldPerPixel.
 #pragma once
 
 #include <cstdint>
-
-#include "game/logic/qv3GameLogic.h"
 
 namespace qv {
 
@@ -16,7 +14,8 @@ inline float F(double v) { return static_cast<float>(v); }
 inline double D(float v) { return static_cast<double>(v); }
 
 // The screen column of a world position at the logic's scroll offset.
-inline double ScreenXOf(const TGameLogic& logic, float worldX) {
+template <class TLogic>
+double ScreenXOf(const TLogic& logic, float worldX) {
     return (D(logic.ScrollOffset) - D(worldX)) / kWorldPerPixel;
 }
 
