@@ -14,9 +14,9 @@
 #include "foundation/qv3Environment.h"
 #include "foundation/qv3Global.h"
 #include "foundation/qv3Log.h"
-#include "game/qv3GameCore.h"
-#include "game/qv3GameLogic.h"
-#include "game/qv3Resources.h"
+#include "game/core/qv3GameCore.h"
+#include "game/logic/qv3GameLogic.h"
+#include "game/assets/qv3Resources.h"
 #include "media/zkD3D.h"
 #include "platform/system/Clock.h"
 
@@ -65,10 +65,10 @@ struct TBenchGame {
     void Restart(std::int32_t until) {
         random.Seed(1);
         levelRandom.Seed(2);
-        core->StartGame(0);
-        core->StartGame(1);
+        core->StartGame(TStartKind::Menu);
+        core->StartGame(TStartKind::Game);
         frame = 0;
-        while (core->State == 2 && (core->PlayPhase != 3 || core->Logic->LogicTime < until)) Frame();
+        while (core->State == TCoreState::Playing && (core->PlayPhase != TPlayPhase::Live || core->Logic->LogicTime < until)) Frame();
     }
     void Frame() {
         if (++frame % 4 == 0) core->Click();
@@ -83,9 +83,9 @@ struct TBenchGame {
         Restart(0);
         int most = -1;
         std::int32_t at = 0;
-        while (core->State == 2) {
+        while (core->State == TCoreState::Playing) {
             Frame();
-            if (core->State == 2 && core->PlayPhase == 3 && Crowd(*core->Logic) > most) {
+            if (core->State == TCoreState::Playing && core->PlayPhase == TPlayPhase::Live && Crowd(*core->Logic) > most) {
                 most = Crowd(*core->Logic);
                 at = core->Logic->LogicTime;
             }

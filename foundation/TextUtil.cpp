@@ -1,5 +1,7 @@
 #include "foundation/TextUtil.h"
 
+#include <cstdio>
+
 namespace qv {
 
 namespace {
@@ -140,6 +142,12 @@ std::string Utf8ToCp1252(std::string_view s, char replacement) {
         i += c.Length;
     }
     return out;
+}
+
+std::string Hex8(std::uint32_t value) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08X", value);
+    return hex;
 }
 
 }  // namespace qv

@@ -2,6 +2,7 @@
 // between the Windows-1252 bytes kept in records and files and UTF-8.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,5 +41,8 @@ TUtf8Char DecodeUtf8At(std::string_view s, std::size_t at);
 // (-1 when the code page has none).
 char32_t Cp1252ToCodePoint(unsigned char byte);
 int CodePointToCp1252(char32_t cp);
+
+// Eight upper-case hex digits, as result codes are written in the log.
+std::string Hex8(std::uint32_t value);
 
 }  // namespace qv

@@ -10,7 +10,7 @@
 #include "frontend/online/qv3OnlineUi.h"
 #include "frontend/online/qv3ScoreRecord.h"
 #include "frontend/qv3SettingsFile.h"
-#include "game/qv3ReplayPack.h"
+#include "game/core/qv3ReplayFiles.h"
 #include "platform/system/Files.h"
 
 namespace qv {

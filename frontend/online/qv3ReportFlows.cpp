@@ -7,7 +7,7 @@
 #include "frontend/online/qv3HostList.h"
 #include "frontend/online/qv3Inet.h"
 #include "frontend/online/qv3OnlineUi.h"
-#include "game/qv3ReplayPack.h"
+#include "game/core/qv3ReplayFiles.h"
 #include "platform/system/Files.h"
 
 namespace qv {

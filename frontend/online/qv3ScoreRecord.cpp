@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "foundation/TextUtil.h"
-#include "game/qv3CreatureTypes.h"
+#include "game/data/qv3CreatureTypes.h"
 
 namespace qv {
 

@@ -9,7 +9,8 @@
 #include "frontend/online/qv3Inet.h"
 #include "frontend/online/qv3OnlineUi.h"
 #include "frontend/qv3SettingsFile.h"
-#include "game/qv3ReplayPack.h"
+#include "game/core/qv3ReplayFiles.h"
+#include "game/logic/qv3ReplayPack.h"
 #include "platform/system/Files.h"
 
 namespace qv {

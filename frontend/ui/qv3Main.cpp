@@ -25,7 +25,7 @@
 #include "frontend/ui/qv3Options.h"
 #include "frontend/ui/qv3PleaseWait.h"
 #include "frontend/ui/qv3VersionInfo.h"
-#include "game/qv3Resources.h"
+#include "game/assets/qv3Resources.h"
 #include "media/zkImageLoader.h"
 #include "platform/resources/ResourceContainer.h"
 #include "platform/system/Files.h"

@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "game/qv3GameWindow.h"
+#include "game/core/qv3GameWindow.h"
 
 namespace qv::ui {
 

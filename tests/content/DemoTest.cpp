@@ -6,9 +6,9 @@
 
 #include "foundation/Exceptions.h"
 #include "foundation/Random.h"
-#include "game/qv3GameLogic.h"
-#include "game/qv3ReplayPack.h"
-#include "game/qv3ScenarioConfig.h"
+#include "game/logic/qv3GameLogic.h"
+#include "game/logic/qv3ReplayPack.h"
+#include "game/data/qv3ScenarioConfig.h"
 #include "platform/resources/ResourceContainer.h"
 #include "tests/support/TempDir.h"
 #include "tools/qvgen/Demo.h"
@@ -78,9 +78,8 @@ TEST(DemoTest, TheSameScenarioGivesTheSameDemo) {
     const auto env = pack->Read("SCENARIO1", "environment.txt");
     ASSERT_TRUE(env);
     const std::string environment(env->begin(), env->end());
-    test::TempDir dir;
-    const auto first = gen::RecordDemo(files, environment, dir.Path());
-    EXPECT_EQ(first, gen::RecordDemo(files, environment, dir.Path()));
+    const auto first = gen::RecordDemo(files, environment);
+    EXPECT_EQ(first, gen::RecordDemo(files, environment));
     EXPECT_EQ(first, *pack->Read("SCENARIO1", kDemoReplayResource));
 }
 

@@ -6,11 +6,11 @@
 #include <memory>
 #include <set>
 
-#include "game/qv3CreatureTypes.h"
-#include "game/qv3Graphics.h"
-#include "game/qv3ScenarioConfig.h"
-#include "game/qv3ScenarioData.h"
-#include "game/qv3SpriteBoundaries.h"
+#include "game/data/qv3CreatureTypes.h"
+#include "game/assets/qv3Graphics.h"
+#include "game/data/qv3ScenarioConfig.h"
+#include "game/data/qv3ScenarioData.h"
+#include "game/data/qv3SpriteBoundaries.h"
 #include "media/zkImageLoader.h"
 #include "platform/system/Files.h"
 #include "tests/support/TempDir.h"

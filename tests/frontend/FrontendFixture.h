@@ -14,7 +14,7 @@
 #include "foundation/qv3Global.h"
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
-#include "game/qv3Resources.h"
+#include "game/assets/qv3Resources.h"
 #include "platform/system/Files.h"
 #include "tests/frontend/QtApp.h"
 #include "tests/support/TempDir.h"

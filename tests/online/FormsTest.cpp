@@ -14,7 +14,7 @@
 #include "foundation/qv3Global.h"
 #include "foundation/qv3Language.h"
 #include "frontend/online/forms/qv3OnlineForms.h"
-#include "game/qv3ReplayPack.h"
+#include "game/logic/qv3ReplayPack.h"
 #include "platform/system/Files.h"
 #include "tests/online/NetTestSupport.h"
 #include "tests/online/OnlineFixture.h"

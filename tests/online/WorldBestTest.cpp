@@ -4,7 +4,8 @@
 #include "foundation/qv3Global.h"
 #include "frontend/online/qv3WorldBest.h"
 #include "frontend/qv3SettingsFile.h"
-#include "game/qv3ReplayPack.h"
+#include "game/core/qv3ReplayFiles.h"
+#include "game/logic/qv3ReplayPack.h"
 #include "platform/system/Files.h"
 #include "tests/online/OnlineFixture.h"
 #include "tests/online/RawHttpServer.h"
@@ -22,10 +23,10 @@ protected:
         Environment.HighScoreHost = server_.Host();
         Environment.HighScoreBase = "/qvx3/";
         // A valid pack made by the replay writer, served as a new file.
-        const std::string made = dir_ / "made.gmp";
-        TReplayPack pack(made);
-        pack.AddLevelAndSave(1, true, true, [] { return TReplayPack::TBytes{'z', 'k', 'q', '3', 'r', 1, 2, 3}; });
-        validPack_ = sys::ReadFileText(made).value();
+        TReplayPack pack;
+        pack.AddLevel(1, true, true, [] { return TReplayPack::TBytes{'z', 'k', 'q', '3', 'r', 1, 2, 3}; });
+        const TReplayPack::TBytes bytes = pack.ToStream();
+        validPack_.assign(bytes.begin(), bytes.end());
     }
 
     std::string Stored() const { return sys::ReadFileText(WorldBestReplayPath(kSlot)).value_or("<none>"); }

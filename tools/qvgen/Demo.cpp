@@ -4,11 +4,10 @@
 
 #include "foundation/Exceptions.h"
 #include "foundation/Random.h"
-#include "game/qv3GameLogic.h"
-#include "game/qv3LogicSprites.h"
-#include "game/qv3ReplayPack.h"
-#include "game/qv3ScenarioConfig.h"
-#include "platform/system/Files.h"
+#include "game/logic/qv3GameLogic.h"
+#include "game/logic/qv3LogicSprites.h"
+#include "game/logic/qv3ReplayPack.h"
+#include "game/data/qv3ScenarioConfig.h"
 
 namespace qv::gen {
 
@@ -49,8 +48,7 @@ std::int32_t Aim(const TGameLogic& logic) {
 
 }  // namespace
 
-std::vector<std::uint8_t> RecordDemo(const std::vector<TGeneratedFile>& files, const std::string& environment,
-                                     const std::string& workDir) {
+std::vector<std::uint8_t> RecordDemo(const std::vector<TGeneratedFile>& files, const std::string& environment) {
     TFiles resources;
     for (const TGeneratedFile& f : files) resources.Files[f.Name] = f.Bytes;
     TScenarioConfig config;
@@ -78,13 +76,9 @@ std::vector<std::uint8_t> RecordDemo(const std::vector<TGeneratedFile>& files, c
         for (std::uint32_t t = 0; t < ticks && !logic.Finished; ++t) logic.Step(true, 1);
     }
 
-    const std::string path = (workDir.empty() || workDir.back() == '/' ? workDir : workDir + "/") + kDemoName + ".tmp";
-    sys::RemoveFile(path);
-    TReplayPack(path).AddLevelAndSave(logic);
-    const auto bytes = sys::ReadFileBytes(path);
-    sys::RemoveFile(path);
-    if (!bytes) throw Exception("cannot read the recorded demo");
-    return *bytes;
+    TReplayPack pack;
+    pack.AddLevel(logic);
+    return pack.ToStream();
 }
 
 }  // namespace qv::gen

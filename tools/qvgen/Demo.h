@@ -14,9 +14,7 @@ namespace qv::gen {
 inline constexpr const char* kDemoName = "demo.gmp";
 
 // `files` are the scenario's resources ("1.lvl", "1.scn", "decor.bnd" ...);
-// `environment` its environment text; `workDir` a folder for a temporary
-// file. The same inputs give the same bytes.
-std::vector<std::uint8_t> RecordDemo(const std::vector<TGeneratedFile>& files, const std::string& environment,
-                                     const std::string& workDir);
+// `environment` its environment text. The same inputs give the same bytes.
+std::vector<std::uint8_t> RecordDemo(const std::vector<TGeneratedFile>& files, const std::string& environment);
 
 }  // namespace qv::gen

@@ -50,7 +50,7 @@ void AddScenario(sys::TResourcePackWriter& pack, int slot, const TPackOptions& o
     if (slot == kMainSlot) {
         std::vector<TGeneratedFile> all = levels;
         all.insert(all.end(), scenery.Files.begin(), scenery.Files.end());
-        pack.Add(type, kDemoName, RecordDemo(all, environment, options.OutDir));
+        pack.Add(type, kDemoName, RecordDemo(all, environment));
     }
 }
 

@@ -1,6 +1,6 @@
 // The pictures part of the content generator: every picture of the game
 // drawn by code, as the named files of the resource pack.
-#include "game/qv3Graphics.h"
+#include "game/assets/qv3Graphics.h"
 #include "tools/qvgen/Content.h"
 #include "tools/qvgen/pictures/Art.h"
 #include "tools/qvgen/pictures/Online.h"
