@@ -18,6 +18,7 @@
 #include "game/logic/qv3GameLogic.h"
 #include "game/assets/qv3Resources.h"
 #include "media/zkD3D.h"
+#include "media/zkDisplayMode.h"
 #include "platform/system/Clock.h"
 
 namespace {
@@ -41,10 +42,7 @@ struct TBenchGame {
         d3d->EnumerateAdapters();
         TzkD3DDeviceInfo* info = d3d->Adapters(0)->Devices(0);
         TzkD3DMode mode;
-        for (int i = 0; i < info->ModeCount(); ++i) {
-            info->GetMode(i, mode);
-            if (mode.Width == 800 && mode.Height == 600 && mode.Format == d3d::D3DFMT_X8R8G8B8) break;
-        }
+        if (!FindDisplayMode(info, kDisplayWindow, mode)) return;
         device = std::make_unique<TzkD3Device8>(info, nullptr, nullptr, true, mode);
         settings = std::make_unique<TEnvironmentRecord>();
         settings->Detail = 1;

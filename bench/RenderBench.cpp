@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "game/assets/qv3Resources.h"
 #include "game/data/qv3SpriteBoundaries.h"
 #include "media/zkD3D.h"
+#include "media/zkDisplayMode.h"
 #include "media/zkD3DQuadRenderer.h"
 #include "media/zkD3DTextures.h"
 #include "platform/render/SdlD3D8.h"
@@ -36,10 +38,7 @@ struct TBenchDevice {
         d3d->EnumerateAdapters();
         TzkD3DDeviceInfo* info = d3d->Adapters(0)->Devices(0);
         TzkD3DMode mode;
-        for (int i = 0; i < info->ModeCount(); ++i) {
-            info->GetMode(i, mode);
-            if (mode.Width == 800 && mode.Height == 600 && mode.Format == d3d::D3DFMT_X8R8G8B8) break;
-        }
+        if (!FindDisplayMode(info, kDisplayWindow, mode)) throw std::runtime_error("No 800 x 600 window mode");
         device = std::make_unique<TzkD3Device8>(info, nullptr, nullptr, true, mode);
         renderer = d3d::SdlRendererName(device->Device.get());
     }

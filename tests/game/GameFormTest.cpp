@@ -20,6 +20,7 @@
 #include "game/core/qv3GameWindow.h"
 #include "game/core/qv3ReplayFiles.h"
 #include "game/assets/qv3Resources.h"
+#include "media/zkDisplayMode.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Files.h"
 #include "tests/game/GameContent.h"
@@ -46,11 +47,7 @@ protected:
         CommonDataDir = dir_.Path();
         d3d_.EnumerateAdapters();
         info_ = d3d_.Adapters(0)->Devices(0);
-        for (int i = 0; i < info_->ModeCount(); ++i) {
-            TzkD3DMode m;
-            info_->GetMode(i, m);
-            if (m.Width == 800 && m.Height == 600 && m.Format == d3d::D3DFMT_X8R8G8B8) mode_ = m;
-        }
+        FindDisplayMode(info_, kDisplayWindow, mode_);
         mode_.BehaviorFlags = 0x20;
         settings_ = std::make_unique<TEnvironmentRecord>();
         settings_->ClearAllHighScores(kSlot);
