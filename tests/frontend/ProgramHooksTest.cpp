@@ -4,6 +4,7 @@
 // store's server. Every address is a local server on 127.0.0.1; message
 // boxes and the system's browser are recorders.
 #include <QApplication>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <memory>
@@ -20,8 +21,10 @@
 #include "frontend/qv3ProgramHooks.h"
 #include "frontend/ui/qv3Main.h"
 #include "frontend/ui/qv3Options.h"
+#include "frontend/ui/qv3PleaseWait.h"
 #include "platform/render/FakeD3D8.h"
 #include "platform/system/KeyStore.h"
+#include "sysinfo/MSI_Common.h"
 #include "sysinfo/MSI_Memory.h"
 #include "tests/frontend/FrontendFixture.h"
 #include "tests/online/LocalHttpServer.h"
@@ -83,6 +86,8 @@ protected:
                                     "text/plain");
                 } else if (req.path == "/qvx3internal/errors.txt") {
                     res.set_content("crash1, y ,Access violation.*Frame\r\n", "text/plain");
+                } else if (req.path == "/qvx3internal/version.txt") {
+                    res.set_content("0.0.0.1\r\nhttp://127.0.0.1/new\r\n", "text/plain");
                 } else if (req.path == "/qvx3/firstplace.php") {
                     res.set_content("ERR", "text/plain");
                 } else {
@@ -198,6 +203,47 @@ TEST_F(ProgramHooksTest, TheMenusOpenTheOnlineForms) {
     for (const std::string& path : Requests()) askedFirstPlace = askedFirstPlace || path == "/qvx3/firstplace.php";
     EXPECT_TRUE(askedFirstPlace);
     EXPECT_FALSE(shown_.empty());
+
+    // Help and the version check go to the servers of the host list.
+    forms_.clear();
+    main_->actHelp->trigger();
+    EXPECT_EQ(opened_, std::vector<std::string>{"http://" + server_->Host() + "/qvx3internal/help.htm"});
+    main_->actCheckNewVersion->trigger();
+    EXPECT_EQ(messages_.shown, std::vector<std::string>{LangText(68)});
+    EXPECT_TRUE(forms_.empty());
+}
+
+TEST_F(ProgramHooksTest, PleaseWaitAndErrorBoxesAreQtWindows) {
+    Start();
+    auto waitBoxes = [] {
+        std::vector<ui::TfrmPleaseWait*> boxes;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* b = dynamic_cast<ui::TfrmPleaseWait*>(w); b && b->isVisible()) boxes.push_back(b);
+        return boxes;
+    };
+    {
+        TPleaseWaitScope wait("publishes your highscore.");
+        const auto boxes = waitBoxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_TRUE(boxes[0]->LabelText().endsWith("Quorvex publishes your highscore."));
+    }
+    QApplication::processEvents();
+    EXPECT_TRUE(waitBoxes().empty());
+
+    // An information object's failure in the message mode: a box titled
+    // "Error" with the label and the reason.
+    InstallErrorBox();
+    QString title, text;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            text = box->text();
+            box->reject();
+        }
+    });
+    CallGetInfoGuarded("TCPU.GetInfo", emMessage, [] { throw std::runtime_error("no processor"); });
+    EXPECT_EQ(title, "Error");
+    EXPECT_EQ(text, "TCPU.GetInfo: no processor");
 }
 
 TEST_F(ProgramHooksTest, ANewBestScoreAsksAndYesOpensThePublishing) {
