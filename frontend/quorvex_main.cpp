@@ -26,6 +26,7 @@
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
 #include "frontend/online/qv3HostList.h"
+#include "frontend/qv3ProgramHooks.h"
 #include "frontend/qv3SettingsFile.h"
 #include "frontend/ui/qv3InstanceServer.h"
 #include "frontend/ui/qv3Main.h"
@@ -120,6 +121,7 @@ int main(int argc, char** argv) {
     if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(kProductName);
+    InstallErrorBox();
 
     // SIGTERM and SIGINT reach the event loop through a pipe; SDL installs
     // no handlers of its own.
@@ -180,6 +182,7 @@ int main(int argc, char** argv) {
 
         ui::TMainWindowServices services;
         for (int i = 1; i < argc; ++i) services.Args.emplace_back(argv[i]);
+        services.Hooks = MakeProgramHooks();
         services.RunGame = ui::RunGameWindow;
         services.OnFirstPaint = [] {
             LogMessage("Main window painted after " + std::to_string(MillisecondsSinceStart()) + " ms", lkInfo);
@@ -188,6 +191,7 @@ int main(int argc, char** argv) {
         services.MakeBrowser = ui::MakeWebBrowser;
 #endif
         frmMain = std::make_unique<ui::TfrmMain>(std::move(services));
+        InstallProgramUi(frmMain.get());
         frmGameOptions = std::make_unique<ui::TfrmGameOptions>(nullptr, frmMain->D3D8Enum(), SettingsFilePath(),
                                                                SettingsHost(), nullptr);
         frmMain->SetOptions(frmGameOptions.get());
@@ -216,6 +220,7 @@ int main(int argc, char** argv) {
     SetGameSettingsSaver(nullptr);
     frmGameOptions.reset();
     SetSynchronizeWakeup(nullptr);
+    UninstallProgramUi();
     // The main window ends the log run.
     if (frmMain) frmMain.reset();
     else LogEndRun();

@@ -9,6 +9,7 @@
 #include "foundation/qv3Log.h"
 #include "frontend/online/qv3Inet.h"
 #include "frontend/online/qv3OnlineUi.h"
+#include "platform/system/KeyStore.h"
 
 namespace qv {
 
@@ -47,7 +48,10 @@ void TThreadedHttpGet::StartAndWait() {
 }
 
 void CreateHostListFetch() {
-    HostListFetch = std::make_unique<TThreadedHttpGet>(std::string("http://") + kHostListServer + kHostListPath);
+    std::string server = kHostListServer;
+    const sys::TKeyStore store(KeyStorePath());
+    if (auto v = store.ReadString(sys::kProgramKey, "HostListServer"); v && !v->empty()) server = *v;
+    HostListFetch = std::make_unique<TThreadedHttpGet>("http://" + server + kHostListPath);
 }
 
 void FreeHostListFetch() { HostListFetch.reset(); }

@@ -60,7 +60,9 @@ private:
 // The host-list download of this run; null until created (and after
 // "-uninstall", which never creates it).
 extern std::unique_ptr<TThreadedHttpGet> HostListFetch;
-// "http://" + kHostListServer + kHostListPath, made suspended.
+// "http://" + kHostListServer + kHostListPath, made suspended. The value
+// "HostListServer" of the program's key in the key store (a host, with
+// ":port" when needed) takes the server's place when present.
 void CreateHostListFetch();
 void FreeHostListFetch();
 

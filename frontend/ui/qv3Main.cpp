@@ -551,8 +551,11 @@ void TfrmMain::Play() {
                 const std::int32_t best = progress.HighScores[0].Score;
                 RunGameOf(0, -1);
                 if (progress.HighScores[0].Score != best && services_.Hooks.HighscoreNew &&
-                    services_.Hooks.HighscoreNew(this))
+                    services_.Hooks.HighscoreNew(this)) {
+                    // A first best score enables publishing only now.
+                    UpdateActions();
                     actPublishHighscore->trigger();
+                }
             } else {
                 if (services_.Hooks.RunLobby) services_.Hooks.RunLobby(this);
                 CheckLogPending = true;

@@ -13,12 +13,15 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "foundation/qv3Global.h"
 #include "platform/system/Files.h"
+#include "platform/system/KeyStore.h"
+#include "tests/online/LocalHttpServer.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
@@ -113,9 +116,25 @@ protected:
     }
     std::string UserFile(const std::string& name) const { return dir_ / ("data/Tollbeck/Quorvex/" + name); }
 
-    void SetUp() override { sys::CreateDirectories(dir_ / "run"); }
+    // The program goes online when the machine has a route out: its host
+    // list then comes from a server of the test's own, which names itself
+    // for every service and has no pages.
+    void SetUp() override {
+        sys::CreateDirectories(dir_ / "run");
+        sys::CreateDirectories(dir_ / "common");
+        server_ = std::make_unique<test::LocalHttpServer>([this](httplib::Server& s) {
+            s.Get("/hosts/qvx3hosts.txt", [this](const httplib::Request&, httplib::Response& res) {
+                const std::string h = "127.0.0.1:" + std::to_string(server_->Port());
+                res.set_content("HighScoreHost=" + h + "\nChatHost=" + h + "\nInternalHost=" + h +
+                                    "\nSupportURL=http://" + h + "/qvx3internal/\n",
+                                "text/plain");
+            });
+        });
+        sys::TKeyStore(dir_ / "common/registry.ini").WriteString(sys::kProgramKey, "HostListServer", server_->Host());
+    }
 
     test::TempDir dir_;
+    std::unique_ptr<test::LocalHttpServer> server_;
 };
 
 }  // namespace
@@ -148,6 +167,28 @@ TEST_F(ProgramTest, ARunIsLoggedFromBeginToEnd) {
     EXPECT_EQ(begins, 2u);
     EXPECT_EQ(log->find("Creating game", log->find("Creating game") + 1), std::string::npos) << *log;
     EXPECT_NE(log->find("* Checkpoint: Initialized"), std::string::npos) << *log;
+}
+
+TEST_F(ProgramTest, EveryRunDescribesTheProgramAndTheMachineInTheLog) {
+    auto r = Run();
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string log = sys::ReadFileText(UserFile("quorvex.log")).value_or("");
+    const std::size_t started = log.find("* Info: Started at :");
+    const std::size_t initialized = log.find("Checkpoint: Initialized");
+    ASSERT_NE(started, std::string::npos) << log;
+    std::size_t at = started;
+    // In this order, between the start and the end of the set-up.
+    for (const char* line : {"* Info: Company Name:Tollbeck\r\n", "* Info: File Version:", "* Info: Product Name:Quorvex\r\n",
+                             "* Info: Product Version:", "* Info: Comments:", "* Info: Build Flags:",
+                             "* Info: Retrieving system information...\r\n", "* Info: System Up Time: ", "CPU: ",
+                             "* Info: Memory: ", "* Info: Memory Virtual: ", "* Info: Memory Load: ", "* Info: OS: ",
+                             "* Info: DirectX: "}) {
+        const std::size_t next = log.find(line, at);
+        ASSERT_NE(next, std::string::npos) << line << "\n" << log;
+        at = next;
+    }
+    EXPECT_LT(at, initialized);
+    EXPECT_EQ(log.find("Retrieving system information failed"), std::string::npos) << log;
 }
 
 TEST_F(ProgramTest, IpInAnyCaseAndPositionPlaysAtOnce) {

@@ -1,0 +1,315 @@
+// The main window with the program's own services: its online actions open
+// the online forms, the new-best question follows a game, the known-error
+// lookup runs after a failed run, and the host list comes from the key
+// store's server. Every address is a local server on 127.0.0.1; message
+// boxes and the system's browser are recorders.
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+#include "foundation/qv3Global.h"
+#include "frontend/online/forms/qv3OnlineForms.h"
+#include "frontend/online/qv3HostList.h"
+#include "frontend/online/qv3Inet.h"
+#include "frontend/online/qv3OnlineUi.h"
+#include "frontend/qv3ProgramHooks.h"
+#include "frontend/ui/qv3Main.h"
+#include "frontend/ui/qv3Options.h"
+#include "frontend/ui/qv3PleaseWait.h"
+#include "platform/render/FakeD3D8.h"
+#include "platform/system/KeyStore.h"
+#include "sysinfo/MSI_Common.h"
+#include "sysinfo/MSI_Memory.h"
+#include "tests/frontend/FrontendFixture.h"
+#include "tests/online/LocalHttpServer.h"
+
+namespace qv {
+namespace {
+
+class NoMessages : public ui::IMessages {
+public:
+    bool Confirm(const std::string& t) override { return Record(t); }
+    bool WarnYesNo(const std::string& t) override { return Record(t); }
+    void Info(const std::string& t) override { Record(t); }
+    void Error(const std::string& t) override { Record(t); }
+    std::vector<std::string> shown;
+
+private:
+    bool Record(const std::string& t) {
+        shown.push_back(t);
+        return false;
+    }
+};
+
+// The name of a dialog the tests know.
+std::string FormName(QWidget* w) {
+    if (dynamic_cast<TfrmHighscorePublish*>(w)) return "publish";
+    if (dynamic_cast<TfrmHighscoreNew*>(w)) return "new best";
+    if (dynamic_cast<TfrmErrorReportPublish*>(w)) return "error report";
+    if (dynamic_cast<TfrmEmailCard*>(w)) return "card";
+    if (dynamic_cast<TfrmDownloadWorldBest*>(w)) return "world's best";
+    return w ? typeid(*w).name() : "none";
+}
+
+class ProgramHooksTest : public test::FrontendFixture {
+protected:
+    void SetUp() override {
+        FrontendFixture::SetUp();
+        MakeResources();
+        world_->Adapters = {d3d::StandardFakeAdapter()};
+        HostsResolved = false;
+        InetSystem().IsConnected = [] { return true; };
+        InetSystem().AutoDial = [] { return true; };
+        InetSystem().OpenInBrowser = [this](const std::string& url) {
+            opened_.push_back(url);
+            return true;
+        };
+        InetSettings().ConnectTimeoutMs = 2000;
+        InetSettings().TotalTimeoutMs = 5000;
+        server_ = std::make_unique<test::LocalHttpServer>([this](httplib::Server& s) {
+            s.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+                {
+                    std::lock_guard lock(mutex_);
+                    requests_.push_back(req.path);
+                }
+                if (req.path == "/hosts/qvx3hosts.txt") {
+                    const std::string h = "127.0.0.1:" + std::to_string(server_->Port());
+                    res.set_content("HighScoreHost=" + h + "\r\nHighScoreBase=/qvx3/\r\nInternalHost=" + h +
+                                        "\r\nInternalBase=/qvx3internal/\r\nSupportURL=http://" + h +
+                                        "/qvx3internal/\r\n",
+                                    "text/plain");
+                } else if (req.path == "/qvx3internal/errors.txt") {
+                    res.set_content("crash1, y ,Access violation.*Frame\r\n", "text/plain");
+                } else if (req.path == "/qvx3internal/version.txt") {
+                    res.set_content("0.0.0.1\r\nhttp://127.0.0.1/new\r\n", "text/plain");
+                } else if (req.path == "/qvx3/firstplace.php") {
+                    res.set_content("ERR", "text/plain");
+                } else {
+                    res.status = 404;
+                }
+            });
+        });
+        // The host list's server is the local one.
+        sys::TKeyStore(KeyStorePath()).WriteString(sys::kProgramKey, "HostListServer", server_->Host());
+        CreateHostListFetch();
+    }
+    void TearDown() override {
+        UninstallProgramUi();
+        options_.reset();
+        main_.reset();
+        FreeHostListFetch();
+        server_.reset();
+        InetSystem() = TInetSystem{};
+        InetSettings() = TInetSettings{};
+        HostsResolved = false;
+        FrontendFixture::TearDown();
+    }
+
+    void Start() {
+        ui::TMainWindowServices s;
+        s.Messages = &messages_;
+        s.Hooks = MakeProgramHooks();
+        s.TickCount = [] { return 100000u; };
+        s.MakeDirect3D = [w = world_] {
+            return std::make_unique<TzkD3D8>([w] { return d3d::CreateFakeDirect3D8(w); });
+        };
+        s.RunGame = [this](const ui::TGameRequest&) {
+            if (onGame_) onGame_();
+            return std::string();
+        };
+        main_ = std::make_unique<ui::TfrmMain>(std::move(s));
+        options_ = std::make_unique<ui::TfrmGameOptions>(nullptr, main_->D3D8Enum(), UserDataDir + "env.dat",
+                                                         TSettingsHost{}, &messages_);
+        main_->SetOptions(options_.get());
+        InstallProgramUi(main_.get());
+        // The online services' boxes are recorded and answered from a list.
+        OnlineUi().ShowMessage = [this](TMessageKind, const std::string& text) { shown_.push_back(text); };
+        OnlineUi().Confirm = [this](const std::string& text) {
+            const std::size_t n = asked_.size();
+            asked_.push_back(text);
+            return n < answers_.size() && answers_[n];
+        };
+        main_->show();
+        QApplication::processEvents();
+    }
+
+    // Each dialog that opens is named in forms_ and then answered: the
+    // new-best question by answerNewBest_, every other one is cancelled.
+    void WatchDialogs() {
+        auto* poll = new QTimer(main_.get());
+        QObject::connect(poll, &QTimer::timeout, main_.get(), [this] {
+            QWidget* w = QApplication::activeModalWidget();
+            auto* dialog = qobject_cast<QDialog*>(w);
+            if (!dialog || !dialog->isVisible() || dialog == options_.get()) return;
+            // The world's best download is let finish first.
+            if (auto* wb = dynamic_cast<TfrmDownloadWorldBest*>(dialog); wb && wb->Download().CheckState() < 2) return;
+            forms_.push_back(FormName(dialog));
+            if (forms_.back() == "error report")
+                reportLog_ = static_cast<TfrmErrorReportPublish*>(dialog)->LogText;
+            if (forms_.back() == "new best") dialog->done(answerNewBest_ ? mrYes : mrNo);
+            else dialog->reject();
+        });
+        poll->start(10);
+    }
+    void SetBestScore(std::int32_t score) {
+        Environment.Scenarios[static_cast<std::size_t>(GameResources->CurrentSlot())].HighScores[0].Score = score;
+    }
+    std::vector<std::string> Requests() {
+        std::lock_guard lock(mutex_);
+        return requests_;
+    }
+
+    std::shared_ptr<d3d::TFakeWorld> world_ = std::make_shared<d3d::TFakeWorld>();
+    NoMessages messages_;
+    std::unique_ptr<test::LocalHttpServer> server_;
+    std::mutex mutex_;
+    std::vector<std::string> requests_;
+    std::unique_ptr<ui::TfrmMain> main_;
+    std::unique_ptr<ui::TfrmGameOptions> options_;
+    std::function<void()> onGame_;
+    std::vector<std::string> forms_, shown_, asked_, opened_;
+    std::vector<bool> answers_;
+    bool answerNewBest_ = false;
+    std::string reportLog_;
+};
+
+TEST_F(ProgramHooksTest, TheMenusOpenTheOnlineForms) {
+    Start();
+    SetBestScore(4200);
+    main_->UpdateActions();
+    WatchDialogs();
+    const std::vector<std::pair<QAction*, std::string>> cases = {
+        {main_->actPublishHighscore, "publish"},
+        {main_->actSendEmailCard, "card"},
+        {main_->actPublishErrorReport, "error report"},
+        {main_->actReplayWorldBest, "world's best"},
+    };
+    for (const auto& [action, form] : cases) {
+        forms_.clear();
+        ASSERT_TRUE(action->isEnabled()) << form;
+        action->trigger();
+        EXPECT_EQ(forms_, std::vector<std::string>{form});
+    }
+    // The error report carries the log; the world's best asked the score
+    // server on this machine, whose refusal was shown.
+    EXPECT_NE(reportLog_.find("Started at :"), std::string::npos);
+    bool askedFirstPlace = false;
+    for (const std::string& path : Requests()) askedFirstPlace = askedFirstPlace || path == "/qvx3/firstplace.php";
+    EXPECT_TRUE(askedFirstPlace);
+    EXPECT_FALSE(shown_.empty());
+
+    // Help and the version check go to the servers of the host list.
+    forms_.clear();
+    main_->actHelp->trigger();
+    EXPECT_EQ(opened_, std::vector<std::string>{"http://" + server_->Host() + "/qvx3internal/help.htm"});
+    main_->actCheckNewVersion->trigger();
+    EXPECT_EQ(messages_.shown, std::vector<std::string>{LangText(68)});
+    EXPECT_TRUE(forms_.empty());
+}
+
+TEST_F(ProgramHooksTest, PleaseWaitAndErrorBoxesAreQtWindows) {
+    Start();
+    auto waitBoxes = [] {
+        std::vector<ui::TfrmPleaseWait*> boxes;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* b = dynamic_cast<ui::TfrmPleaseWait*>(w); b && b->isVisible()) boxes.push_back(b);
+        return boxes;
+    };
+    {
+        TPleaseWaitScope wait("publishes your highscore.");
+        const auto boxes = waitBoxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_TRUE(boxes[0]->LabelText().endsWith("Quorvex publishes your highscore."));
+    }
+    QApplication::processEvents();
+    EXPECT_TRUE(waitBoxes().empty());
+
+    // An information object's failure in the message mode: a box titled
+    // "Error" with the label and the reason.
+    InstallErrorBox();
+    QString title, text;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            text = box->text();
+            box->reject();
+        }
+    });
+    CallGetInfoGuarded("TCPU.GetInfo", emMessage, [] { throw std::runtime_error("no processor"); });
+    EXPECT_EQ(title, "Error");
+    EXPECT_EQ(text, "TCPU.GetInfo: no processor");
+}
+
+TEST_F(ProgramHooksTest, ANewBestScoreAsksAndYesOpensThePublishing) {
+    Start();
+    SetBestScore(100);
+    onGame_ = [this] { SetBestScore(12500); };
+    WatchDialogs();
+    for (const bool yes : {true, false}) {
+        forms_.clear();
+        answerNewBest_ = yes;
+        SetBestScore(100);
+        main_->Play();
+        const std::vector<std::string> expected =
+            yes ? std::vector<std::string>{"new best", "publish"} : std::vector<std::string>{"new best"};
+        EXPECT_EQ(forms_, expected) << yes;
+    }
+    // The same score again is no news.
+    forms_.clear();
+    onGame_ = nullptr;
+    main_->Play();
+    EXPECT_TRUE(forms_.empty());
+}
+
+TEST_F(ProgramHooksTest, AFailedRunIsLookedUpAndTheReportOffered) {
+    LogMessage("Access violation at address 0 in Frame 3", lkError);
+    Start();
+    WatchDialogs();
+    answers_ = {true, true};  // look it up; send a report
+    QApplication::setActiveWindow(main_.get());
+    main_->CheckLogPending = true;
+    main_->Timer1Timer();
+    // The host list came from the key store's server and the solution page
+    // opened in the system's browser (no start page here).
+    const std::string host = server_->Host();
+    EXPECT_EQ(Environment.InternalHost.Str(), host);
+    EXPECT_EQ(opened_, std::vector<std::string>{"http://" + host + "/qvx3internal/errors/crash1"});
+    EXPECT_EQ(asked_.size(), 2u);
+    EXPECT_EQ(forms_, std::vector<std::string>{"error report"});
+    // Reported problems are not offered again.
+    asked_.clear();
+    main_->CheckLogPending = true;
+    main_->Timer1Timer();
+    EXPECT_TRUE(asked_.empty());
+}
+
+TEST_F(ProgramHooksTest, LowFreeAddressSpaceAsksBeforePlaying) {
+    Start();
+    struct Case {
+        std::int64_t free;
+        bool answer;
+        bool asked, play;
+    };
+    for (const Case& c : {Case{23999, true, true, true}, Case{23999, false, true, false}, Case{0, false, true, false},
+                          Case{24000, false, false, true}, Case{std::int64_t{1} << 46, false, false, true}}) {
+        asked_.clear();
+        answers_ = {c.answer};
+        TMemory memory;
+        memory.VirtualFree = c.free;
+        EXPECT_EQ(ConfirmMemory(memory), c.play) << c.free;
+        EXPECT_EQ(asked_.size(), c.asked ? 1u : 0u) << c.free;
+    }
+    // The report's version lines are the about box's.
+    const TReportVersion v = ProgramReportVersion();
+    EXPECT_EQ(v.ProductName, "Quorvex");
+    EXPECT_FALSE(v.FileVersion.empty());
+}
+
+}  // namespace
+}  // namespace qv
