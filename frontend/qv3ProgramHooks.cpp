@@ -18,7 +18,7 @@
 #include "frontend/ui/qv3Main.h"
 #include "frontend/ui/qv3PleaseWait.h"
 #include "frontend/ui/qv3VersionInfo.h"
-#include "game/qv3Resources.h"
+#include "game/assets/qv3Resources.h"
 #include "sysinfo/MSI_Common.h"
 #include "sysinfo/MSI_Memory.h"
 
