@@ -442,17 +442,27 @@ void TCPU::GetInfo() {
 
     if (std::optional<std::string> info = source.ReadText("/proc/cpuinfo")) {
         std::string vendor, family, model, stepping;
+        bool first = true;
+        std::int32_t listed = 0;
         for (const std::string& line : SplitLines(*info)) {
-            if (line.empty()) break;  // the first processor only
+            if (line.empty()) {
+                first = false;  // the fields of the first processor only
+                continue;
+            }
             const std::size_t colon = line.find(':');
             if (colon == std::string::npos) continue;
             const std::string key = sysinfo::TrimBlanks(std::string_view(line).substr(0, colon));
             const std::string value = sysinfo::TrimBlanks(std::string_view(line).substr(colon + 1));
+            if (key == "processor") ++listed;
+            if (!first) continue;
             if (key == "vendor_id") vendor = value;
             else if (key == "cpu family") family = value;
             else if (key == "model") model = value;
             else if (key == "stepping") stepping = value;
         }
+        // Without sysfs (a chroot, some containers) the processors listed here
+        // are counted instead.
+        if (Count == 0) Count = listed;
         RegVendorIdentifier = vendor;
         RegIdentifier = family.empty() ? "" : "x86 Family " + family + " Model " + model + " Stepping " + stepping;
     }

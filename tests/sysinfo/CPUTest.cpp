@@ -346,6 +346,16 @@ TEST(CPUTest, NestedFailuresFollowTheMode) {
     EXPECT_THROW(cpu.GetInfo(), Exception);
 }
 
+TEST(CPUTest, WithoutSysfsTheProcessorsOfCpuinfoAreCounted) {
+    test::SysFixture fx;
+    fx.Write("/proc/cpuinfo", "processor\t: 0\nvendor_id\t: GenuineIntel\ncpu family\t: 6\nmodel\t\t: 7\n"
+                              "stepping\t: 3\n\nprocessor\t: 1\nvendor_id\t: Other\n\nprocessor\t: 2\n");
+    TCPU cpu(fx.Source());
+    cpu.GetInfo();
+    EXPECT_EQ(cpu.Count, 3);
+    EXPECT_EQ(cpu.RegVendorIdentifier, "GenuineIntel");  // still the first processor's
+}
+
 TEST(CPUTest, ThisMachineIsPlausible) {
     TCPU cpu;
     cpu.GetInfo();
