@@ -93,11 +93,12 @@ void TGameLogic::Setup(const TLogicServices& services, TBinaryReader* recordedWo
     ScoreBonusColor = config.ScoreBonusColor;
     BubblesRotationSpeed = config.BubblesRotationSpeed;
     BubblesWobble = config.BubblesWobble;
-    // The last 11 s of a level slow the scroll down; a shorter level would
-    // start slowed, and one of 0 ms or less would be won on its first tick.
-    if (Mode != gmDuel && LevelLength < kMinLevelLength)
-        throw EDataError("Invalid level length " + std::to_string(LevelLength) + " ms: a level lasts at least " +
-                         std::to_string(kMinLevelLength) + " ms");
+    // Only a played level runs on the level clock: a duel runs without an
+    // end, and the attract and name-entry levels never run active. A level
+    // shorter than the 11 s slow-down starts slowed; one of 0 ms or less
+    // would be won on its first tick and makes no sense.
+    if (UsesLevelLength() && LevelLength <= 0)
+        throw EDataError("Invalid level length " + std::to_string(LevelLength) + " ms: a level must last longer than 0 ms");
 
     const auto level = services.Resources->OpenResource(std::to_string(LevelNumber) + ".lvl");
     levelData_ = std::make_unique<TLevelDataReader>(level, recordedWords, services.LevelRandom);

@@ -47,8 +47,6 @@ enum : std::uint8_t { gmLive = 0, gmDuel = 1, gmReplay = 2 };
 inline constexpr std::int32_t kGameLevel = 1;
 inline constexpr std::int32_t kAttractLevel = 1001;
 inline constexpr std::int32_t kNameEntryLevel = 1002;
-// The slow-down takes the last 11 s of a level.
-inline constexpr std::int32_t kMinLevelLength = 11000;
 inline constexpr std::int32_t kOptionCharges = 3;
 // An input record that delivers nothing (a tick of live play without input).
 inline constexpr TInputRecord kNoDeliveryBit = 1u << 28;
@@ -86,8 +84,9 @@ using TSpriteList = std::vector<std::unique_ptr<TCustomLogicSprite>>;
 class TGameLogic {
 public:
     // A new level: its generation words are drawn from services.LevelRandom.
-    // Throws EDataError for bad level or scenery data or a level length
-    // below 11000 ms (outside a duel), EResNotFound for a missing resource.
+    // Throws EDataError for bad level or scenery data or a level length of
+    // 0 ms or less (for a level that runs on it), EResNotFound for a missing
+    // resource.
     TGameLogic(const TLogicServices& services, std::int32_t levelNumber, std::int32_t startScore, std::uint8_t mode);
     // A level from a recorded level stream. Score comes from the stream,
     // StartScore stays 0. Throws EDataError "Invalid recorded game data file"
@@ -134,6 +133,11 @@ public:
     void RaiseSound(int id);
     // LogicTime - 15000 < Cannon1LastUse.
     bool Cannon1Active() const;
+    // Whether the level ends after LevelLength: a single-player level or its
+    // replay, but not a duel, the attract level or the name-entry level.
+    bool UsesLevelLength() const {
+        return Mode != gmDuel && LevelNumber != kAttractLevel && LevelNumber != kNameEntryLevel;
+    }
     // The list's next sprite id (0, 1, 2 ... per list and level).
     std::int32_t NextId(int list);
 
