@@ -12,4 +12,4 @@ target_link_libraries(qv_game_data PUBLIC qv_options qv_foundation qv_media_geom
 
 # The scenario resource manager over the resource packs.
 add_library(qv_game_resources STATIC ${CMAKE_CURRENT_LIST_DIR}/qv3Resources.cpp)
-target_link_libraries(qv_game_resources PUBLIC qv_game_data PRIVATE qv_platform_resources qv_platform_system)
+target_link_libraries(qv_game_resources PUBLIC qv_game_data qv_media_render PRIVATE qv_platform_resources qv_platform_system)

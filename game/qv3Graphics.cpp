@@ -167,7 +167,12 @@ TGameGraphics::~TGameGraphics() {
 
 std::string TGameGraphics::ResolveName(const std::string& name) const {
     if (name.find('.') != std::string::npos) return name;
-    return resources_->HasResource(name + ".jpg") ? name + ".jpg" : name + ".png";
+    // The scenario's own picture first, JPEG before PNG; a picture the
+    // scenario lacks comes from the program's shared resources.
+    const std::string jpg = name + ".jpg", png = name + ".png";
+    if (resources_->HasResource(jpg)) return jpg;
+    if (resources_->HasResource(png)) return png;
+    return resources_->CanOpenResource(jpg) ? jpg : png;
 }
 
 std::unique_ptr<TBitmap> TGameGraphics::LoadPicture(const std::string& name) const {

@@ -62,7 +62,7 @@ TQVX3Resources::~TQVX3Resources() = default;
 
 void TQVX3Resources::UnloadAll() {
     for (auto& m : modules_) m.reset();
-    for (auto& t : thumbnails_) t.clear();
+    for (auto& t : thumbnails_) t = TBitmap();
     for (auto& t : titles_) t.clear();
 }
 
@@ -91,7 +91,7 @@ void TQVX3Resources::Scan() {
             // check is not offered, and is never left loaded.
             available_[i] = false;
             modules_[i].reset();
-            thumbnails_[i].clear();
+            thumbnails_[i] = TBitmap();
             titles_[i].clear();
             LogMessage("Scenario " + std::to_string(slot) + " not offered" +
                            (package.empty() ? std::string() : " (" + package + ")") + ": " + e.what(),
@@ -137,7 +137,7 @@ bool TQVX3Resources::ScenarioAvailable(int slot) const {
     return slot >= 0 && slot < kScenarioSlots && available_[static_cast<std::size_t>(slot)];
 }
 
-const TQVX3Resources::TBytes& TQVX3Resources::Thumbnail(int slot) const {
+const TBitmap& TQVX3Resources::Thumbnail(int slot) const {
     CheckSlot(slot);
     return thumbnails_[static_cast<std::size_t>(slot)];
 }
@@ -149,13 +149,17 @@ const std::string& TQVX3Resources::Title(int slot) const {
 
 void TQVX3Resources::LoadImageSlot(int slot, const std::string& name) {
     CheckSlot(slot);
-    TBytes& image = thumbnails_[static_cast<std::size_t>(slot)];
-    image.clear();
+    TBitmap& image = thumbnails_[static_cast<std::size_t>(slot)];
+    image = TBitmap();
     try {
-        image = OpenResource(name);
+        TMemoryStream stream(OpenResource(name));
+        if (std::unique_ptr<TBitmap> picture = LoadBitmapFromImageStream(&stream)) {
+            image = std::move(*picture);
+            return;
+        }
     } catch (const std::exception&) {
-        LogMessage("Unable to fetch Scenario thumbnail", lkWarning);
     }
+    LogMessage("Unable to fetch Scenario thumbnail", lkWarning);
 }
 
 const sys::TResourceContainer* TQVX3Resources::ScenarioPack() const {
@@ -165,9 +169,15 @@ const sys::TResourceContainer* TQVX3Resources::ScenarioPack() const {
 }
 
 bool TQVX3Resources::HasResource(const std::string& name) const {
-    if (const sys::TResourceContainer* pack = ScenarioPack(); pack && pack->Has(ScenarioResourceType(currentSlot_), name))
-        return true;
-    return program_ && program_->Has(kSharedResourceType, name);
+    const sys::TResourceContainer* pack = ScenarioPack();
+    if (pack && pack->Has(ScenarioResourceType(currentSlot_), name)) return true;
+    // A package's own shared type is never served, so only the program's
+    // counts, and only when the current scenario is not a package.
+    return pack == program_.get() && program_ && program_->Has(kSharedResourceType, name);
+}
+
+bool TQVX3Resources::CanOpenResource(const std::string& name) const {
+    return HasResource(name) || (program_ && program_->Has(kSharedResourceType, name));
 }
 
 TQVX3Resources::TBytes TQVX3Resources::OpenResource(const std::string& name) const {
