@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds everything and runs every test headless, first in
 # build/ and then again in build-asan/ under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the fuzz targets. Any failing test or sanitizer
+# UndefinedBehaviorSanitizer, then the session tests in build-tsan/ under
+# ThreadSanitizer, then the fuzz targets. Any failing test or sanitizer
 # report fails the run.
 #   ./test.sh --quick   the plain build and its tests only (the edit loop)
 # QUORVEX_JOBS caps the build and test parallelism (default: every core).
@@ -38,6 +39,13 @@ cmake --build build-asan
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "=== build-tsan (thread; the session tests only) ==="
+CC=clang CXX=clang++ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DQUORVEX_TSAN=ON -DQUORVEX_BENCH=OFF
+cmake --build build-tsan --target tests_session
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
+    -R '^(PeerSession|ClientSession|DPErrors|DPSendFlags|Guid|SessionWire|SessionSends)\.'
 
 echo "=== fuzzing (${QUORVEX_FUZZ_SECONDS:-5} s each) ==="
 fuzz_one() {

@@ -14,10 +14,11 @@
 #include "foundation/qv3Environment.h"
 #include "foundation/qv3Global.h"
 #include "foundation/qv3Log.h"
-#include "game/qv3GameCore.h"
-#include "game/qv3GameLogic.h"
-#include "game/qv3Resources.h"
+#include "game/core/qv3GameCore.h"
+#include "game/logic/qv3GameLogic.h"
+#include "game/assets/qv3Resources.h"
 #include "media/zkD3D.h"
+#include "media/zkDisplayMode.h"
 #include "platform/system/Clock.h"
 
 namespace {
@@ -41,10 +42,7 @@ struct TBenchGame {
         d3d->EnumerateAdapters();
         TzkD3DDeviceInfo* info = d3d->Adapters(0)->Devices(0);
         TzkD3DMode mode;
-        for (int i = 0; i < info->ModeCount(); ++i) {
-            info->GetMode(i, mode);
-            if (mode.Width == 800 && mode.Height == 600 && mode.Format == d3d::D3DFMT_X8R8G8B8) break;
-        }
+        if (!FindDisplayMode(info, kDisplayWindow, mode)) return;
         device = std::make_unique<TzkD3Device8>(info, nullptr, nullptr, true, mode);
         settings = std::make_unique<TEnvironmentRecord>();
         settings->Detail = 1;
@@ -65,10 +63,10 @@ struct TBenchGame {
     void Restart(std::int32_t until) {
         random.Seed(1);
         levelRandom.Seed(2);
-        core->StartGame(0);
-        core->StartGame(1);
+        core->StartGame(TStartKind::Menu);
+        core->StartGame(TStartKind::Game);
         frame = 0;
-        while (core->State == 2 && (core->PlayPhase != 3 || core->Logic->LogicTime < until)) Frame();
+        while (core->State == TCoreState::Playing && (core->PlayPhase != TPlayPhase::Live || core->Logic->LogicTime < until)) Frame();
     }
     void Frame() {
         if (++frame % 4 == 0) core->Click();
@@ -83,9 +81,9 @@ struct TBenchGame {
         Restart(0);
         int most = -1;
         std::int32_t at = 0;
-        while (core->State == 2) {
+        while (core->State == TCoreState::Playing) {
             Frame();
-            if (core->State == 2 && core->PlayPhase == 3 && Crowd(*core->Logic) > most) {
+            if (core->State == TCoreState::Playing && core->PlayPhase == TPlayPhase::Live && Crowd(*core->Logic) > most) {
                 most = Crowd(*core->Logic);
                 at = core->Logic->LogicTime;
             }

@@ -6,39 +6,23 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "foundation/Exceptions.h"
 #include "foundation/Random.h"
-#include "game/qv3GameLogic.h"
-#include "game/qv3LevelData.h"
-#include "game/qv3ScenarioConfig.h"
-#include "game/qv3ScenarioData.h"
-#include "game/qv3SpriteBoundaries.h"
+#include "game/logic/qv3GameLogic.h"
+#include "game/data/qv3LevelData.h"
+#include "game/data/qv3ScenarioConfig.h"
+#include "game/data/qv3ScenarioData.h"
+#include "game/data/qv3SpriteBoundaries.h"
+#include "tests/support/LogicTestSupport.h"
 
 namespace qv {
 namespace {
 
 using TBytes = std::vector<std::uint8_t>;
-
-class TBenchResources final : public IResourceSource {
-public:
-    std::map<std::string, TBytes> Files;
-    bool HasResource(const std::string& name) const override { return Files.count(name) != 0; }
-    TBytes OpenResource(const std::string& name) const override {
-        const auto it = Files.find(name);
-        if (it == Files.end()) throw EResNotFound(name);
-        return it->second;
-    }
-};
-
-class TBenchTexts final : public ITextSource {
-public:
-    std::string Text(int line) override { return "text " + std::to_string(line); }
-};
 
 class TNoEffects final : public IEffectSink {
 public:
@@ -46,35 +30,9 @@ public:
     long Count = 0;
 };
 
-// 600 entries over the whole level: every creature type, groups, wobble,
-// turns, and a chance of 0.8 each.
-TLevelFile BusyLevel() {
-    TLevelFile level;
-    level.SceneryNumber = 1;
-    for (int i = 0; i < 600; ++i) {
-        TLevelEntry e;
-        // Viruses in one entry of five; the rest nivlets and bubbles.
-        e.CreatureType = static_cast<std::uint8_t>(i % 5 == 0 ? (i / 5) % 6 : 6 + i % 10);
-        e.HeightFromWord = 1;
-        e.SpeedFraction = static_cast<float>(i % 4) * 0.01f;
-        e.Probability = 0.8f;
-        e.SpreadFraction = 0.01f;
-        e.Wobble = i % 3 == 0 ? 0.2f : 0.0f;
-        e.BasePosition = 22000 * i / 600;
-        e.GroupId = static_cast<std::int16_t>(i % 7 < 3 ? (i / 7) % 20 : -1);
-        if (i % 9 == 4) {
-            e.Direction = 0.2f;
-            e.TargetDirection = -0.2f;
-            e.TurnDistance = 300;
-        }
-        level.Entries.push_back(e);
-    }
-    return level;
-}
-
 struct TBenchWorld {
     TBenchWorld() {
-        resources.Files["1.lvl"] = WriteLevelData(BusyLevel());
+        resources.Files["1.lvl"] = WriteLevelData(test::CrowdedLevel());
         TSceneryFile scenery;
         scenery.Backgrounds = {TBackgroundEntry{0, {}}, TBackgroundEntry{1, {}}};
         for (int i = 0; i < 40; ++i) {
@@ -98,9 +56,9 @@ struct TBenchWorld {
         s.EffectRandom = &effectRandom;
         return s;
     }
-    TBenchResources resources;
+    test::TMapResources resources;
     TScenarioConfig config;
-    TBenchTexts texts;
+    test::TFakeTexts texts;
     TNoEffects effects;
     TRandom levelRandom{2024};
     TRandomSource levelSource{levelRandom};

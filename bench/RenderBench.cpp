@@ -4,25 +4,27 @@
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
-#include <jpeglib.h>
 #include <png.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "foundation/qv3Log.h"
-#include "game/qv3Graphics.h"
-#include "game/qv3Resources.h"
-#include "game/qv3SpriteBoundaries.h"
+#include "game/assets/qv3Graphics.h"
+#include "game/assets/qv3Resources.h"
+#include "game/data/qv3SpriteBoundaries.h"
 #include "media/zkD3D.h"
+#include "media/zkDisplayMode.h"
 #include "media/zkD3DQuadRenderer.h"
 #include "media/zkD3DTextures.h"
 #include "platform/render/SdlD3D8.h"
 #include "platform/resources/ResourcePackWriter.h"
+#include "tests/support/Pictures.h"
 
 namespace {
 
@@ -36,10 +38,7 @@ struct TBenchDevice {
         d3d->EnumerateAdapters();
         TzkD3DDeviceInfo* info = d3d->Adapters(0)->Devices(0);
         TzkD3DMode mode;
-        for (int i = 0; i < info->ModeCount(); ++i) {
-            info->GetMode(i, mode);
-            if (mode.Width == 800 && mode.Height == 600 && mode.Format == d3d::D3DFMT_X8R8G8B8) break;
-        }
+        if (!FindDisplayMode(info, kDisplayWindow, mode)) throw std::runtime_error("No 800 x 600 window mode");
         device = std::make_unique<TzkD3Device8>(info, nullptr, nullptr, true, mode);
         renderer = d3d::SdlRendererName(device->Device.get());
     }
@@ -101,30 +100,11 @@ std::vector<std::uint8_t> Png(std::uint32_t side, std::uint32_t seed) {
 }
 
 std::vector<std::uint8_t> Jpeg(std::uint32_t side) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_CreateCompress(&info, JPEG_LIB_VERSION, sizeof(jpeg_compress_struct));
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = side;
-    info.image_height = side;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(side) * 3);
-    while (info.next_scanline < side) {
-        for (std::size_t i = 0; i < row.size(); ++i) row[i] = static_cast<std::uint8_t>(i + info.next_scanline);
-        JSAMPROW line = row.data();
-        jpeg_write_scanlines(&info, &line, 1);
-    }
-    jpeg_finish_compress(&info);
-    std::vector<std::uint8_t> out(buffer, buffer + size);
-    jpeg_destroy_compress(&info);
-    std::free(buffer);
-    return out;
+    std::vector<std::uint8_t> samples(static_cast<std::size_t>(side) * side * 3);
+    const std::size_t rowBytes = static_cast<std::size_t>(side) * 3;
+    for (std::size_t y = 0; y < side; ++y)
+        for (std::size_t i = 0; i < rowBytes; ++i) samples[y * rowBytes + i] = static_cast<std::uint8_t>(i + y);
+    return test::EncodeJpeg(side, side, 3, samples, 75);
 }
 
 // The 32 pictures (256 x 256 PNGs with masks, 512 x 512 JPEG backgrounds)

@@ -1,5 +1,7 @@
 #include "foundation/TextUtil.h"
 
+#include <cstdio>
+
 namespace qv {
 
 namespace {
@@ -48,6 +50,13 @@ std::vector<std::string> SplitLines(std::string_view text) {
         }
     }
     return lines;
+}
+
+std::string TrimText(std::string_view s) {
+    std::size_t a = 0, b = s.size();
+    while (a < b && static_cast<unsigned char>(s[a]) <= ' ') ++a;
+    while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ') --b;
+    return std::string(s.substr(a, b - a));
 }
 
 std::string LowerAscii(std::string_view s) {
@@ -133,6 +142,12 @@ std::string Utf8ToCp1252(std::string_view s, char replacement) {
         i += c.Length;
     }
     return out;
+}
+
+std::string Hex8(std::uint32_t value) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08X", value);
+    return hex;
 }
 
 }  // namespace qv

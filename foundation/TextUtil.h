@@ -2,6 +2,7 @@
 // between the Windows-1252 bytes kept in records and files and UTF-8.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,9 @@ namespace qv {
 
 // Splits at CR LF, LF or CR. A final line break adds no empty line.
 std::vector<std::string> SplitLines(std::string_view text);
+
+// Without the control characters and blanks at either end.
+std::string TrimText(std::string_view s);
 
 std::string LowerAscii(std::string_view s);
 std::string UpperAscii(std::string_view s);
@@ -37,5 +41,8 @@ TUtf8Char DecodeUtf8At(std::string_view s, std::size_t at);
 // (-1 when the code page has none).
 char32_t Cp1252ToCodePoint(unsigned char byte);
 int CodePointToCp1252(char32_t cp);
+
+// Eight upper-case hex digits, as result codes are written in the log.
+std::string Hex8(std::uint32_t value);
 
 }  // namespace qv

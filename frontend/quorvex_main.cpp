@@ -1,9 +1,21 @@
-// The Quorvex program body: folders, log, settings and the scenario
-// resources, then one game window on the first display adapter in an
-// 800 x 600 window; the settings are saved when it has closed.
+// The Quorvex program body: folders, the single instance, log, settings and
+// the scenario resources, then the main window and the options dialog, and
+// Qt's event loop until the main window closes. SIGTERM (a desktop logging
+// out, a service manager) ends the run the same way: a running game closes,
+// open dialogs close, the settings are saved.
 #include <SDL.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+#include <QSocketNotifier>
+#include <QTimer>
 
 #include <cstdio>
+#include <ctime>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -13,46 +25,63 @@
 #include "foundation/qv3Global.h"
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
+#include "frontend/online/qv3HostList.h"
 #include "frontend/qv3SettingsFile.h"
-#include "game/qv3GameWindow.h"
-#include "game/qv3Resources.h"
-#include "media/zkD3D.h"
+#include "frontend/ui/qv3InstanceServer.h"
+#include "frontend/ui/qv3Main.h"
+#include "frontend/ui/qv3Options.h"
+#include "frontend/ui/qv3PlayGame.h"
+#include "game/core/qv3GameCore.h"
+#include "game/assets/qv3Resources.h"
+#include "media/MainThread.h"
+#include "platform/render/VideoMemory.h"
 #include "platform/system/Files.h"
 #include "platform/window/GameWindow.h"
+#include "platform/system/InstanceMessage.h"
+#ifdef QUORVEX_HAVE_WEBENGINE
+#include "frontend/ui/qv3WebBrowser.h"
+#endif
 
 namespace qv {
 namespace {
 
+int quitPipe[2] = {-1, -1};
+
+void OnQuitSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = write(quitPipe[1], &byte, 1);
+}
+
 TSettingsHost SettingsHost() {
     TSettingsHost host;
     host.CurrentSlot = [] { return GameResources ? GameResources->CurrentSlot() : 1; };
+    host.VideoMemory = [] { return d3d::QueryVideoMemory(); };
     return host;
 }
 
-void SaveSettings() { SaveEnvironment(Environment, SettingsFilePath(), SettingsHost()); }
-
-// The 800 x 600 mode of `info` for a window: the desktop's format, software
-// vertex processing.
-std::optional<TzkD3DMode> WindowedMode(const TzkD3DDeviceInfo& info) {
-    std::optional<TzkD3DMode> found;
-    for (const TzkD3DMode& m : info.Modes) {
-        if (m.Width != 800 || m.Height != 600) continue;
-        if (!found || m.Format == info.WindowedFormat) found = m;
-    }
-    if (found) found->BehaviorFlags = 0x20;
-    return found;
+// Milliseconds since this process started (the kernel's start time).
+long MillisecondsSinceStart() {
+    const std::optional<std::string> stat = sys::ReadFileText("/proc/self/stat");
+    timespec now{};
+    if (!stat || clock_gettime(CLOCK_BOOTTIME, &now) != 0) return -1;
+    // Field 22 (start time in clock ticks), counted after the command's ")".
+    std::size_t at = stat->rfind(')');
+    if (at == std::string::npos) return -1;
+    int field = 2;
+    while (field < 22 && (at = stat->find(' ', at + 1)) != std::string::npos) ++field;
+    if (at == std::string::npos) return -1;
+    const double start = std::strtod(stat->c_str() + at + 1, nullptr) / static_cast<double>(sysconf(_SC_CLK_TCK));
+    return static_cast<long>((static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9 - start) * 1000);
 }
 
-// One single game in a window; returns its result text.
-std::string RunGame() {
-    TzkD3D8 d3d;
-    d3d.EnumerateAdapters();
-    if (d3d.AdapterCount() == 0 || !d3d.Adapters(0)->Devices(0)) throw Exception("No display adapter");
-    TzkD3DDeviceInfo* info = d3d.Adapters(0)->Devices(0);
-    const std::optional<TzkD3DMode> mode = WindowedMode(*info);
-    if (!mode) throw Exception("The display offers no 800 x 600 mode");
-    TfrmGame game(kSingleGame, 1, info, *mode, -1);
-    return game.ShowModal();
+// Ends every dialog that is open, without asking.
+void CloseModalWindows() {
+    for (int guard = 0; guard < 32; ++guard) {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w) break;
+        if (auto* dialog = qobject_cast<QDialog*>(w)) dialog->done(QDialog::Rejected);
+        else w->close();
+    }
 }
 
 }  // namespace
@@ -62,24 +91,75 @@ int main(int argc, char** argv) {
     using namespace qv;
     InitializeGlobals(argc, argv);
     if (UninstallRequested) return 0;
+    // SDL's video and the GL driver stay for the whole run: game windows come
+    // and go, and Mesa's driver leaves memory behind each time it is
+    // unloaded. The end of the process frees them. With no display there is
+    // nothing to show (and Qt would abort): the program says so and ends.
+    // SIGTERM and SIGINT are the program's own (below), not SDL's.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (std::string videoError; !win::StartVideo(videoError)) {
+        const std::string text = videoError + ". Quorvex needs a graphical desktop.";
+        SetLogFile(UserDataDir + kLogFileName);
+        LogBeginRun();
+        LogMessage("Start-up failed: " + text, lkError);
+        LogEndRun();
+        std::fprintf(stderr, "%s\n", text.c_str());
+        FinalizeGlobals();
+        return 1;
+    }
+    SDL_GL_LoadLibrary(nullptr);
+
+    // The host list is fetched in the background once something goes online.
+    CreateHostListFetch();
+
+    // The message box of a second instance needs the application object.
+    QApplication::setApplicationName(kProductName);
+    // The start page's engine shares GL contexts with the widgets; run by
+    // root it cannot start its sandbox.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(kProductName);
+
+    // SIGTERM and SIGINT reach the event loop through a pipe; SDL installs
+    // no handlers of its own.
+    if (pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        struct sigaction action{};
+        action.sa_handler = OnQuitSignal;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGTERM, &action, nullptr);
+        sigaction(SIGINT, &action, nullptr);
+    }
+    bool quitting = false;
+    QSocketNotifier quitNotifier(quitPipe[0], QSocketNotifier::Read);
+    QObject::connect(&quitNotifier, &QSocketNotifier::activated, &app, [&] {
+        char bytes[16];
+        while (read(quitPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        quitting = true;
+        ui::SetMessagesSuppressed(true);
+        ui::CloseRunningGame();
+        CloseModalWindows();
+        QCoreApplication::quit();
+    });
 
     if (IsAnotherInstanceRunning()) {
         std::fprintf(stderr, "Duplicated instance. Application will close.\n");
+        std::fflush(stderr);
+        QMessageBox box(QMessageBox::Critical, kProductName, "Duplicated instance. Application will close.");
+        box.exec();
         return 1;
     }
+
+    // Waiting calls of worker threads run from Qt's loop.
+    SetSynchronizeWakeup([] { QTimer::singleShot(0, qApp, [] { CheckSynchronize(); }); });
 
     int result = 0;
     SetLogFile(UserDataDir + kLogFileName);
     LogBeginRun();
+    std::unique_ptr<ui::TfrmMain> frmMain;
+    std::unique_ptr<ui::TfrmGameOptions> frmGameOptions;
     try {
-        // SDL's video and the GL driver stay for the whole run: game windows
-        // come and go, and Mesa's driver leaves memory behind each time it is
-        // unloaded. The end of the process frees them. With no display there
-        // is nothing to show: the program says so and ends.
-        std::string videoError;
-        if (!win::StartVideo(videoError)) throw Exception(videoError + ". Quorvex needs a graphical desktop.");
-        SDL_GL_LoadLibrary(nullptr);
-
         LogMessage(std::string(kProductName) + " " + QUORVEX_VERSION_STRING + " started", lkInfo);
         LogMessage("Program folder: " + ProgramDir, lkInfo);
         LogMessage("User data folder: " + UserDataDir, lkInfo);
@@ -96,31 +176,51 @@ int main(int argc, char** argv) {
             }
         });
         SetLanguage(ReadLanguageIndex());
-        LoadEnvironment(Environment, SettingsFilePath(), SettingsHost());
-        GameResources->SelectScenario(Environment.CurrentScenario);
-        SetGameSettingsSaver(SaveSettings);
+        SetProgramSettingsHost(SettingsHost());
+
+        ui::TMainWindowServices services;
+        for (int i = 1; i < argc; ++i) services.Args.emplace_back(argv[i]);
+        services.RunGame = ui::RunGameWindow;
+        services.OnFirstPaint = [] {
+            LogMessage("Main window painted after " + std::to_string(MillisecondsSinceStart()) + " ms", lkInfo);
+        };
+#ifdef QUORVEX_HAVE_WEBENGINE
+        services.MakeBrowser = ui::MakeWebBrowser;
+#endif
+        frmMain = std::make_unique<ui::TfrmMain>(std::move(services));
+        frmGameOptions = std::make_unique<ui::TfrmGameOptions>(nullptr, frmMain->D3D8Enum(), SettingsFilePath(),
+                                                               SettingsHost(), nullptr);
+        frmMain->SetOptions(frmGameOptions.get());
+        SetGameSettingsSaver([] { SaveSettings(); });
+
+        ui::TInstanceServer instances;
+        instances.OnMessage = [&](std::uint32_t dwData, const std::vector<std::uint8_t>&) {
+            frmMain->InstanceMessage(dwData);
+        };
+        if (!instances.Listen(sys::InstanceSocketPath()))
+            LogMessage("Unable to listen at " + sys::InstanceSocketPath(), lkWarning);
+
         std::printf("%s %s\n", kProductName, QUORVEX_VERSION_STRING);
         std::printf("Log: %s%s\n", UserDataDir.c_str(), kLogFileName);
         std::fflush(stdout);
-
-        if (GameResources->CurrentSlot() == kMoreScenariosSlot) {
-            LogMessage("No scenario available", lkWarning);
-        } else {
-            const std::string text = RunGame();
-            if (!text.empty()) {
-                LogMessage("Game ended: " + text, lkWarning);
-                std::fprintf(stderr, "%s\n", text.c_str());
-            }
-        }
-        SaveSettings();
+        frmMain->show();
+        if (!quitting) app.exec();
+        SetGameSettingsSaver(nullptr);
+        // The options dialog saves the settings as it goes.
+        frmGameOptions.reset();
     } catch (const std::exception& e) {
         LogMessage(std::string("Start-up failed: ") + e.what(), lkError);
         std::fprintf(stderr, "%s\n", e.what());
         result = 1;
     }
     SetGameSettingsSaver(nullptr);
+    frmGameOptions.reset();
+    SetSynchronizeWakeup(nullptr);
+    // The main window ends the log run.
+    if (frmMain) frmMain.reset();
+    else LogEndRun();
     GameResources.reset();
-    LogEndRun();
+    FreeHostListFetch();
     FinalizeGlobals();
     return result;
 }

@@ -4,6 +4,7 @@
 #include <exception>
 #include <fstream>
 #include <string_view>
+#include <utility>
 
 #include "foundation/BinaryIO.h"
 #include "foundation/Exceptions.h"
@@ -113,5 +114,16 @@ bool SaveEnvironment(TEnvironmentRecord& record, const std::string& path, const 
     LogMessage("Unable to save environment file: " + error, lkWarning);
     return false;
 }
+
+namespace {
+TSettingsHost& ProgramSettingsHost() {
+    static TSettingsHost host;
+    return host;
+}
+}  // namespace
+
+void SetProgramSettingsHost(TSettingsHost host) { ProgramSettingsHost() = std::move(host); }
+
+bool SaveSettings() { return SaveEnvironment(Environment, SettingsFilePath(), ProgramSettingsHost()); }
 
 }  // namespace qv

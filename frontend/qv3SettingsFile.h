@@ -45,6 +45,12 @@ bool LoadEnvironment(TEnvironmentRecord& record, const std::string& path, const 
 // the reason is logged, and false is returned; `record` keeps its values.
 bool SaveEnvironment(TEnvironmentRecord& record, const std::string& path, const TSettingsHost& host = {});
 
+// The program-wide saver: Environment into SettingsFilePath(), with the
+// host set by SetProgramSettingsHost (the defaults until then). Every part
+// that changes a value of lasting worth calls it.
+void SetProgramSettingsHost(TSettingsHost host);
+bool SaveSettings();
+
 // The whole enciphered file for `record`, exactly kSettingsFileSize bytes.
 std::vector<std::uint8_t> EncodeSettingsFile(const TEnvironmentRecord& record);
 

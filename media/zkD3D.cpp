@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "foundation/TextUtil.h"
 #include "foundation/qv3Log.h"
 #include "media/zkD3DTextures.h"
 #include "platform/system/Clock.h"
@@ -20,12 +21,6 @@ constexpr std::size_t kModeLimit = 120;
 constexpr std::size_t kFormatLimit = 20;
 
 std::string Dec(std::uint64_t v) { return std::to_string(v); }
-
-std::string Hex8(std::uint32_t v) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%08X", v);
-    return text;
-}
 
 std::string GuidText(const GUID& g) {
     char text[48];

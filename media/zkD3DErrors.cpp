@@ -1,9 +1,9 @@
 #include "media/zkD3DErrors.h"
 
-#include <cstdio>
 #include <utility>
 
 #include "foundation/qv3Log.h"
+#include "media/zkResultCheck.h"
 
 namespace qv {
 
@@ -104,16 +104,8 @@ void D3DCheck(d3d::HRESULT result, std::uint32_t ownCode, const std::string& giv
     std::string context = givenContext;
     if (!detail.empty()) context += (context.empty() ? "(" : " (") + detail + ")";
     const std::uint32_t code = static_cast<std::uint32_t>(result);
-    const std::string apiText = D3DResultText(code);
-    if (ownCode == 0) {
-        LogMessageCode(apiText + " " + context, code);
-        throw EDirect3DError(apiText, code);
-    }
-    const std::string ownText = OwnErrorText(ownCode);
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%08X", code);
-    LogMessageCode(std::string("D3D $") + hex + ": " + apiText + " - " + ownText + " " + context, ownCode);
-    throw EDirect3DError(ownText, code);
+    RaiseFailedResult("D3D", code, D3DResultText(code), ownCode, OwnErrorText, context,
+                      [code](const std::string& text) { throw EDirect3DError(text, code); });
 }
 
 void D3DRaiseError(std::uint32_t ownCode, const std::string& detail) {

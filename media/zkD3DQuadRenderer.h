@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "media/zkD3D.h"
-#include "media/zkGeometry.h"
+#include "foundation/zkGeometry.h"
 #include "platform/render/D3D8.h"
 
 namespace qv {

@@ -1,9 +1,9 @@
 #include "media/zkDInput.h"
 
-#include <cstdio>
 #include <utility>
 
 #include "foundation/qv3Log.h"
+#include "media/zkResultCheck.h"
 
 namespace qv {
 
@@ -43,12 +43,6 @@ const std::pair<std::uint32_t, const char*> kResultTexts[] = {
     {0x80070481u, "The program asks for a newer DirectInput version than the input layer offers."},
 };
 
-std::string Hex8(std::uint32_t value) {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%08X", value);
-    return hex;
-}
-
 }  // namespace
 
 std::string DIOwnErrorText(std::uint32_t ownCode) {
@@ -65,14 +59,8 @@ std::string DIResultText(std::uint32_t result) {
 void DICheck(dinput::HRESULT result, std::uint32_t ownCode, const std::string& context) {
     if (!Failed(result)) return;
     const std::uint32_t code = static_cast<std::uint32_t>(result);
-    const std::string apiText = DIResultText(code);
-    if (ownCode == 0) {
-        LogMessageCode(apiText + " " + context, code);
-        throw EDirectInputError(apiText, code);
-    }
-    const std::string ownText = DIOwnErrorText(ownCode);
-    LogMessageCode("DI $" + Hex8(code) + ": " + apiText + " - " + ownText + " " + context, ownCode);
-    throw EDirectInputError(ownText, code);
+    RaiseFailedResult("DI", code, DIResultText(code), ownCode, DIOwnErrorText, context,
+                      [code](const std::string& text) { throw EDirectInputError(text, code); });
 }
 
 void DIRaiseError(std::uint32_t ownCode, const std::string& detail) {

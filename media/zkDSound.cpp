@@ -1,12 +1,12 @@
 #include "media/zkDSound.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <limits>
 
 #include "foundation/qv3Log.h"
+#include "media/zkResultCheck.h"
 #include "platform/system/Clock.h"
 
 namespace qv {
@@ -90,16 +90,8 @@ void DSCheck(HRESULT result, std::uint32_t ownCode, const std::string& context) 
         LogMessage("Sound buffer lost", lkInfo);
         throw EDirectXBufferLostError();
     }
-    const std::string text = DirectSoundErrorText(result);
-    if (ownCode == 0) {
-        LogMessageCode(text + " " + context, static_cast<std::uint32_t>(result));
-        throw EDirectXError(text, result);
-    }
-    char hex[9];
-    std::snprintf(hex, sizeof hex, "%08X", static_cast<std::uint32_t>(result));
-    const std::string own = DSoundErrorText(ownCode);
-    LogMessageCode("D3D $" + std::string(hex) + ": " + text + " - " + own + " " + context, ownCode);
-    throw EDirectXError(own, result);
+    RaiseFailedResult("D3D", static_cast<std::uint32_t>(result), DirectSoundErrorText(result), ownCode,
+                      DSoundErrorText, context, [result](const std::string& text) { throw EDirectXError(text, result); });
 }
 
 codec::WAVEFORMATEX DefaultPrimaryFormat() { return codec::MakePcmFormat(2, 44100, 16).Fmt; }

@@ -11,6 +11,7 @@
 // Everything runs on the thread that created the device.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -362,6 +363,15 @@ public:
 // log line.
 void SetLastErrorDetail(const std::string& text);
 std::string TakeLastErrorDetail();
+
+// The lock rules every backend keeps. The area of a width x height surface
+// that a lock covers: the whole surface for no rectangle; false for a
+// rectangle that is empty or reaches outside it.
+bool LockArea(const RECT* rect, UINT width, UINT height, RECT& area);
+// The bytes of a buffer of `length` that a lock covers: offset and size 0
+// lock the whole buffer (size is set to it); false when the range reaches
+// past the end.
+bool LockRange(UINT offset, UINT& size, std::size_t length);
 
 // The program's Direct3D object: the SDL2 one. Null when the SDK version is
 // not 120 or SDL's video cannot start.

@@ -116,8 +116,7 @@ public:
         const HRESULT hr = Record(Join(name_ + ".Lock", {N(offset), N(size), N(flags)}));
         if (Failed(hr)) return hr;
         if (!data || locked_) return D3DERR_INVALIDCALL;
-        if (size == 0 && offset == 0) size = static_cast<UINT>(data_.size());
-        if (static_cast<std::uint64_t>(offset) + size > data_.size()) return D3DERR_INVALIDCALL;
+        if (!LockRange(offset, size, data_.size())) return D3DERR_INVALIDCALL;
         locked_ = true;
         *data = data_.data() + offset;
         return D3D_OK;
@@ -174,13 +173,8 @@ public:
         const HRESULT hr = Record(Join(data_->Name + ".LockRect", {RectText(rect), N(flags)}));
         if (Failed(hr)) return hr;
         if (!locked || locked_) return D3DERR_INVALIDCALL;
-        RECT r{0, 0, static_cast<std::int32_t>(data_->Width), static_cast<std::int32_t>(data_->Height)};
-        if (rect) {
-            if (rect->left < 0 || rect->top < 0 || rect->left >= rect->right || rect->top >= rect->bottom ||
-                rect->right > r.right || rect->bottom > r.bottom)
-                return D3DERR_INVALIDCALL;
-            r = *rect;
-        }
+        RECT r;
+        if (!LockArea(rect, data_->Width, data_->Height, r)) return D3DERR_INVALIDCALL;
         locked_ = true;
         locked->Pitch = static_cast<std::int32_t>(data_->Pitch);
         locked->pBits = data_->Bits.data() + static_cast<std::size_t>(r.top) * data_->Pitch +

@@ -217,13 +217,8 @@ public:
 
     HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override {
         if (level != 0 || !locked || locked_) return D3DERR_INVALIDCALL;
-        RECT r{0, 0, static_cast<std::int32_t>(width_), static_cast<std::int32_t>(height_)};
-        if (rect) {
-            if (rect->left < 0 || rect->top < 0 || rect->left >= rect->right || rect->top >= rect->bottom ||
-                rect->right > r.right || rect->bottom > r.bottom)
-                return D3DERR_INVALIDCALL;
-            r = *rect;
-        }
+        RECT r;
+        if (!LockArea(rect, width_, height_, r)) return D3DERR_INVALIDCALL;
         locked_ = true;
         lockRect_ = r;
         readOnly_ = (flags & D3DLOCK_READONLY) != 0;
@@ -292,8 +287,7 @@ public:
 
     HRESULT LockBytes(UINT offset, UINT size, std::uint8_t** data) {
         if (!data || locked_) return D3DERR_INVALIDCALL;
-        if (size == 0 && offset == 0) size = static_cast<UINT>(data_.size());
-        if (static_cast<std::uint64_t>(offset) + size > data_.size()) return D3DERR_INVALIDCALL;
+        if (!LockRange(offset, size, data_.size())) return D3DERR_INVALIDCALL;
         locked_ = true;
         *data = data_.data() + offset;
         return D3D_OK;
@@ -436,13 +430,8 @@ private:
 
 HRESULT TSdlSurface::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
     if (!locked || locked_) return D3DERR_INVALIDCALL;
-    RECT r{0, 0, static_cast<std::int32_t>(width_), static_cast<std::int32_t>(height_)};
-    if (rect) {
-        if (rect->left < 0 || rect->top < 0 || rect->left >= rect->right || rect->top >= rect->bottom ||
-            rect->right > r.right || rect->bottom > r.bottom)
-            return D3DERR_INVALIDCALL;
-        r = *rect;
-    }
+    RECT r;
+    if (!LockArea(rect, width_, height_, r)) return D3DERR_INVALIDCALL;
     readOnly_ = (flags & D3DLOCK_READONLY) != 0;
     if (backBuffer_) {
         if (!core_ || !readOnly_ || !(core_->parameters.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER))

@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "foundation/Random.h"
-#include "game/qv3CreatureTypes.h"
-#include "game/qv3Graphics.h"
-#include "game/qv3LevelData.h"
-#include "game/qv3RandomSource.h"
-#include "game/qv3Resources.h"
-#include "game/qv3ScenarioConfig.h"
+#include "game/data/qv3CreatureTypes.h"
+#include "game/assets/qv3Graphics.h"
+#include "game/data/qv3LevelData.h"
+#include "game/data/qv3RandomSource.h"
+#include "game/assets/qv3Resources.h"
+#include "game/data/qv3ScenarioConfig.h"
 #include "media/WaveRead.h"
 #include "platform/resources/ResourceContainer.h"
 #include "platform/system/Files.h"

@@ -11,8 +11,8 @@
 
 #include "foundation/TextUtil.h"
 #include "foundation/qv3Language.h"
-#include "game/qv3Graphics.h"
-#include "game/qv3ScenarioConfig.h"
+#include "game/assets/qv3Graphics.h"
+#include "game/data/qv3ScenarioConfig.h"
 #include "platform/system/Files.h"
 #include "tests/support/TempDir.h"
 

@@ -6,11 +6,11 @@
 #include <memory>
 #include <set>
 
-#include "game/qv3CreatureTypes.h"
-#include "game/qv3Graphics.h"
-#include "game/qv3ScenarioConfig.h"
-#include "game/qv3ScenarioData.h"
-#include "game/qv3SpriteBoundaries.h"
+#include "game/data/qv3CreatureTypes.h"
+#include "game/assets/qv3Graphics.h"
+#include "game/data/qv3ScenarioConfig.h"
+#include "game/data/qv3ScenarioData.h"
+#include "game/data/qv3SpriteBoundaries.h"
 #include "media/zkImageLoader.h"
 #include "platform/system/Files.h"
 #include "tests/support/TempDir.h"
@@ -112,7 +112,8 @@ TEST_F(PicturesTest, FullScreenAndFrontEndPicturesHaveTheirSizes) {
         {"menu_base.png", 500, 522},  {"menu_logo1.jpg", 304, 221},         {"menu_logo2.jpg", 304, 221},
         {"menu_leftbutton_p.png", 67, 129}, {"menu_leftbutton_r.png", 67, 129}, {"menu_rightbutton_p.png", 67, 129},
         {"menu_rightbutton_r.png", 67, 129}, {"menu_scenario_p.png", 190, 172}, {"menu_scenario_r.png", 190, 172},
-        {"about.jpg", 400, 350},
+        {"about.jpg", 400, 350},      {"newbest.jpg", 400, 130},            {"wbstate1.png", 16, 16},
+        {"wbstate2.png", 16, 16},     {"wbstate3.png", 16, 16},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "game/qv3CreatureTypes.h"
+#include "game/data/qv3CreatureTypes.h"
 
 namespace qv {
 namespace {

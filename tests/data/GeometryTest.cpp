@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "foundation/Exceptions.h"
-#include "media/zkGeometry.h"
+#include "foundation/zkGeometry.h"
 
 namespace qv {
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "foundation/BinaryIO.h"
-#include "game/qv3DataError.h"
-#include "game/qv3Input.h"
+#include "game/data/qv3DataError.h"
+#include "game/data/qv3Input.h"
 
 namespace qv {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "foundation/BinaryIO.h"
 #include "foundation/Exceptions.h"
-#include "game/qv3DataError.h"
-#include "game/qv3LevelData.h"
+#include "game/data/qv3DataError.h"
+#include "game/data/qv3LevelData.h"
 #include "tests/support/ScenarioFixture.h"
 #include "tests/support/ScriptedRandom.h"
 

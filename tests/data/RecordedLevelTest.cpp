@@ -4,9 +4,9 @@
 
 #include "foundation/BinaryIO.h"
 #include "foundation/qv3Cryptography.h"
-#include "game/qv3DataError.h"
-#include "game/qv3LevelData.h"
-#include "game/qv3RecordedLevel.h"
+#include "game/data/qv3DataError.h"
+#include "game/data/qv3LevelData.h"
+#include "game/data/qv3RecordedLevel.h"
 #include "tests/support/ScriptedRandom.h"
 
 namespace qv {

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "foundation/qv3Log.h"
-#include "game/qv3Resources.h"
+#include "game/assets/qv3Resources.h"
 #include "platform/resources/ResourcePackWriter.h"
 #include "platform/system/Files.h"
-#include "tests/render/RenderTestSupport.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/ScenarioFixture.h"
 #include "tests/support/TempDir.h"
 

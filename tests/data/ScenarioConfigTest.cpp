@@ -4,8 +4,8 @@
 
 #include "foundation/Exceptions.h"
 #include "foundation/qv3Global.h"
-#include "game/qv3DataError.h"
-#include "game/qv3ScenarioConfig.h"
+#include "game/data/qv3DataError.h"
+#include "game/data/qv3ScenarioConfig.h"
 #include "tests/support/ScriptedRandom.h"
 
 namespace qv {

@@ -6,8 +6,8 @@
 
 #include "foundation/BinaryIO.h"
 #include "foundation/Exceptions.h"
-#include "game/qv3DataError.h"
-#include "game/qv3ScenarioData.h"
+#include "game/data/qv3DataError.h"
+#include "game/data/qv3ScenarioData.h"
 #include "tests/support/ScenarioFixture.h"
 
 namespace qv {

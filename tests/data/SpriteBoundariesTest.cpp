@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "foundation/BinaryIO.h"
-#include "game/qv3DataError.h"
-#include "game/qv3SpriteBoundaries.h"
+#include "game/data/qv3DataError.h"
+#include "game/data/qv3SpriteBoundaries.h"
 
 namespace qv {
 namespace {

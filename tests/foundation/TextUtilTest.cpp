@@ -54,3 +54,16 @@ TEST(TextUtilTest, SplitLinesAndCaseHelpers) {
 }
 
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(TextUtilTrimTest, ControlsAndBlanksGoAtBothEnds) {
+    EXPECT_EQ(TrimText("  a b \r\n"), "a b");
+    EXPECT_EQ(TrimText("\t\x01x"), "x");
+    EXPECT_EQ(TrimText("   "), "");
+    EXPECT_EQ(TrimText("\xE9 "), "\xE9");
+}
+
+}  // namespace
+}  // namespace qv

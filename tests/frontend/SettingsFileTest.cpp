@@ -228,4 +228,22 @@ TEST_F(SettingsFileTest, PathIsInTheUserDataFolder) {
     UserDataDir = saved;
 }
 
+TEST_F(SettingsFileTest, ProgramSaverWritesTheRecordWithTheProgramHost) {
+    const std::string saved = UserDataDir;
+    UserDataDir = dir_.Path();
+    const TEnvironmentRecord before = Environment;
+    Environment = Sample();
+    TSettingsHost host;
+    host.CurrentSlot = [] { return 5; };
+    SetProgramSettingsHost(host);
+    EXPECT_TRUE(SaveSettings());
+    TEnvironmentRecord back;
+    EXPECT_TRUE(LoadEnvironment(back, path_, host_));
+    EXPECT_EQ(back.CurrentScenario, 5);
+    EXPECT_EQ(back.SupportURL, "http://support.example.org/");
+    SetProgramSettingsHost({});
+    Environment = before;
+    UserDataDir = saved;
+}
+
 }  // namespace qv

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "foundation/Exceptions.h"
-#include "game/qv3CoreRules.h"
+#include "game/core/qv3CoreRules.h"
 #include "tests/render/RenderTestSupport.h"
 
 namespace qv {

@@ -13,15 +13,15 @@
 
 #include "foundation/qv3Environment.h"
 #include "foundation/qv3Global.h"
-#include "game/qv3GameCore.h"
-#include "game/qv3GameLogic.h"
-#include "game/qv3ReplayPack.h"
-#include "game/qv3Resources.h"
+#include "game/core/qv3GameCore.h"
+#include "game/logic/qv3GameLogic.h"
+#include "game/core/qv3ReplayFiles.h"
+#include "game/assets/qv3Resources.h"
 #include "platform/window/GameWindow.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Files.h"
 #include "tests/game/GameContent.h"
-#include "tests/logic/LogicTestSupport.h"
+#include "tests/support/LogicTestSupport.h"
 #include "tests/render/RenderTestSupport.h"
 #include "tests/support/ScenarioFixture.h"
 #include "tests/support/TempDir.h"
@@ -132,10 +132,10 @@ protected:
 
 TEST_F(CoreTest, AWholeSessionPlaysALevelEntersTheNameAndReplaysTheGameExactly) {
     TGameCore& core = Core();
-    EXPECT_EQ(core.State, 0);
+    EXPECT_EQ(core.State, TCoreState::Loading);
     EXPECT_FLOAT_EQ(core.TitleAlpha, -1.0f);
     core.ProcessKey(13);
-    ASSERT_EQ(core.State, 1);
+    ASSERT_EQ(core.State, TCoreState::Menu);
     ASSERT_NE(core.Logic, nullptr);
     EXPECT_EQ(core.Logic->LevelNumber, kAttractLevel);
     EXPECT_FALSE(core.LastReplayExists);
@@ -145,18 +145,18 @@ TEST_F(CoreTest, AWholeSessionPlaysALevelEntersTheNameAndReplaysTheGameExactly) 
     // The menu fades in; a click starts a new game after the fade out.
     ASSERT_TRUE(RunUntil([&] { return core.Brightness() >= 1; }, 100));
     core.Click();
-    EXPECT_EQ(core.MenuAction, 4);
-    ASSERT_TRUE(RunUntil([&] { return core.State == 2; }, 100));
+    EXPECT_EQ(core.MenuAction, TMenuAction::NewGame);
+    ASSERT_TRUE(RunUntil([&] { return core.State == TCoreState::Playing; }, 100));
     EXPECT_EQ(core.Logic->LevelNumber, kGameLevel);
     EXPECT_EQ(Progress().GamesStarted, 1);
     EXPECT_EQ(core.CountdownSecond, 10);
 
     // Intro: 100 + 1500 + 2500 ms, then live play, clicking now and then.
-    ASSERT_TRUE(RunUntil([&] { return core.PlayPhase == 3; }, 100));
+    ASSERT_TRUE(RunUntil([&] { return core.PlayPhase == TPlayPhase::Live; }, 100));
     EXPECT_EQ(core.Logic->TickCount, 0);  // not a tick of the intro was active
     // Aim at the creature nearest to the cannons and fire every few frames.
     int frame = 0;
-    ASSERT_TRUE(RunUntil([&] { return core.State != 2; }, 3000, [&] {
+    ASSERT_TRUE(RunUntil([&] { return core.State != TCoreState::Playing; }, 3000, [&] {
         float best = -1, y = 300;
         for (int list : {slViruses, slNivlets, slBubbles})
             for (const auto& sprite : core.Logic->SpriteList(list)) {
@@ -169,8 +169,8 @@ TEST_F(CoreTest, AWholeSessionPlaysALevelEntersTheNameAndReplaysTheGameExactly) 
         MoveMouse(static_cast<int>(y));
         if (++frame % 4 == 0) core.Click();
     }));
-    ASSERT_EQ(core.State, 3);
-    ASSERT_TRUE(core.Outcome == 1 || core.Outcome == 2);
+    ASSERT_EQ(core.State, TCoreState::Result);
+    ASSERT_TRUE(core.Outcome == TOutcome::Won || core.Outcome == TOutcome::Lost);
     const std::int32_t liveScore = core.Logic->Score;
     const std::int32_t liveTime = core.Logic->LogicTime;
     const bool won = core.Logic->Won;
@@ -182,43 +182,43 @@ TEST_F(CoreTest, AWholeSessionPlaysALevelEntersTheNameAndReplaysTheGameExactly) 
     EXPECT_TRUE(sys::FileExists(LastReplayPath(kSlot)));
 
     // Result, then the table: an empty table takes any score at row 0.
-    ASSERT_TRUE(RunUntil([&] { return core.State != 3; }, 1000));
-    ASSERT_EQ(core.State, 4);
+    ASSERT_TRUE(RunUntil([&] { return core.State != TCoreState::Result; }, 1000));
+    ASSERT_EQ(core.State, TCoreState::HighScores);
     EXPECT_EQ(core.HighScoreRow, 0);
     EXPECT_EQ(core.LevelWon, won);
     EXPECT_EQ(Progress().HighScores[0].Score, liveScore);
     EXPECT_EQ(Progress().HighScores[0].Name, "PLAYER");
     EXPECT_TRUE(sys::FileExists(MyBestReplayPath(kSlot)));
     EXPECT_EQ(Progress().LevelsFinished, won ? 1 : 0);
-    ASSERT_TRUE(RunUntil([&] { return core.NameEntryPhase == 2; }, 1000));
+    ASSERT_TRUE(RunUntil([&] { return core.NameEntryPhase == TNameEntryPhase::Editing; }, 1000));
     for (int key : {8, 8, 8, 8, 8, 8, 65, 66, 13}) {  // clear "PLAYER", type "AB", Enter
         core.ProcessKey(static_cast<std::int16_t>(key));
         core.DoFrame(1);
     }
     EXPECT_EQ(Progress().HighScores[0].Name, "AB");
     EXPECT_EQ(settings_->PlayerAlias, "AB");
-    EXPECT_EQ(core.NameEntryPhase, 4);
+    EXPECT_EQ(core.NameEntryPhase, TNameEntryPhase::FadeOut);
     const int savesBefore = saves_;
     EXPECT_GE(savesBefore, 2);
-    ASSERT_TRUE(RunUntil([&] { return core.State == 1; }, 200));
+    ASSERT_TRUE(RunUntil([&] { return core.State == TCoreState::Menu; }, 200));
 
     // The last game can now be replayed: R, and it ends on the same score.
     EXPECT_TRUE(core.LastReplayExists);
     ASSERT_TRUE(RunUntil([&] { return core.Brightness() >= 1; }, 100));
     core.ProcessKey(82);
-    ASSERT_EQ(core.MenuAction, 1);
-    ASSERT_TRUE(RunUntil([&] { return core.State == 2; }, 100));
-    EXPECT_EQ(core.ReplayKind, 1);
+    ASSERT_EQ(core.MenuAction, TMenuAction::LastReplay);
+    ASSERT_TRUE(RunUntil([&] { return core.State == TCoreState::Playing; }, 100));
+    EXPECT_EQ(core.ReplayKind, TReplayKind::LastGame);
     EXPECT_EQ(core.Logic->Mode, gmReplay);
-    ASSERT_TRUE(RunUntil([&] { return core.State != 2; }, 3000, [&] {
+    ASSERT_TRUE(RunUntil([&] { return core.State != TCoreState::Playing; }, 3000, [&] {
         MoveMouse(frame % 600);  // what the watcher does changes nothing
         if (++frame % 5 == 0) core.Click();
     }));
-    ASSERT_EQ(core.State, 3);
-    EXPECT_EQ(core.Outcome, 4);
+    ASSERT_EQ(core.State, TCoreState::Result);
+    EXPECT_EQ(core.Outcome, TOutcome::ReplayEnded);
     EXPECT_EQ(core.Logic->Score, liveScore);
     EXPECT_EQ(core.Logic->LogicTime, liveTime);
-    ASSERT_TRUE(RunUntil([&] { return core.State == 1; }, 1000));
+    ASSERT_TRUE(RunUntil([&] { return core.State == TCoreState::Menu; }, 1000));
     EXPECT_EQ(core.ReplayPack, nullptr);
     EXPECT_TRUE(closed_.empty());
 }
@@ -227,7 +227,7 @@ TEST_F(CoreTest, EscDuringPlaySavesTheGameAndReturnsToTheMenuAndPauseHoldsTheLev
     TGameCore& core = Core();
     core.ProcessKey(13);
     core.Click();
-    ASSERT_TRUE(RunUntil([&] { return core.State == 2 && core.PlayPhase == 3; }, 400));
+    ASSERT_TRUE(RunUntil([&] { return core.State == TCoreState::Playing && core.PlayPhase == TPlayPhase::Live; }, 400));
     RunUntil([] { return false; }, 20);
     core.ProcessKey(80);
     EXPECT_TRUE(core.Paused);
@@ -240,30 +240,54 @@ TEST_F(CoreTest, EscDuringPlaySavesTheGameAndReturnsToTheMenuAndPauseHoldsTheLev
     EXPECT_EQ(core.Logic->LogicTime, time + 200);
 
     core.ProcessKey(27);
-    EXPECT_EQ(core.State, 1);
+    EXPECT_EQ(core.State, TCoreState::Menu);
     EXPECT_EQ(core.Logic->LevelNumber, kAttractLevel);
-    EXPECT_EQ(TReplayPack(LastReplayPath(kSlot)).LevelCount(), 1);
+    EXPECT_EQ(TReplayFile(LastReplayPath(kSlot)).LevelCount(), 1);
     EXPECT_TRUE(core.LastReplayExists);
+}
+
+TEST_F(CoreTest, NewProgressWithoutAResetterResetsTheInjectedRecordOnly) {
+    Progress().StartScore = 4200;
+    const std::int32_t globalScore = Environment.Scenarios[kSlot].StartScore;
+    Environment.Scenarios[kSlot].StartScore = 9100;
+    TGameCoreServices services;
+    services.Resources = resources_.get();
+    services.Settings = settings_.get();
+    services.SaveSettings = [this] { ++saves_; };
+    services.Random = &random_;
+    services.LevelRandom = &levelRandom_;
+    services.Clock = &clock_;
+    core_ = std::make_unique<TGameCore>(window_.get(), kSingleGame, rig_.Device.get(), nullptr, nullptr, -1, services);
+    core_->Initialized = true;
+    core_->ProcessKey(kVkEnter);
+    ASSERT_EQ(core_->State, TCoreState::Menu);
+    const int saves = saves_;
+    core_->ProcessKey(kVkNewProgress);
+    EXPECT_EQ(core_->MenuAction, TMenuAction::NewGame);
+    EXPECT_EQ(Progress().StartScore, 0);
+    EXPECT_EQ(Environment.Scenarios[kSlot].StartScore, 9100) << "the program's record is not the core's";
+    EXPECT_EQ(saves_, saves + 1);
+    Environment.Scenarios[kSlot].StartScore = globalScore;
 }
 
 TEST_F(CoreTest, MenuKeysOfferOnlyWhatExistsAndEscLeadsToTheExitScreen) {
     TGameCore& core = Core();
     core.ProcessKey(32);
-    ASSERT_EQ(core.State, 1);
+    ASSERT_EQ(core.State, TCoreState::Menu);
     core.ProcessKey(82);  // no last game
     core.ProcessKey(68);  // no demo
-    EXPECT_EQ(core.MenuAction, 0);
+    EXPECT_EQ(core.MenuAction, TMenuAction::None);
     core.ProcessKey(78);
     EXPECT_EQ(resets_, 1);
-    EXPECT_EQ(core.MenuAction, 4);
+    EXPECT_EQ(core.MenuAction, TMenuAction::NewGame);
     core.ProcessKey(27);  // an action already runs
-    EXPECT_EQ(core.MenuAction, 4);
+    EXPECT_EQ(core.MenuAction, TMenuAction::NewGame);
 
     TGameCore& other = Core();
     other.ProcessKey(13);
     other.ProcessKey(27);
-    EXPECT_EQ(other.MenuAction, 5);
-    ASSERT_TRUE(RunUntil([&] { return other.State == 5; }, 100));
+    EXPECT_EQ(other.MenuAction, TMenuAction::Exit);
+    ASSERT_TRUE(RunUntil([&] { return other.State == TCoreState::Exit; }, 100));
     other.ProcessKey(65);
     ASSERT_EQ(closed_.size(), 1u);
     EXPECT_EQ(closed_[0], "");
@@ -275,7 +299,7 @@ TEST_F(CoreTest, MenuCaptionsCycleOnlyThroughPagesThatExist) {
     std::set<int> pages;
     RunUntil([] { return false; }, 300, [&] { pages.insert(core.MenuPage); });
     EXPECT_EQ(pages, std::set<int>{0});
-    EXPECT_EQ(core.MenuAction, 0);  // no demo: no automatic start after 45 s
+    EXPECT_EQ(core.MenuAction, TMenuAction::None);  // no demo: no automatic start after 45 s
 }
 
 TEST_F(CoreTest, AScoreThatDoesNotQualifyAfterALostGameGoesStraightBackToTheMenu) {
@@ -283,11 +307,11 @@ TEST_F(CoreTest, AScoreThatDoesNotQualifyAfterALostGameGoesStraightBackToTheMenu
     for (auto& row : Progress().HighScores) row.Score = 1000000;
     core.ProcessKey(13);
     core.Click();
-    ASSERT_TRUE(RunUntil([&] { return core.State == 2 && core.PlayPhase == 3; }, 400));
-    ASSERT_TRUE(RunUntil([&] { return core.State == 3; }, 3000));
-    if (core.Outcome != 2) GTEST_SKIP() << "the level was won";
-    ASSERT_TRUE(RunUntil([&] { return core.State != 3; }, 1000));
-    EXPECT_EQ(core.State, 1);
+    ASSERT_TRUE(RunUntil([&] { return core.State == TCoreState::Playing && core.PlayPhase == TPlayPhase::Live; }, 400));
+    ASSERT_TRUE(RunUntil([&] { return core.State == TCoreState::Result; }, 3000));
+    if (core.Outcome != TOutcome::Lost) GTEST_SKIP() << "the level was won";
+    ASSERT_TRUE(RunUntil([&] { return core.State != TCoreState::Result; }, 1000));
+    EXPECT_EQ(core.State, TCoreState::Menu);
     EXPECT_EQ(core.HighScoreRow, -1);
 }
 
@@ -301,19 +325,19 @@ TEST_F(WonLevelCoreTest, AWonLevelThatDoesNotQualifyShowsFireworksAndTheTableThe
     for (auto& row : Progress().HighScores) row.Score = 1000000;
     core.ProcessKey(13);
     core.Click();
-    ASSERT_TRUE(RunUntil([&] { return core.State == 3; }, 3000));
-    EXPECT_EQ(core.Outcome, 1);
-    ASSERT_TRUE(RunUntil([&] { return core.State == 4; }, 1000));
+    ASSERT_TRUE(RunUntil([&] { return core.State == TCoreState::Result; }, 3000));
+    EXPECT_EQ(core.Outcome, TOutcome::Won);
+    ASSERT_TRUE(RunUntil([&] { return core.State == TCoreState::HighScores; }, 1000));
     EXPECT_TRUE(core.LevelWon);
     EXPECT_EQ(core.HighScoreRow, -1);
     EXPECT_EQ(Progress().LevelsFinished, 1);
     ASSERT_TRUE(RunUntil([&] { return core.Scene().Count(1) > 0; }, 100));  // firework bubbles
-    ASSERT_TRUE(RunUntil([&] { return core.NameEntryPhase == 3; }, 1000));
+    ASSERT_TRUE(RunUntil([&] { return core.NameEntryPhase == TNameEntryPhase::Showing; }, 1000));
     core.ProcessKey(65);  // any key ends the wait
     core.DoFrame(1);
-    EXPECT_EQ(core.NameEntryPhase, 4);
+    EXPECT_EQ(core.NameEntryPhase, TNameEntryPhase::FadeOut);
     EXPECT_EQ(Progress().HighScores[0].Score, 1000000);
-    ASSERT_TRUE(RunUntil([&] { return core.State == 1; }, 200));
+    ASSERT_TRUE(RunUntil([&] { return core.State == TCoreState::Menu; }, 200));
 }
 
 class DamagedLevelCoreTest : public CoreTest {
@@ -339,7 +363,7 @@ TEST_F(DamagedLevelCoreTest, ALevelThatFailsToStartLeavesNoLogicBehind) {
     EXPECT_NO_THROW(core.DoFrame(10));  // never a step without a logic
     core.ProcessKey(80);
     core.ProcessKey(27);
-    EXPECT_EQ(core.State, 1);  // Esc still leads back to the menu
+    EXPECT_EQ(core.State, TCoreState::Menu);  // Esc still leads back to the menu
 }
 
 TEST_F(CoreTest, ADamagedReplayReturnsToTheMenuButAWorldsBestOneClosesTheWindow) {
@@ -352,7 +376,7 @@ TEST_F(CoreTest, ADamagedReplayReturnsToTheMenuButAWorldsBestOneClosesTheWindow)
     best.ProcessKey(13);
     ASSERT_EQ(closed_.size(), 1u);
     EXPECT_EQ(closed_[0], "Error loading replay file");
-    EXPECT_EQ(best.State, 1);
+    EXPECT_EQ(best.State, TCoreState::Menu);
     EXPECT_EQ(log_.Count("Error loading replay file in mode: 3: Level doesn't exist in file"), 1);
 }
 
@@ -368,7 +392,7 @@ TEST_F(CoreTest, ScreenshotsTakeTheNextFreeNameAndNeverPause) {
     EXPECT_EQ(shot->size(), 54u + 800u * 600u * 3u);
     EXPECT_TRUE(sys::FileExists(dir_ / "snapshoot2.bmp"));
     EXPECT_EQ(core.SnapshotCount, 3);
-    EXPECT_EQ(core.MenuAction, 0);
+    EXPECT_EQ(core.MenuAction, TMenuAction::None);
 }
 
 TEST_F(CoreTest, NewBestStatisticsStayInTheRecordsOneBlock) {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "game/qv3FrameClock.h"
+#include "game/core/qv3FrameClock.h"
 
 namespace qv {
 namespace {

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "game/qv3Graphics.h"
-#include "tests/logic/LogicTestSupport.h"
+#include "game/assets/qv3Graphics.h"
+#include "tests/support/LogicTestSupport.h"
 #include "tests/render/RenderTestSupport.h"
 
 namespace qv::test {

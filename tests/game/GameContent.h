@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "game/qv3LevelData.h"
+#include "game/data/qv3LevelData.h"
 #include "tests/support/ScenarioFixture.h"
 
 namespace qv::test {

@@ -16,14 +16,15 @@
 #include "foundation/qv3Global.h"
 #include "foundation/qv3Language.h"
 #include "frontend/qv3SettingsFile.h"
-#include "game/qv3GameLogic.h"
-#include "game/qv3GameWindow.h"
-#include "game/qv3ReplayPack.h"
-#include "game/qv3Resources.h"
+#include "game/logic/qv3GameLogic.h"
+#include "game/core/qv3GameWindow.h"
+#include "game/core/qv3ReplayFiles.h"
+#include "game/assets/qv3Resources.h"
+#include "media/zkDisplayMode.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Files.h"
 #include "tests/game/GameContent.h"
-#include "tests/logic/LogicTestSupport.h"
+#include "tests/support/LogicTestSupport.h"
 #include "tests/render/RenderTestSupport.h"
 #include "tests/support/TempDir.h"
 
@@ -46,11 +47,7 @@ protected:
         CommonDataDir = dir_.Path();
         d3d_.EnumerateAdapters();
         info_ = d3d_.Adapters(0)->Devices(0);
-        for (int i = 0; i < info_->ModeCount(); ++i) {
-            TzkD3DMode m;
-            info_->GetMode(i, m);
-            if (m.Width == 800 && m.Height == 600 && m.Format == d3d::D3DFMT_X8R8G8B8) mode_ = m;
-        }
+        FindDisplayMode(info_, kDisplayWindow, mode_);
         mode_.BehaviorFlags = 0x20;
         settings_ = std::make_unique<TEnvironmentRecord>();
         settings_->ClearAllHighScores(kSlot);
@@ -220,7 +217,7 @@ TEST_F(GameFormTest, AFailingFrameClosesTheWindowWithErrorOnFrame) {
 TEST_F(GameFormTest, AScriptedSessionRunsThroughEveryScreenAndItsReplayGivesTheSameScore) {
     Content(true);
     TGameWindowServices s = Services();
-    std::set<int> snapshotStates;
+    std::set<TCoreState> snapshotStates;
     std::int32_t liveScore = 0;
     bool played = false, ctrlHeld = false;
     int typed = 0;
@@ -251,12 +248,12 @@ TEST_F(GameFormTest, AScriptedSessionRunsThroughEveryScreenAndItsReplayGivesTheS
             return true;
         };
         switch (c->State) {
-            case 0:
+            case TCoreState::Loading:
                 if (c->Initialized && !snapshot(false)) Tap(g, SDL_SCANCODE_RETURN, SDLK_RETURN);
                 break;
-            case 1:
-                if (c->Brightness() < 1 || c->MenuAction != 0) break;
-                if (c->MenuTextParam <= -1 && !snapshotStates.count(1)) break;  // wait for a caption
+            case TCoreState::Menu:
+                if (c->Brightness() < 1 || c->MenuAction != TMenuAction::None) break;
+                if (c->MenuTextParam <= -1 && !snapshotStates.count(TCoreState::Menu)) break;  // wait for a caption
                 if (snapshot(false)) break;
                 if (!played) {
                     played = true;
@@ -266,8 +263,8 @@ TEST_F(GameFormTest, AScriptedSessionRunsThroughEveryScreenAndItsReplayGivesTheS
                     Tap(g, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE);
                 }
                 break;
-            case 2: {
-                if (c->PlayPhase != 3) break;
+            case TCoreState::Playing: {
+                if (c->PlayPhase != TPlayPhase::Live) break;
                 // Leaving the window pauses and frees the cursor; coming back
                 // restores both and keeps the pause until P.
                 if (focusStep == 0 && c->Logic->LogicTime > 2000) {
@@ -313,12 +310,12 @@ TEST_F(GameFormTest, AScriptedSessionRunsThroughEveryScreenAndItsReplayGivesTheS
                 }
                 break;
             }
-            case 3:
+            case TCoreState::Result:
                 liveScore = c->Logic->Score;
-                if (c->ResultPhase == 0 && c->StateTime > 500) snapshot(true);
+                if (c->ResultPhase == TResultPhase::Typing && c->StateTime > 500) snapshot(true);
                 break;
-            case 4:
-                if (c->NameEntryPhase != 2) break;
+            case TCoreState::HighScores:
+                if (c->NameEntryPhase != TNameEntryPhase::Editing) break;
                 if (snapshot(false)) break;
                 // One key a frame, as a player types.
                 if (typed < 3) {
@@ -328,7 +325,7 @@ TEST_F(GameFormTest, AScriptedSessionRunsThroughEveryScreenAndItsReplayGivesTheS
                     ++typed;
                 }
                 break;
-            case 5:
+            case TCoreState::Exit:
                 if (!snapshot(false)) Tap(g, SDL_SCANCODE_SPACE, SDLK_SPACE);
                 break;
             default:
@@ -340,7 +337,7 @@ TEST_F(GameFormTest, AScriptedSessionRunsThroughEveryScreenAndItsReplayGivesTheS
     Focus(game, true);
     EXPECT_EQ(game.ShowModal(), "");
     EXPECT_EQ(checks, (std::vector<std::string>{"lost", "back", "resumed"}));
-    EXPECT_EQ(snapshotStates, (std::set<int>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(snapshotStates, (std::set<TCoreState>{TCoreState::Loading, TCoreState::Menu, TCoreState::Playing, TCoreState::Result, TCoreState::HighScores, TCoreState::Exit}));
     for (int i = 0; i < 6; ++i) {
         const auto shot = sys::ReadFileBytes(dir_ / ("snapshoot" + std::to_string(i) + ".bmp"));
         ASSERT_TRUE(shot) << i << "\n" << [&] {
@@ -369,7 +366,7 @@ TEST_F(GameFormTest, AScriptedSessionRunsThroughEveryScreenAndItsReplayGivesTheS
     EXPECT_EQ(stored.PlayerAlias, "TESTEZ");
 
     // The last game replays to the same score.
-    TReplayPack pack(LastReplayPath(kSlot));
+    TReplayFile pack(LastReplayPath(kSlot));
     ASSERT_EQ(pack.LevelCount(), 1);
     TLogicServices services;
     services.Resources = resources_.get();

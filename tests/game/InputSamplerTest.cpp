@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "game/qv3InputSampler.h"
+#include "game/core/qv3InputSampler.h"
 #include "tests/render/RenderTestSupport.h"
 
 namespace qv {

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <vector>
 
-#include "game/qv3CreatureTypes.h"
-#include "game/qv3GameElements.h"
-#include "game/qv3ScenarioConfig.h"
-#include "game/qv3Scene.h"
+#include "game/data/qv3CreatureTypes.h"
+#include "game/core/qv3GameElements.h"
+#include "game/data/qv3ScenarioConfig.h"
+#include "game/core/qv3Scene.h"
 #include "tests/support/ScriptedRandom.h"
 
 namespace qv {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "foundation/BinaryIO.h"
-#include "game/qv3Snapshot.h"
+#include "game/core/qv3Snapshot.h"
 #include "platform/system/Files.h"
 #include "tests/render/RenderTestSupport.h"
 #include "tests/support/TempDir.h"

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "foundation/Random.h"
-#include "game/qv3RecordedLevel.h"
-#include "tests/logic/LogicTestSupport.h"
+#include "game/data/qv3RecordedLevel.h"
+#include "tests/support/LogicTestSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static qv::test::TLogicWorld world(qv::test::BusyLevel(40, 2500), 11000, 1);

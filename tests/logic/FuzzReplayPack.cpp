@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "game/qv3ReplayPack.h"
+#include "game/logic/qv3ReplayPack.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;

@@ -4,11 +4,11 @@
 
 #include <cmath>
 
-#include "game/qv3DataError.h"
-#include "game/qv3LogicCreatures.h"
-#include "game/qv3LogicMath.h"
-#include "game/qv3RecordedLevel.h"
-#include "tests/logic/LogicTestSupport.h"
+#include "game/data/qv3DataError.h"
+#include "game/logic/qv3LogicCreatures.h"
+#include "game/logic/qv3LogicMath.h"
+#include "game/data/qv3RecordedLevel.h"
+#include "tests/support/LogicTestSupport.h"
 
 namespace qv {
 namespace {

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "game/qv3LogicMath.h"
-#include "game/qv3SplitterPaths.h"
+#include "game/logic/qv3LogicMath.h"
+#include "game/logic/qv3SplitterPaths.h"
 
 namespace qv {
 namespace {

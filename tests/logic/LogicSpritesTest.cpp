@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "foundation/qv3Global.h"
-#include "game/qv3LogicMath.h"
-#include "tests/logic/LogicTestSupport.h"
+#include "game/logic/qv3LogicMath.h"
+#include "tests/support/LogicTestSupport.h"
 
 namespace qv {
 namespace {

@@ -8,7 +8,7 @@
 #include "foundation/qv3Cryptography.h"
 #include "foundation/qv3Global.h"
 #include "foundation/qv3Log.h"
-#include "game/qv3ReplayPack.h"
+#include "game/core/qv3ReplayFiles.h"
 #include "platform/system/Files.h"
 #include "tests/support/TempDir.h"
 
@@ -49,7 +49,7 @@ protected:
 };
 
 TEST_F(ReplayPackTest, ALevelIsStoredInTheDocumentedLayout) {
-    TReplayPack pack(Path());
+    TReplayFile pack(Path());
     EXPECT_EQ(pack.LevelCount(), 0);
     const TBytes level = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
     pack.AddLevelAndSave(1, true, true, Record(level));
@@ -67,24 +67,24 @@ TEST_F(ReplayPackTest, ALevelIsStoredInTheDocumentedLayout) {
     EXPECT_EQ(in.ReadBytes(11), level);
     for (std::size_t i = 28; i < 32; ++i) EXPECT_EQ(plain[i], 0) << i;
 
-    TReplayPack again(Path());
+    TReplayFile again(Path());
     ASSERT_EQ(again.LevelCount(), 1);
     EXPECT_EQ(again.GetLevel(1), level);
     EXPECT_EQ(Log(), "") << "nothing to report";
 }
 
 TEST_F(ReplayPackTest, SavingLevelOneAgainReplacesIt) {
-    TReplayPack pack(Path());
+    TReplayFile pack(Path());
     pack.AddLevelAndSave(1, false, false, Record({1, 1, 1}));
     pack.AddLevelAndSave(1, true, true, Record({2, 2}));
-    TReplayPack again(Path());
+    TReplayFile again(Path());
     ASSERT_EQ(again.LevelCount(), 1);
     EXPECT_EQ(again.GetLevel(1), (TBytes{2, 2}));
 }
 
 TEST_F(ReplayPackTest, EmptyAndMissingPacksReadSilently) {
     Store(Path(), EncipherReplayPack(Plain(0, {})));
-    TReplayPack empty(Path());
+    TReplayFile empty(Path());
     EXPECT_EQ(empty.LevelCount(), 0);
     EXPECT_THROW(empty.GetLevel(1), EReplayPackError);
     try {
@@ -93,7 +93,7 @@ TEST_F(ReplayPackTest, EmptyAndMissingPacksReadSilently) {
     } catch (const EReplayPackError& e) {
         EXPECT_STREQ(e.what(), "Level doesn't exist in file");
     }
-    TReplayPack missing(Path("worldbest7.gmp"));
+    TReplayFile missing(Path("worldbest7.gmp"));
     EXPECT_EQ(missing.LevelCount(), 0);
     EXPECT_EQ(Log(), "");
 }
@@ -136,7 +136,7 @@ TEST_F(ReplayPackTest, DamagedAndHostilePacksReadAsEmptyWithWarnings) {
         sys::RemoveFile(dir_ / "quorvex.log");
         SetLogFile(dir_ / "quorvex.log");
         Store(Path(), c.file);
-        TReplayPack pack(Path());
+        TReplayFile pack(Path());
         EXPECT_EQ(pack.LevelCount(), 0);
         const std::string log = Log();
         EXPECT_NE(log.find("Warning: Unable to open replay file."), std::string::npos) << log;
@@ -148,7 +148,7 @@ TEST_F(ReplayPackTest, DamagedAndHostilePacksReadAsEmptyWithWarnings) {
 }
 
 TEST_F(ReplayPackTest, AnInvalidLevelNumberRewritesTheOldContentAndRaises) {
-    TReplayPack pack(Path());
+    TReplayFile pack(Path());
     pack.AddLevelAndSave(1, true, true, Record({5, 5, 5}));
     const TBytes before = DecipherReplayPack(Load(Path()));
     for (std::int32_t n : {3, 0, -1}) {
@@ -164,16 +164,16 @@ TEST_F(ReplayPackTest, AnInvalidLevelNumberRewritesTheOldContentAndRaises) {
 }
 
 TEST_F(ReplayPackTest, AFailedRecordEmptiesThePackAndSaysWhy) {
-    TReplayPack pack(Path());
+    TReplayFile pack(Path());
     pack.AddLevelAndSave(1, true, true, Record({5, 5, 5}));
     EXPECT_THROW(pack.AddLevelAndSave(1, true, false, [] () -> TBytes { throw Exception("boom"); }), EReplayPackError);
     EXPECT_EQ(pack.LevelCount(), 0);
     EXPECT_NE(Log().find("Warning: Error adding replay: boom"), std::string::npos);
-    EXPECT_EQ(TReplayPack(Path()).LevelCount(), 0) << "the file holds what the pack holds";
+    EXPECT_EQ(TReplayFile(Path()).LevelCount(), 0) << "the file holds what the pack holds";
 }
 
 TEST_F(ReplayPackTest, AFailedSaveKeepsThePreviousFile) {
-    TReplayPack pack(Path());
+    TReplayFile pack(Path());
     pack.AddLevelAndSave(1, true, true, Record({5, 5, 5}));
     const TBytes before = Load(Path());
     // The temporary file cannot be made: a folder stands in its place.
@@ -185,12 +185,13 @@ TEST_F(ReplayPackTest, AFailedSaveKeepsThePreviousFile) {
         EXPECT_EQ(std::string(e.what()).rfind("Error saving replay file: ", 0), 0u) << e.what();
     }
     EXPECT_EQ(Load(Path()), before);
-    EXPECT_EQ(TReplayPack(Path()).GetLevel(1), (TBytes{5, 5, 5}));
+    EXPECT_EQ(TReplayFile(Path()).GetLevel(1), (TBytes{5, 5, 5}));
 
     TReplayPack resource = TReplayPack::FromStream(before);
     EXPECT_EQ(resource.LevelCount(), 1);
-    EXPECT_TRUE(resource.FileName.empty());
-    EXPECT_THROW(resource.AddLevelAndSave(1, true, true, Record({1})), EReplayPackError);
+    EXPECT_EQ(resource.GetLevel(1), (TBytes{5, 5, 5}));
+    TReplayFile unnamed("");
+    EXPECT_THROW(unnamed.AddLevelAndSave(1, true, true, Record({1})), EReplayPackError);
 }
 
 TEST_F(ReplayPackTest, PackFilesArePerSlotInTheUserFolder) {

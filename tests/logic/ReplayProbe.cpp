@@ -6,11 +6,11 @@
 #include <exception>
 #include <string>
 
-#include "game/qv3GameLogic.h"
-#include "game/qv3ReplayPack.h"
-#include "game/qv3ScenarioConfig.h"
+#include "game/logic/qv3GameLogic.h"
+#include "game/core/qv3ReplayFiles.h"
+#include "game/data/qv3ScenarioConfig.h"
 #include "platform/system/Files.h"
-#include "tests/logic/LogicTestSupport.h"
+#include "tests/support/LogicTestSupport.h"
 
 int main(int argc, char** argv) {
     if (argc != 4) {
@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
         services.Resources = &resources;
         services.Config = &config;
         services.Texts = &texts;
-        qv::TReplayPack pack(argv[2]);
+        qv::TReplayFile pack(argv[2]);
         auto logic = qv::TGameLogic::CreateFromRecord(services, qv::gmReplay, pack.GetLevel(1));
         const auto result = qv::test::PlayBack(*logic, std::stoi(argv[3]));
         std::printf("%s\n", result.Describe().c_str());

@@ -4,9 +4,9 @@
 // state after every tick.
 #include <gtest/gtest.h>
 
-#include "game/qv3ReplayPack.h"
+#include "game/core/qv3ReplayFiles.h"
 #include "platform/system/Files.h"
-#include "tests/logic/LogicTestSupport.h"
+#include "tests/support/LogicTestSupport.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
@@ -39,8 +39,8 @@ void ExpectSameRun(const TRunResult& live, const TRunResult& replay) {
 
 // The pack a game core would save at the level's end, read back.
 std::vector<std::uint8_t> SaveAndLoad(TGameLogic& logic, const std::string& path) {
-    TReplayPack(path).AddLevelAndSave(logic);
-    TReplayPack loaded(path);
+    TReplayFile(path).AddLevelAndSave(logic);
+    TReplayFile loaded(path);
     EXPECT_EQ(loaded.LevelCount(), 1);
     return loaded.GetLevel(1);
 }
@@ -224,7 +224,7 @@ TEST(Replay, AFullLevelReplaysTheSameInAnotherProcess) {
         ASSERT_TRUE(sys::WriteFileAtomic(dir / ("scenario/" + name),
                                          std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
     const std::string pack = dir / "last5.gmp";
-    TReplayPack(pack).AddLevelAndSave(*logic);
+    TReplayFile(pack).AddLevelAndSave(*logic);
 
     const auto run = test::RunProcess({test::BinaryDir() + "qv_replay_probe", dir / "scenario", pack, "250"});
     ASSERT_EQ(run.exitCode, 0) << run.err;

@@ -1,8 +1,9 @@
 // The quorvex program as a player starts it: folders, log run, uninstall and
 // the single instance, each in a real process with its own folders. The
-// program runs one game window (SDL's offscreen video, dummy audio); once
-// the game is on its loading screen the test asks the program to quit, as a
-// desktop would (SIGTERM reaches SDL as a quit request).
+// program shows its main window (Qt's offscreen platform); with "ip" it runs
+// one game window at once (SDL's offscreen video, dummy audio). Once the
+// main window is set up, or the game is on its loading screen, or a message
+// box waits, the test asks the program to quit, as a desktop would (SIGTERM).
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -31,13 +32,17 @@ protected:
         return {"XDG_DATA_HOME=" + dir_ / "data", "QUORVEX_COMMON_DATA=" + dir_ / "common",
                 "XDG_RUNTIME_DIR=" + dir_ / "run", "HOME=" + dir_ / "home"};
     }
+    // `readyMarker`: the log line after which the program waits for the player.
     // `overrides` ("NAME=value") replace the test's own settings, e.g. the
     // video driver.
-    test::ProcessResult Run(std::vector<std::string> args = {}, const std::vector<std::string>& overrides = {}) const {
+    test::ProcessResult Run(std::vector<std::string> args = {},
+                            const std::string& readyMarker = "Checkpoint: Initialized",
+                            const std::vector<std::string>& overrides = {}) const {
         args.insert(args.begin(), test::BinaryDir() + "quorvex");
         std::vector<std::string> added = Env();
         added.push_back("SDL_VIDEODRIVER=offscreen");
         added.push_back("SDL_AUDIODRIVER=dummy");
+        added.push_back("QT_QPA_PLATFORM=offscreen");
         for (const std::string& o : overrides) {
             const std::string name = o.substr(0, o.find('=') + 1);
             std::erase_if(added, [&](const std::string& a) { return a.rfind(name, 0) == 0; });
@@ -58,16 +63,19 @@ protected:
         for (auto& e : env) envp.push_back(e.data());
         envp.push_back(nullptr);
 
-        // The game is ready once this run logs the end of its loading.
-        auto readyLines = [this] {
+        // The program waits for the player once this run logs the marker, or
+        // once it has told of a second instance.
+        const std::string err = dir_ / "stderr.txt";
+        sys::RemoveFile(err);
+        auto readyLines = [this, &readyMarker, &err] {
             const std::string log = sys::ReadFileText(UserFile("quorvex.log")).value_or("");
             std::size_t n = 0;
-            for (auto at = log.find("Exiting: InitGame"); at != std::string::npos; at = log.find("Exiting: InitGame", at + 1))
-                ++n;
+            for (auto at = log.find(readyMarker); at != std::string::npos; at = log.find(readyMarker, at + 1)) ++n;
+            if (sys::ReadFileText(err).value_or("").find("Duplicated instance") != std::string::npos) n += 1000;
             return n;
         };
         const std::size_t readyBefore = readyLines();
-        const std::string out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
+        const std::string out = dir_ / "stdout.txt";
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -113,7 +121,7 @@ protected:
 }  // namespace
 
 TEST_F(ProgramTest, ARunIsLoggedFromBeginToEnd) {
-    auto r = Run();
+    auto r = Run({"ip"}, "Exiting: InitGame");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto log = sys::ReadFileText(UserFile("quorvex.log"));
     ASSERT_TRUE(log);
@@ -127,14 +135,29 @@ TEST_F(ProgramTest, ARunIsLoggedFromBeginToEnd) {
     EXPECT_NE(log->find("* Info: Creating game (0)"), std::string::npos) << *log;
     EXPECT_TRUE(sys::FileExists(UserFile("env.dat")));
 
-    // The next run keeps this one and adds its own.
+    // The next run keeps this one and adds its own; without "ip" it waits in
+    // the main window, starts no game and saves the settings when asked to end.
+    ASSERT_TRUE(sys::RemoveFile(UserFile("env.dat")));
     ASSERT_EQ(Run().exitCode, 0);
+    EXPECT_TRUE(sys::FileExists(UserFile("env.dat")));
     log = sys::ReadFileText(UserFile("quorvex.log"));
     std::size_t begins = 0;
     for (auto at = log->find("<*** Begin ***>"); at != std::string::npos; at = log->find("<*** Begin ***>", at + 1)) {
         ++begins;
     }
     EXPECT_EQ(begins, 2u);
+    EXPECT_EQ(log->find("Creating game", log->find("Creating game") + 1), std::string::npos) << *log;
+    EXPECT_NE(log->find("* Checkpoint: Initialized"), std::string::npos) << *log;
+}
+
+TEST_F(ProgramTest, IpInAnyCaseAndPositionPlaysAtOnce) {
+    auto r = Run({"--other", "iP"}, "Exiting: InitGame");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto log = sys::ReadFileText(UserFile("quorvex.log"));
+    ASSERT_TRUE(log);
+    EXPECT_NE(log->find("* Info: Creating game (0)"), std::string::npos) << *log;
+    // The shared folder got the codec file from the program's resources.
+    EXPECT_TRUE(sys::FileExists(dir_ / "common/l3codecx.acm"));
 }
 
 TEST_F(ProgramTest, UninstallRemovesTheDataFilesAndEndsAtOnce) {
@@ -167,7 +190,7 @@ TEST_F(ProgramTest, ASecondInstanceIsRefused) {
 TEST_F(ProgramTest, WithNoDisplayItSaysSoAndEnds) {
     // No driver asked for and no display to reach: SDL's headless drivers
     // must not stand in for a real one.
-    const auto r = Run({}, {"SDL_VIDEODRIVER=", "DISPLAY=", "WAYLAND_DISPLAY="});
+    const auto r = Run({}, "Checkpoint: Initialized", {"SDL_VIDEODRIVER=", "DISPLAY=", "WAYLAND_DISPLAY="});
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_NE(r.err.find("No display could be opened"), std::string::npos) << r.err;
     const auto log = sys::ReadFileText(UserFile("quorvex.log")).value_or("");

@@ -2,8 +2,8 @@
 
 #include <SDL.h>
 
-#include "game/qv3Graphics.h"
-#include "game/qv3Resources.h"
+#include "game/assets/qv3Graphics.h"
+#include "game/assets/qv3Resources.h"
 #include "platform/render/FakeD3D8.h"
 #include "platform/render/SdlD3D8.h"
 #include "tests/render/RenderTestSupport.h"

@@ -4,7 +4,7 @@
 
 #include "foundation/qv3Environment.h"
 #include "foundation/qv3Global.h"
-#include "game/qv3Sounds.h"
+#include "game/assets/qv3Sounds.h"
 #include "media/zkDSound.h"
 #include "platform/system/Clock.h"
 #include "platform/system/Files.h"

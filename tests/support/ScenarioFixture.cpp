@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "game/qv3Resources.h"
+#include "game/assets/qv3Resources.h"
 #include "platform/resources/ResourcePackWriter.h"
 #include "platform/system/Files.h"
 

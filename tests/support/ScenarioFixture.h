@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "game/qv3LevelData.h"
-#include "game/qv3ScenarioData.h"
-#include "game/qv3SpriteBoundaries.h"
+#include "game/data/qv3LevelData.h"
+#include "game/data/qv3ScenarioData.h"
+#include "game/data/qv3SpriteBoundaries.h"
 
 namespace qv::sys {
 class TResourcePackWriter;

@@ -6,7 +6,7 @@
 #include <deque>
 #include <stdexcept>
 
-#include "game/qv3RandomSource.h"
+#include "game/data/qv3RandomSource.h"
 
 namespace qv::test {
 

@@ -8,7 +8,7 @@
 
 #include "foundation/Exceptions.h"
 #include "foundation/TextUtil.h"
-#include "game/qv3CreatureTypes.h"
+#include "game/data/qv3CreatureTypes.h"
 #include "platform/system/Files.h"
 
 namespace qv::gen {

@@ -28,7 +28,7 @@
 #include <string_view>
 #include <vector>
 
-#include "game/qv3LevelData.h"
+#include "game/data/qv3LevelData.h"
 #include "tools/qvgen/Content.h"
 
 namespace qv::gen {

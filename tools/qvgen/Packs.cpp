@@ -4,11 +4,14 @@
 #include <vector>
 
 #include "foundation/Exceptions.h"
+#include "platform/codec/Acm.h"
 #include "platform/resources/ResourcePackWriter.h"
 #include "platform/system/Files.h"
 #include "tools/qvgen/Content.h"
+#include "tools/qvgen/Demo.h"
 #include "tools/qvgen/Environment.h"
 #include "tools/qvgen/Levels.h"
+#include "tools/qvgen/pictures/Spinner.h"
 
 namespace qv::gen {
 
@@ -44,6 +47,11 @@ void AddScenario(sys::TResourcePackWriter& pack, int slot, const TPackOptions& o
     pack.Add(type, "environment.txt", environment);
     AddAll(pack, type, levels);
     AddAll(pack, type, scenery.Files);
+    if (slot == kMainSlot) {
+        std::vector<TGeneratedFile> all = levels;
+        all.insert(all.end(), scenery.Files.begin(), scenery.Files.end());
+        pack.Add(type, kDemoName, RecordDemo(all, environment));
+    }
 }
 
 void Save(const sys::TResourcePackWriter& pack, const std::string& path) {
@@ -71,6 +79,13 @@ void BuildPacks(const TPackOptions& options) {
         if (!bytes) throw Exception("cannot read the language file " + languages + name);
         program.Add("DATA", name, *bytes);
     }
+    // The please-wait box's spinner.
+    std::vector<TGeneratedFile> spinner;
+    pic::AddPng(spinner, pic::kSpinnerName, pic::DrawSpinner());
+    AddAll(program, "DATA", spinner);
+    // The local sound codec file the front end installs in the shared folder.
+    const std::string codec = codec::CodecDescriptor();
+    program.Add("DLL", "MP3CODEC", std::vector<std::uint8_t>(codec.begin(), codec.end()));
     AddScenario(program, kDuelSlot, options, pictures, sounds);
     AddScenario(program, kMainSlot, options, pictures, sounds);
 

@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "foundation/Random.h"
-#include "game/qv3DataError.h"
-#include "game/qv3ScenarioConfig.h"
+#include "game/data/qv3DataError.h"
+#include "game/data/qv3ScenarioConfig.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     qv::TScenarioConfig config;

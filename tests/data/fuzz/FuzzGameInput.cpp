@@ -5,8 +5,8 @@
 #include <span>
 
 #include "foundation/BinaryIO.h"
-#include "game/qv3DataError.h"
-#include "game/qv3Input.h"
+#include "game/data/qv3DataError.h"
+#include "game/data/qv3Input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     qv::TGameInput input;

@@ -8,8 +8,8 @@
 #include "foundation/BinaryIO.h"
 #include "foundation/Exceptions.h"
 #include "foundation/Random.h"
-#include "game/qv3DataError.h"
-#include "game/qv3LevelData.h"
+#include "game/data/qv3DataError.h"
+#include "game/data/qv3LevelData.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 
 #include "foundation/BinaryIO.h"
 #include "foundation/Exceptions.h"
-#include "game/qv3DataError.h"
-#include "game/qv3LevelData.h"
-#include "game/qv3RecordedLevel.h"
+#include "game/data/qv3DataError.h"
+#include "game/data/qv3LevelData.h"
+#include "game/data/qv3RecordedLevel.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::vector<std::uint8_t> level = [] {

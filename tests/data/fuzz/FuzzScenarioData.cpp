@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "foundation/BinaryIO.h"
-#include "game/qv3DataError.h"
-#include "game/qv3ScenarioData.h"
+#include "game/data/qv3DataError.h"
+#include "game/data/qv3ScenarioData.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const qv::TSpriteBoundaries boundaries = [] {

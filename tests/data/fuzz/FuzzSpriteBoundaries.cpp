@@ -4,8 +4,8 @@
 #include <span>
 
 #include "foundation/BinaryIO.h"
-#include "game/qv3DataError.h"
-#include "game/qv3SpriteBoundaries.h"
+#include "game/data/qv3DataError.h"
+#include "game/data/qv3SpriteBoundaries.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     qv::TSpriteBoundaries b;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "foundation/BinaryIO.h"
-#include "game/qv3RecordedLevel.h"
+#include "game/data/qv3RecordedLevel.h"
 #include "platform/system/Files.h"
 #include "tests/support/ScenarioFixture.h"
 

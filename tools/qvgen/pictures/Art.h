@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "game/qv3ScenarioData.h"
-#include "game/qv3SpriteBoundaries.h"
+#include "game/data/qv3ScenarioData.h"
+#include "game/data/qv3SpriteBoundaries.h"
 #include "tools/qvgen/pictures/Canvas.h"
 
 namespace qv::gen::pic {

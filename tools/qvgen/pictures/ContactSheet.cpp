@@ -3,9 +3,9 @@
 #include <map>
 #include <stdexcept>
 
-#include "game/qv3CreatureTypes.h"
-#include "game/qv3Graphics.h"
-#include "game/qv3ScenarioConfig.h"
+#include "game/data/qv3CreatureTypes.h"
+#include "game/assets/qv3Graphics.h"
+#include "game/data/qv3ScenarioConfig.h"
 #include "media/zkImageLoader.h"
 #include "platform/system/Files.h"
 #include "tools/qvgen/Content.h"

@@ -2,7 +2,7 @@
 // swimmers with a long wavy tail, in their colour themes.
 #include <array>
 
-#include "game/qv3CreatureTypes.h"
+#include "game/data/qv3CreatureTypes.h"
 #include "tools/qvgen/pictures/Art.h"
 
 namespace qv::gen::pic {

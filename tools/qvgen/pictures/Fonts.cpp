@@ -2,8 +2,8 @@
 // the image set: white letters with a dark outline (the game tints them),
 // each glyph's ink inside its width, accents placed where the image set
 // draws them over their letters.
-#include "game/qv3Graphics.h"
-#include "game/qv3ScenarioConfig.h"
+#include "game/assets/qv3Graphics.h"
+#include "game/data/qv3ScenarioConfig.h"
 #include "tools/qvgen/pictures/Art.h"
 
 namespace qv::gen::pic {

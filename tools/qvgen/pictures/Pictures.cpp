@@ -1,8 +1,9 @@
 // The pictures part of the content generator: every picture of the game
 // drawn by code, as the named files of the resource pack.
-#include "game/qv3Graphics.h"
+#include "game/assets/qv3Graphics.h"
 #include "tools/qvgen/Content.h"
 #include "tools/qvgen/pictures/Art.h"
+#include "tools/qvgen/pictures/Online.h"
 
 namespace qv::gen {
 
@@ -41,6 +42,7 @@ TPictureSet GenerateSharedPictures() {
     AddPng(out, "menu_rightbutton_r.png", menu.RightHover);
     AddPng(out, "menu_scenario_p.png", menu.ScenarioPressed);
     AddPng(out, "menu_scenario_r.png", menu.ScenarioHover);
+    AddOnlinePictures(out);
     return set;
 }
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "foundation/Random.h"
-#include "game/qv3Graphics.h"
+#include "game/assets/qv3Graphics.h"
 #include "tools/qvgen/pictures/Art.h"
 
 namespace qv::gen::pic {

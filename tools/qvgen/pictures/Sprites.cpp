@@ -1,8 +1,8 @@
 // The fixed sprites and animated sheets: cannons, shots, torpedo, bubbles,
 // option icons, the small and the big digits, flags, the title logo and the
 // particle. Each is drawn into the rectangle the image set cuts it from.
-#include "game/qv3CreatureTypes.h"
-#include "game/qv3Graphics.h"
+#include "game/data/qv3CreatureTypes.h"
+#include "game/assets/qv3Graphics.h"
 #include "tools/qvgen/pictures/Art.h"
 
 namespace qv::gen::pic {

@@ -1,0 +1,9 @@
+// Leak checks of the sanitizer builds: what a system library keeps for the
+// whole process is not ours to free. Linked into the program and the tests
+// that run Qt's widgets.
+extern "C" const char* __lsan_default_suppressions();
+extern "C" const char* __lsan_default_suppressions() {
+    return
+        // fontconfig's caches, filled when Qt first lays out text.
+        "leak:libfontconfig.so\n";
+}

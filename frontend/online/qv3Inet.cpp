@@ -1,0 +1,424 @@
+#include "frontend/online/qv3Inet.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <sstream>
+
+#include "foundation/qv3Language.h"
+#include "foundation/qv3Log.h"
+#include "frontend/online/qv3OnlineUi.h"
+#include "platform/system/Files.h"
+#include "platform/system/Internet.h"
+#include "platform/system/KeyStore.h"
+
+namespace qv {
+
+namespace {
+
+constexpr int kTextUnableToStartBrowser = 354;
+constexpr int kTextOffline = 355;
+constexpr int kTextMailFailed = 356;
+constexpr int kTextMailSent = 357;
+
+void GlobalCurlInit() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct CurlDeleter {
+    void operator()(CURL* h) const { curl_easy_cleanup(h); }
+};
+struct SlistDeleter {
+    void operator()(curl_slist* l) const { curl_slist_free_all(l); }
+};
+using CurlPtr = std::unique_ptr<CURL, CurlDeleter>;
+using SlistPtr = std::unique_ptr<curl_slist, SlistDeleter>;
+
+// Where a reply goes, with the size limit.
+struct Sink {
+    std::ostream* out = nullptr;
+    std::size_t limit = 0;
+    std::size_t received = 0;
+    bool overflow = false;
+};
+
+std::size_t WriteToSink(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* sink = static_cast<Sink*>(user);
+    const std::size_t n = size * count;
+    if (sink->received + n > sink->limit) {
+        sink->overflow = true;
+        return 0;  // makes curl stop with a write error
+    }
+    sink->received += n;
+    sink->out->write(data, static_cast<std::streamsize>(n));
+    return n;
+}
+
+// An outgoing body read by curl.
+struct Source {
+    std::string_view data;
+    std::size_t at = 0;
+};
+
+std::size_t ReadFromSource(char* buffer, std::size_t size, std::size_t count, void* user) {
+    auto* src = static_cast<Source*>(user);
+    const std::size_t n = std::min(size * count, src->data.size() - src->at);
+    src->data.copy(buffer, n, src->at);
+    src->at += n;
+    return n;
+}
+
+class Request {
+public:
+    explicit Request(const std::string& url, const char* protocols) : url_(url) {
+        GlobalCurlInit();
+        h_.reset(curl_easy_init());
+        if (!h_) throw EInetError("Unable to start a network request");
+        errors_[0] = '\0';
+        const TInetSettings& s = InetSettings();
+        curl_easy_setopt(h_.get(), CURLOPT_URL, url.c_str());
+        curl_easy_setopt(h_.get(), CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(h_.get(), CURLOPT_ERRORBUFFER, errors_.data());
+        curl_easy_setopt(h_.get(), CURLOPT_CONNECTTIMEOUT_MS, s.ConnectTimeoutMs);
+        curl_easy_setopt(h_.get(), CURLOPT_TIMEOUT_MS, s.TotalTimeoutMs);
+        curl_easy_setopt(h_.get(), CURLOPT_PROTOCOLS_STR, protocols);
+    }
+
+    CURL* get() { return h_.get(); }
+
+    // Runs the request; the reply body goes to `out` when given.
+    void Perform(std::ostream* out) {
+        std::ostringstream discard;
+        Sink sink{out ? out : &discard, InetSettings().MaxReplyBytes};
+        curl_easy_setopt(h_.get(), CURLOPT_WRITEFUNCTION, WriteToSink);
+        curl_easy_setopt(h_.get(), CURLOPT_WRITEDATA, &sink);
+        const CURLcode rc = curl_easy_perform(h_.get());
+        if (sink.overflow) throw EInetError("The reply is too large");
+        if (rc != CURLE_OK) throw EInetError(errors_[0] ? std::string(errors_.data()) : curl_easy_strerror(rc));
+    }
+
+    // Throws on an HTTP error status.
+    void CheckStatus() {
+        long status = 0;
+        curl_easy_getinfo(h_.get(), CURLINFO_RESPONSE_CODE, &status);
+        if (status >= 400) throw EInetError("HTTP error " + std::to_string(status));
+    }
+
+    // HTTP addresses follow up to five redirections to other web addresses.
+    void FollowRedirects() {
+        curl_easy_setopt(h_.get(), CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(h_.get(), CURLOPT_MAXREDIRS, 5L);
+        curl_easy_setopt(h_.get(), CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    }
+
+private:
+    std::string url_;
+    CurlPtr h_;
+    std::array<char, CURL_ERROR_SIZE> errors_{};
+};
+
+// The host (with its port) of an http URL.
+std::string UrlHost(const std::string& url) {
+    std::size_t start = url.find("://");
+    start = start == std::string::npos ? 0 : start + 3;
+    const std::size_t end = url.find_first_of("/?#", start);
+    return url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+void Get(const std::string& url, std::ostream& out) {
+    Request r(url, "http,https");
+    r.FollowRedirects();
+    curl_easy_setopt(r.get(), CURLOPT_USERAGENT, kUserAgent);
+    r.Perform(&out);
+    r.CheckStatus();
+}
+
+void Post(const std::string& url, const std::string& contentType, const std::string& body, std::ostream* reply) {
+    Request r(url, "http,https");
+    r.FollowRedirects();
+    curl_easy_setopt(r.get(), CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+    curl_easy_setopt(r.get(), CURLOPT_POST, 1L);
+    curl_easy_setopt(r.get(), CURLOPT_POSTFIELDS, body.data());
+    curl_easy_setopt(r.get(), CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    curl_easy_setopt(r.get(), CURLOPT_USERAGENT, kUserAgent);
+    curl_slist* list = nullptr;
+    for (const std::string& h : {std::string("Accept: */*"), std::string("Connection: Keep-Alive"),
+                                 "Content-Type: " + contentType, "Referer: http://" + UrlHost(url),
+                                 std::string("Expect:")}) {
+        curl_slist* next = curl_slist_append(list, h.c_str());
+        if (!next) {
+            curl_slist_free_all(list);
+            throw EInetError("Out of memory");
+        }
+        list = next;
+    }
+    SlistPtr headers(list);
+    curl_easy_setopt(r.get(), CURLOPT_HTTPHEADER, headers.get());
+    r.Perform(reply);
+    r.CheckStatus();
+}
+
+std::string CurrentMailDate() {
+    static const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const std::time_t now = std::time(nullptr);
+    std::tm t{};
+    gmtime_r(&now, &t);
+    char text[64];
+    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d +0000", kDays[t.tm_wday % 7], t.tm_mday,
+                  kMonths[t.tm_mon % 12], t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
+    return text;
+}
+
+// Base64 in lines of 76 characters, each ended by CR LF.
+std::string Base64Lines(std::string_view bytes) {
+    const std::string flat = Base64Encode(bytes);
+    std::string out;
+    for (std::size_t i = 0; i < flat.size(); i += 76) out += flat.substr(i, 76) + "\r\n";
+    return out;
+}
+
+// The mail settings with the key store's values over them.
+TInetSettings MailSettings() {
+    TInetSettings s = InetSettings();
+    const sys::TKeyStore store(KeyStorePath());
+    if (auto v = store.ReadString(sys::kProgramKey, "MailServer"); v && !v->empty()) s.MailHost = *v;
+    if (auto v = store.ReadString(sys::kProgramKey, "MailRecipient"); v && !v->empty()) s.MailRecipient = *v;
+    if (auto v = store.ReadString(sys::kProgramKey, "MailPort")) {
+        char* end = nullptr;
+        const long port = std::strtol(v->c_str(), &end, 10);
+        if (end && *end == '\0' && port > 0 && port < 65536) s.MailPort = static_cast<int>(port);
+    }
+    return s;
+}
+
+std::string FileNameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+TInetSettings& InetSettings() {
+    static TInetSettings settings;
+    return settings;
+}
+
+TInetSystem& InetSystem() {
+    static TInetSystem system;
+    return system;
+}
+
+bool IsInternetConnected() {
+    return InetSystem().IsConnected ? InetSystem().IsConnected() : sys::InternetGetConnectedState();
+}
+
+bool AutoDialInternet() { return InetSystem().AutoDial ? InetSystem().AutoDial() : sys::InternetAutodial(); }
+
+void OpenURL(const std::string& url) {
+    bool opened = false;
+    if (sys::IsWebUrl(url)) {
+        opened = InetSystem().OpenInBrowser ? InetSystem().OpenInBrowser(url) : sys::ShellOpenUrl(url);
+    }
+    if (opened) return;
+    LogMessage("Unable to start Browser.", lkWarning);
+    if (OnlineUi().SetClipboardText) OnlineUi().SetClipboardText(url);
+    ShowOnlineMessage(TMessageKind::Error, LangText(kTextUnableToStartBrowser));
+}
+
+std::string NormalizeLineBreaks(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r') {
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            out += "\r\n";
+        } else if (c == '\n') {
+            out += "\r\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string HttpGetText(const std::string& url) {
+    std::ostringstream out;
+    Get(url, out);
+    return NormalizeLineBreaks(out.str());
+}
+
+void HttpGetToStream(const std::string& url, std::ostream& out) { Get(url, out); }
+
+std::string HttpPostForm(const std::string& url, const std::string& body) {
+    AutoDialInternet();
+    if (!IsInternetConnected()) throw EInetError(kOfflineText);
+    std::ostringstream reply;
+    Post(url, "application/x-www-form-urlencoded", body, &reply);
+    return reply.str();
+}
+
+void HttpPostMultipart(const std::string& url, const std::string& boundary, const std::string& body,
+                       std::ostream& reply) {
+    AutoDialInternet();
+    if (!IsInternetConnected()) {
+        ShowOnlineMessage(TMessageKind::Plain, LangText(kTextOffline));
+        // The caller must not carry on as if the upload had happened.
+        throw EInetError(kOfflineText);
+    }
+    Post(url, "multipart/form-data; boundary=" + boundary, body, &reply);
+}
+
+bool IsSafeMailAddress(const std::string& address) {
+    if (address.empty()) return false;
+    for (unsigned char c : address) {
+        if (c <= 0x20 || c == 0x7F || c == '<' || c == '>') return false;
+    }
+    return true;
+}
+
+std::string Base64Encode(std::string_view bytes) {
+    static const char* kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    std::size_t i = 0;
+    for (; i + 3 <= bytes.size(); i += 3) {
+        const std::uint32_t v = (std::uint32_t(std::uint8_t(bytes[i])) << 16) |
+                                (std::uint32_t(std::uint8_t(bytes[i + 1])) << 8) | std::uint8_t(bytes[i + 2]);
+        out += kDigits[v >> 18];
+        out += kDigits[(v >> 12) & 63];
+        out += kDigits[(v >> 6) & 63];
+        out += kDigits[v & 63];
+    }
+    const std::size_t rest = bytes.size() - i;
+    if (rest > 0) {
+        std::uint32_t v = std::uint32_t(std::uint8_t(bytes[i])) << 16;
+        if (rest == 2) v |= std::uint32_t(std::uint8_t(bytes[i + 1])) << 8;
+        out += kDigits[v >> 18];
+        out += kDigits[(v >> 12) & 63];
+        out += rest == 2 ? kDigits[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+std::string BuildErrorReportMessage(const std::string& sender, const std::string& recipient, const std::string& date,
+                                    const std::string& body, const std::string& attachmentName,
+                                    std::string_view attachmentBytes, const std::string& boundary) {
+    std::string m;
+    m += "From: " + sender + "\r\n";
+    m += "To: " + recipient + "\r\n";
+    m += std::string("Subject: ") + kErrorReportSubject + "\r\n";
+    m += "Date: " + date + "\r\n";
+    m += "MIME-Version: 1.0\r\n";
+    m += "X-Priority: 3\r\n";
+    const std::string textHeaders =
+        "Content-Type: text/plain; charset=windows-1252\r\nContent-Transfer-Encoding: base64\r\n\r\n";
+    const std::string text = Base64Lines(NormalizeLineBreaks(body));
+    if (attachmentName.empty()) {
+        m += textHeaders + text;
+        return m;
+    }
+    m += "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"\r\n\r\n";
+    m += "This is a multi-part message in MIME format.\r\n\r\n";
+    m += "--" + boundary + "\r\n" + textHeaders + text + "\r\n";
+    m += "--" + boundary + "\r\n";
+    m += "Content-Type: application/octet-stream; name=\"" + attachmentName + "\"\r\n";
+    m += "Content-Transfer-Encoding: base64\r\n";
+    m += "Content-Disposition: attachment; filename=\"" + attachmentName + "\"\r\n\r\n";
+    m += Base64Lines(attachmentBytes) + "\r\n";
+    m += "--" + boundary + "--\r\n";
+    return m;
+}
+
+bool SendErrorReportMail(const std::string& sender, const std::string& body, const std::string& attachment) {
+    AutoDialInternet();
+    if (!IsInternetConnected()) {
+        LogMessage(kOfflineText, lkInfo);
+        ShowOnlineMessage(TMessageKind::Plain, LangText(kTextOffline));
+        return false;
+    }
+    try {
+        if (!IsSafeMailAddress(sender)) throw EInetError("Invalid sender address");
+        const TInetSettings s = MailSettings();
+        std::string name, bytes;
+        if (!attachment.empty()) {
+            const auto file = sys::ReadFileText(attachment);
+            if (!file) throw EInetError("Unable to read " + attachment);
+            name = FileNameOf(attachment);
+            bytes = *file;
+        }
+        const std::string date = InetSystem().MailDate ? InetSystem().MailDate() : CurrentMailDate();
+        const std::string message = BuildErrorReportMessage(sender, s.MailRecipient, date, body, name, bytes,
+                                                            "----=_QuorvexReport_" + std::to_string(bytes.size()));
+        Request r("smtp://" + s.MailHost + ":" + std::to_string(s.MailPort), "smtp");
+        const std::string from = "<" + sender + ">";
+        curl_easy_setopt(r.get(), CURLOPT_MAIL_FROM, from.c_str());
+        curl_slist* list = curl_slist_append(nullptr, ("<" + s.MailRecipient + ">").c_str());
+        if (!list) throw EInetError("Out of memory");
+        SlistPtr rcpt(list);
+        curl_easy_setopt(r.get(), CURLOPT_MAIL_RCPT, rcpt.get());
+        Source src{message};
+        curl_easy_setopt(r.get(), CURLOPT_READFUNCTION, ReadFromSource);
+        curl_easy_setopt(r.get(), CURLOPT_READDATA, &src);
+        curl_easy_setopt(r.get(), CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(r.get(), CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(message.size()));
+        r.Perform(nullptr);
+    } catch (const std::exception& e) {
+        LogMessage(std::string("Error sending email: ") + e.what(), lkWarning);
+        ShowOnlineMessage(TMessageKind::Plain, LangText(kTextMailFailed));
+        return false;
+    }
+    ShowOnlineMessage(TMessageKind::Plain, LangText(kTextMailSent));
+    return true;
+}
+
+std::string PercentEncode(std::string_view text) {
+    static const char* kHex = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (unsigned char c : text) {
+        if (std::isalnum(c) && c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+std::string ScrambleForSubmit(std::string_view text, TRandom& random) {
+    static constexpr char kIndexLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+-";
+    std::string padded(text);
+    if (padded.size() % 64 != 0) padded.append(64 - padded.size() % 64, ' ');
+    std::string out;
+    out.reserve(padded.size() * 2);
+    for (std::size_t block = 0; block < padded.size(); block += 64) {
+        std::array<int, 64> p;
+        for (int k = 0; k < 64; ++k) p[k] = k;
+        for (int n = 0; n < 1000; ++n) {
+            const std::uint32_t i = random.Below(64);
+            const std::uint32_t j = random.Below(64);
+            std::swap(p[i], p[j]);
+        }
+        for (int k = 0; k < 64; ++k) out += kIndexLetters[p[k]];
+        std::array<char, 64> shuffled{};
+        for (int j = 0; j < 64; ++j) shuffled[p[j]] = padded[block + j];
+        out.append(shuffled.data(), shuffled.size());
+    }
+    return PercentEncode(out);
+}
+
+}  // namespace qv

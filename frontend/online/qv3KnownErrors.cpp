@@ -1,0 +1,108 @@
+#include "frontend/online/qv3KnownErrors.h"
+
+#include <QRegularExpression>
+#include <QString>
+
+#include "foundation/Exceptions.h"
+#include "foundation/TextUtil.h"
+#include "foundation/qv3Language.h"
+#include "foundation/qv3Log.h"
+#include "frontend/online/qv3HostList.h"
+#include "frontend/online/qv3Inet.h"
+#include "frontend/online/qv3OnlineUi.h"
+
+namespace qv {
+
+namespace {
+
+constexpr int kTextAskLookup = 58;
+constexpr int kTextListFailed = 59;
+constexpr int kTextAskReportAfterPage = 60;
+constexpr int kTextAskReportNoMatch = 61;
+constexpr int kTextDownloadingList = 63;
+constexpr std::size_t kFieldLimit = 1000;
+// Backtracking steps one pattern may take over the log, and CR LF, CR or
+// LF as the line breaks ^ and $ see (the log ends its lines with CR LF).
+constexpr const char* kPatternPrefix = "(*LIMIT_MATCH=2000000)(*ANYCRLF)";
+
+QString ToQString(const std::string& cp1252) {
+    const std::string utf8 = Cp1252ToUtf8(cp1252);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+// Marks the log's problems as reported when the lookup ends, however it ends.
+struct ReportedOnExit {
+    ~ReportedOnExit() { LogSetReported(); }
+};
+
+}  // namespace
+
+std::optional<TKnownError> ParseKnownErrorLine(const std::string& line) {
+    const std::size_t first = line.find(',');
+    if (first == std::string::npos) return std::nullopt;
+    const std::string rest = line.substr(first + 1, kFieldLimit);
+    const std::size_t second = rest.find(',');
+    if (second == std::string::npos) return std::nullopt;
+    TKnownError e;
+    e.Page = TrimText(line.substr(0, first));
+    const std::string flag = TrimText(rest.substr(0, second));
+    e.Report = !flag.empty() && (flag[0] == 'Y' || flag[0] == 'y');
+    e.Pattern = TrimText(rest.substr(second + 1, kFieldLimit));
+    return e;
+}
+
+bool KnownErrorMatches(const std::string& pattern, const std::string& text) {
+    const QRegularExpression re(QString::fromLatin1(kPatternPrefix) + ToQString(pattern),
+                                QRegularExpression::CaseInsensitiveOption | QRegularExpression::MultilineOption);
+    if (!re.isValid()) throw Exception("Invalid pattern: " + re.errorString().toStdString());
+    const QRegularExpressionMatch m = re.match(ToQString(text));
+    return m.hasMatch();
+}
+
+bool TKnownErrorLookup::FetchKnownErrors() {
+    if (knownErrors_) return true;
+    try {
+        if (!CheckInternet(true)) return false;
+        TPleaseWaitScope wait(LangText(kTextDownloadingList));
+        knownErrors_ = SplitLines(HttpGetText(InternalPrefix() + "errors.txt"));
+        return true;
+    } catch (const std::exception&) {
+        knownErrors_.reset();
+        return false;
+    }
+}
+
+void TKnownErrorLookup::LookUpKnownError() {
+    if (!CheckLogPending || (IsMainWindowActive && !IsMainWindowActive())) return;
+    CheckLogPending = false;
+    if (!LogHasProblems()) return;
+    ReportedOnExit reported;
+    if (!ConfirmOnline(LangText(kTextAskLookup))) return;
+    if (!FetchKnownErrors()) {
+        ShowOnlineMessage(TMessageKind::Plain, LangText(kTextListFailed));
+        return;
+    }
+    try {
+        const std::string log = ReadLogText();
+        for (const std::string& line : *knownErrors_) {
+            const std::optional<TKnownError> entry = ParseKnownErrorLine(line);
+            if (!entry || !KnownErrorMatches(entry->Pattern, log)) continue;
+            ResolveHosts();
+            const std::string url = InternalPrefix() + "errors/" + entry->Page;
+            if (BrowserShown && BrowserShown() && NavigateBrowser) {
+                NavigateBrowser(url);
+            } else {
+                OpenURL(url);
+            }
+            if (entry->Report && ConfirmOnline(LangText(kTextAskReportAfterPage)) && PublishErrorReport) {
+                PublishErrorReport();
+            }
+            return;
+        }
+    } catch (const std::exception& e) {
+        LogMessage(std::string("Error searching for a solution: ") + e.what(), lkError);
+    }
+    if (ConfirmOnline(LangText(kTextAskReportNoMatch)) && PublishErrorReport) PublishErrorReport();
+}
+
+}  // namespace qv

@@ -1,0 +1,51 @@
+// The error report mail and the e-mail card: what their forms send, built
+// and sent headless. The forms only collect the texts.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qv {
+
+// --- Error report ---
+
+// The mail body: description, the separator line and the log, apart by
+// single carriage returns.
+std::string ErrorReportBody(const std::string& description, const std::string& logText);
+// UserDataDir + "last<slot>.gmp" when that file exists, else empty.
+std::string ErrorReportAttachment(int slot);
+// Mails the report (SendErrorReportMail reports the outcome). Returns
+// whether it was sent.
+bool SendErrorReport(const std::string& email, const std::string& description, const std::string& logText, int slot);
+// The sender address into the settings record (saved with the next save).
+void StoreErrorReportEmail(const std::string& email);
+
+// --- E-mail card ---
+
+// Picks recipients from the system's address book. The default has none.
+class IAddressBook {
+public:
+    virtual ~IAddressBook() = default;
+    // Whether there is an address book at all ("To..." is hidden without).
+    virtual bool Available() const { return false; }
+    virtual std::vector<std::string> PickRecipients() { return {}; }
+};
+
+// Appends `address` to a recipient list: ", " first unless the list is
+// empty or ends with a comma.
+std::string AppendRecipient(const std::string& list, const std::string& address);
+// Non-empty, '@' after the first character, a '.', no blank (trimmed first).
+bool IsValidCardSender(const std::string& address);
+// Six fields each followed by '|', an empty one as a blank. The comment's
+// line breaks become CR LF, then '|' -> '!', '<' -> "&lt;", CR -> "<br>".
+std::string BuildCardRecord(const std::string& recipients, const std::string& comment, const std::string& senderName,
+                            const std::string& senderEmail, const std::string& scoreUid,
+                            const std::string& lobbyAlias);
+
+enum class TCardResult { Sent, InvalidSender, NoInternet, Failed };
+// Checks the sender, then posts the card to the score server. Reports to
+// the player itself (texts 31, 351, 347).
+TCardResult SendEmailCard(const std::string& recipients, const std::string& comment, const std::string& senderName,
+                          const std::string& senderEmail);
+
+}  // namespace qv

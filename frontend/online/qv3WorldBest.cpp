@@ -1,0 +1,90 @@
+#include "frontend/online/qv3WorldBest.h"
+
+#include <sstream>
+
+#include "foundation/TextUtil.h"
+#include "foundation/qv3Environment.h"
+#include "foundation/qv3Log.h"
+#include "frontend/online/qv3HostList.h"
+#include "frontend/online/qv3Inet.h"
+#include "frontend/online/qv3OnlineUi.h"
+#include "frontend/qv3SettingsFile.h"
+#include "game/core/qv3ReplayFiles.h"
+#include "game/logic/qv3ReplayPack.h"
+#include "platform/system/Files.h"
+
+namespace qv {
+
+std::string EncodeUrlComponent(const std::string& text) {
+    static const char* kHex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' || c == '.' ||
+            c == '_' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+void TWorldBestDownload::Changed() {
+    if (OnStateChanged) OnStateChanged();
+}
+
+void TWorldBestDownload::Run() {
+    replayEnabled_ = false;
+    try {
+        if (slot_ < 0 || slot_ >= static_cast<int>(kScenarioSlotCount)) throw Exception("No scenario selected");
+        if (!CheckInternet(true)) throw Exception("Operation aborted");
+        TScenarioProgress& progress = Environment.Scenarios[slot_];
+        checkState_ = 1;
+        Changed();
+        const std::string known = progress.WorldBestFile.empty() ? std::string("REQ") : progress.WorldBestFile.Str();
+        // A reply with a line end is still the word or the name it holds.
+        const std::string reply = TrimText(HttpGetText(ScorePrefix() + "firstplace.php?f=" +
+                                                       EncodeUrlComponent(known) + "&tid=" + std::to_string(slot_)));
+        checkState_ = 2;
+        Changed();
+        if (SameTextNoCase(reply, "OK")) {
+            downloadState_ = 2;
+            replayEnabled_ = true;
+            Changed();
+            return;
+        }
+        if (reply == "ERR") {
+            downloadState_ = 3;
+            Changed();
+            ShowOnlineMessage(TMessageKind::Plain, kWorldBestUnavailableText);
+            return;
+        }
+        downloadState_ = 1;
+        Changed();
+        std::ostringstream file;
+        HttpGetToStream(ScorePrefix() + "upload/" + EncodeUrlComponent(reply), file);
+        const std::string bytes = file.str();
+        // The download replaces the local replay only once it reads as one.
+        const TReplayPack pack = TReplayPack::FromStream(
+            std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+        if (pack.LevelCount() == 0) throw Exception(kWorldBestInvalidText);
+        std::string error;
+        if (!sys::WriteFileAtomic(WorldBestReplayPath(slot_), bytes, &error)) throw Exception(error);
+        progress.WorldBestFile = reply;
+        downloadState_ = 2;
+        replayEnabled_ = true;
+        SaveSettings();
+        Changed();
+    } catch (const std::exception& e) {
+        if (checkState_ != 2) checkState_ = 3;
+        downloadState_ = 3;
+        replayEnabled_ = false;
+        Changed();
+        LogMessage(std::string("Error fetching world's best game replay file: ") + e.what(), lkWarning);
+        ShowOnlineMessage(TMessageKind::Plain, kWorldBestFetchFailedText);
+    }
+}
+
+}  // namespace qv

@@ -1,0 +1,50 @@
+// What the main window asks of the rest of the program: the online
+// services, the lobby, the start-up report and the memory check. Each hook
+// may be empty; the main window then does what an offline program does.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace qv::ui {
+
+struct TFrontendHooks {
+    // The start-up report into the log (version and machine).
+    std::function<void()> WriteStartupReport;
+    // Whether free memory is enough to play; may ask the player. Empty: yes.
+    std::function<bool(QWidget* owner)> CheckMemory;
+    // The multiplayer lobby of carousel slot 0, run modally.
+    std::function<void(QWidget* owner)> RunLobby;
+
+    // A cheap check whether the internet can be reached. Empty: offline.
+    std::function<bool()> IsInternetConnected;
+    // Checks the connection, telling the player when it fails. Empty: offline.
+    std::function<bool(bool showMessage)> CheckInternet;
+    // Applies the downloaded host list (once per run).
+    std::function<void()> ResolveHosts;
+    // GET of a text; throws on failure.
+    std::function<std::string(const std::string& url)> HttpGetText;
+    // Opens an address in the system's browser. Empty: the built-in opener.
+    std::function<void(const std::string& url)> OpenURL;
+
+    // The online dialogs, run modally over `owner`.
+    std::function<void(QWidget* owner)> PublishHighscore;
+    std::function<void(QWidget* owner)> SendEmailCard;
+    std::function<void(QWidget* owner, const std::string& logText)> PublishErrorReport;
+    // The world's-best download: 0 when the player chose to watch it, else -1.
+    std::function<int(QWidget* owner)> DownloadWorldBest;
+    // The new-best-score prompt: true when the player wants to publish.
+    std::function<bool(QWidget* owner)> HighscoreNew;
+    // The known-error lookup, run at the end of a timer tick when due.
+    std::function<void(QWidget* owner)> LookUpKnownError;
+};
+
+// Opens `url` with xdg-open (no shell); only http, https and file
+// addresses are handed on. False when it was refused or could not start.
+bool OpenUrlWithDesktop(const std::string& url);
+
+}  // namespace qv::ui

@@ -1,0 +1,727 @@
+#include "frontend/ui/qv3Main.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScreen>
+#include <QShowEvent>
+
+#include <chrono>
+#include <cstdio>
+#include <exception>
+
+#include "foundation/Random.h"
+#include "foundation/TextUtil.h"
+#include "foundation/qv3Environment.h"
+#include "foundation/qv3Global.h"
+#include "foundation/qv3Language.h"
+#include "foundation/qv3Log.h"
+#include "frontend/ui/qv3About.h"
+#include "frontend/ui/qv3Carousel.h"
+#include "frontend/ui/qv3Magnetic.h"
+#include "frontend/ui/qv3Options.h"
+#include "frontend/ui/qv3PleaseWait.h"
+#include "frontend/ui/qv3VersionInfo.h"
+#include "game/assets/qv3Resources.h"
+#include "media/zkImageLoader.h"
+#include "platform/resources/ResourceContainer.h"
+#include "platform/system/Files.h"
+
+namespace qv::ui {
+
+namespace {
+
+constexpr const char* kMenuPictureNames[9] = {
+    "menu_base.png",         "menu_logo1.jpg",        "menu_logo2.jpg",
+    "menu_leftbutton_p.png", "menu_leftbutton_r.png", "menu_rightbutton_p.png",
+    "menu_rightbutton_r.png", "menu_scenario_p.png",  "menu_scenario_r.png"};
+// The pictures of each region for the states under the mouse and pressed.
+constexpr int kHoverPicture[3] = {4, 6, 8};
+constexpr int kPressedPicture[3] = {3, 5, 7};
+constexpr std::uint32_t kLogoSwitchMs = 4000;
+constexpr std::int32_t kEmptyScore = -100000;
+constexpr const char* kCampaignSiteUrl = "https://www.quorvex.example/";
+constexpr const char* kCodecFileName = "l3codecx.acm";
+constexpr const char* kSelectScenarioFirst = "Please select a scenario first";
+
+QImage ToQImage(const TBitmap& bitmap) {
+    QImage image(bitmap.Width, bitmap.Height, QImage::Format_RGB32);
+    for (int y = 0; y < bitmap.Height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < bitmap.Width; ++x) row[x] = bitmap.At(x, y) | 0xFF000000u;
+    }
+    return image;
+}
+
+QImage DecodePicture(const std::vector<std::uint8_t>& bytes) {
+    if (bytes.empty()) return {};
+    TMemoryStream stream(bytes);
+    const std::unique_ptr<TBitmap> bitmap = LoadBitmapFromImageStream(&stream);
+    return bitmap ? ToQImage(*bitmap) : QImage();
+}
+
+std::string Format(std::string pattern, const std::vector<std::string>& values) {
+    std::size_t from = 0;
+    for (const std::string& v : values) {
+        const std::size_t at = pattern.find("%s", from);
+        if (at == std::string::npos) break;
+        pattern.replace(at, 2, v);
+        from = at + v.size();
+    }
+    return pattern;
+}
+
+}  // namespace
+
+// The menu picture, painted as it is; the whole client area.
+class TMenuPicture : public QWidget {
+public:
+    std::function<void()> OnFirstPaint;
+
+    TMenuPicture(QWidget* parent, const QImage* picture) : QWidget(parent), picture_(picture) {
+        setFixedSize(kMenuWidth, kMenuHeight);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.drawImage(0, 0, *picture_);
+        if (OnFirstPaint) {
+            const auto painted = std::move(OnFirstPaint);
+            OnFirstPaint = nullptr;
+            painted();
+        }
+    }
+
+private:
+    const QImage* picture_;
+};
+
+TfrmMain::TfrmMain(TMainWindowServices services) : services_(std::move(services)) {
+    if (services_.Messages) {
+        messages_ = services_.Messages;
+    } else {
+        ownMessages_ = std::make_unique<TQtMessages>(this);
+        messages_ = ownMessages_.get();
+    }
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    picture_ = QImage(kMenuWidth, kMenuHeight, QImage::Format_RGB32);
+    picture_.fill(QApplication::palette().color(QPalette::Window));
+    view_ = new TMenuPicture(this, &picture_);
+    view_->OnFirstPaint = services_.OnFirstPaint;
+    setCentralWidget(view_);
+    timer_.setInterval(services_.TimerIntervalMs);
+    connect(&timer_, &QTimer::timeout, this, [this] { Timer1Timer(); });
+
+    CreateActions();
+    ApplyCaptions();
+    LogMessage("Started at :" + QLocale::system()
+                                    .toString(QDateTime::currentDateTime(),
+                                              QLocale::system().dateFormat(QLocale::ShortFormat) + " " +
+                                                  QLocale::system().timeFormat(QLocale::LongFormat))
+                                    .toStdString(),
+               lkInfo);
+    if (services_.Hooks.WriteStartupReport) services_.Hooks.WriteStartupReport();
+    ProgramRandom().Randomize();
+
+    for (const std::string& arg : services_.Args)
+        if (LowerAscii(arg) == "ip") AutoPlay = true;
+
+    try {
+        d3d_ = services_.MakeDirect3D ? services_.MakeDirect3D() : std::make_unique<TzkD3D8>();
+        DisplayState = d3d_ ? 1 : 0;
+    } catch (const std::exception& e) {
+        DisplayState = 0;
+        messages_->Error(e.what());
+    }
+
+    LoadMenuBitmaps();
+    ExportCodec();
+
+    magnetic_ = new TMagnetic(view_);
+    magnetic_->CanResize = false;
+    magnetic_->MagTray = false;
+    magnetic_->MagExplorer = false;
+    magnetic_->Active = true;
+    magnetic_->Regions().OnClick = [this](int index) { HotspotClick(index); };
+    magnetic_->Regions().OnStateChange = [this](int index, int state) { HotspotStateChange(index, state); };
+    for (const QPolygon& region : HotRegionPolygons(0)) magnetic_->AddPolygonRegion(region);
+
+    setFixedSize(sizeHint());
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    LogMessage("Initialized", lkCheckpoint);
+}
+
+TfrmMain::~TfrmMain() {
+    timer_.stop();
+    browser_.reset();
+    d3d_.reset();
+    LogEndRun();
+}
+
+QWidget* TfrmMain::PictureWidget() const { return view_; }
+
+void TfrmMain::CreateActions() {
+    auto make = [this](const QKeySequence& key = {}) {
+        auto* a = new QAction(this);
+        if (!key.isEmpty()) a->setShortcut(key);
+        addAction(a);
+        return a;
+    };
+    actGameOptions = make();
+    actSendEmailCard = make();
+    actDeleteHighscore = make();
+    actReset = make();
+    actClose = make();
+    actPlayGame = make(QKeySequence(Qt::Key_F9));
+    actPlayNew = make();
+    actPlayNew->setVisible(false);
+    actPublishHighscore = make();
+    actGotoHighscore = make();
+    actWebsite = make();
+    actDownloadScenarios = make();
+    actReplayWorldBest = make();
+    actPublishErrorReport = make();
+    actHelp = make(QKeySequence(Qt::Key_F1));
+    actCheckNewVersion = make();
+    actAbout = make();
+    levelGroup = new QActionGroup(this);
+    levelGroup->setExclusive(true);
+    for (int i = 0; i < 5; ++i) {
+        QAction* a = make();
+        a->setText(QString::number(i + 1));
+        a->setCheckable(true);
+        a->setData(i);
+        levelGroup->addAction(a);
+        actLevel[static_cast<std::size_t>(i)] = a;
+        connect(a, &QAction::triggered, this, [this, i] {
+            if (IsMoreSlot()) return;
+            Environment.Scenarios[static_cast<std::size_t>(GameResources->CurrentSlot())].StartLevel = i;
+        });
+    }
+
+    QMenuBar* bar = menuBar();
+    QMenu* file = bar->addMenu(QString());
+    file->addAction(actGameOptions);
+    file->addSeparator();
+    file->addAction(actSendEmailCard);
+    file->addSeparator();
+    file->addAction(actDeleteHighscore);
+    file->addAction(actReset);
+    file->addSeparator();
+    file->addAction(actClose);
+    QMenu* play = bar->addMenu(QString());
+    play->addAction(actPlayGame);
+    QMenu* internet = bar->addMenu(QString());
+    internet->addAction(actPublishHighscore);
+    internet->addAction(actGotoHighscore);
+    internet->addAction(actWebsite);
+    internet->addSeparator();
+    internet->addAction(actDownloadScenarios);
+    internet->addSeparator();
+    internet->addAction(actReplayWorldBest);
+    internet->addSeparator();
+    internet->addAction(actPublishErrorReport);
+    QMenu* help = bar->addMenu(QString());
+    help->addAction(actHelp);
+    help->addSeparator();
+    help->addAction(actCheckNewVersion);
+    help->addSeparator();
+    help->addAction(actAbout);
+    for (QMenu* m : {file, play, internet, help}) connect(m, &QMenu::aboutToShow, this, [this] { UpdateActions(); });
+
+    connect(actPlayGame, &QAction::triggered, this, [this] { Play(); });
+    connect(actPlayNew, &QAction::triggered, this, [this] { PlayNew(); });
+    connect(actGameOptions, &QAction::triggered, this, [this] { GameOptions(); });
+    connect(actSendEmailCard, &QAction::triggered, this, [this] {
+        if (services_.Hooks.SendEmailCard) services_.Hooks.SendEmailCard(this);
+    });
+    connect(actDeleteHighscore, &QAction::triggered, this, [this] { DeleteHighscore(); });
+    connect(actReset, &QAction::triggered, this, [this] { ResetAll(); });
+    connect(actClose, &QAction::triggered, this, [this] { close(); });
+    connect(actPublishHighscore, &QAction::triggered, this, [this] {
+        if (services_.Hooks.PublishHighscore) services_.Hooks.PublishHighscore(this);
+    });
+    connect(actGotoHighscore, &QAction::triggered, this, [this] { GotoHighscore(); });
+    connect(actWebsite, &QAction::triggered, this, [this] { OpenURL(kCampaignSiteUrl); });
+    connect(actDownloadScenarios, &QAction::triggered, this, [this] { DownloadScenarios(); });
+    connect(actReplayWorldBest, &QAction::triggered, this, [this] { ReplayWorldBest(); });
+    connect(actPublishErrorReport, &QAction::triggered, this, [this] {
+        if (services_.Hooks.PublishErrorReport) services_.Hooks.PublishErrorReport(this, ReadLogText());
+    });
+    connect(actHelp, &QAction::triggered, this, [this] { Help(); });
+    connect(actCheckNewVersion, &QAction::triggered, this, [this] { CheckNewVersion(); });
+    connect(actAbout, &QAction::triggered, this, [this] { About(); });
+}
+
+void TfrmMain::ApplyCaptions() {
+    setWindowTitle("Quorvex");
+    const QList<QAction*> menus = menuBar()->actions();
+    const int menuLines[4] = {6, 7, 10, 4};
+    for (int i = 0; i < menus.size() && i < 4; ++i) menus[i]->setText(QText(LangText(menuLines[i])));
+    const std::pair<QAction*, int> captions[] = {
+        {actPlayNew, 11},           {actPlayGame, 328},          {actGameOptions, 12},
+        {actWebsite, 13},           {actPublishHighscore, 14},   {actDownloadScenarios, 24},
+        {actGotoHighscore, 15},     {actAbout, 3},               {actHelp, 23},
+        {actCheckNewVersion, 16},   {actPublishErrorReport, 17}, {actDeleteHighscore, 19},
+        {actReset, 20},             {actClose, 21},              {actSendEmailCard, 22},
+        {actReplayWorldBest, 18}};
+    for (const auto& [action, line] : captions) action->setText(QText(LangText(line)));
+    actPlayNew->setVisible(false);
+}
+
+bool TfrmMain::IsMoreSlot() const { return !GameResources || GameResources->CurrentSlot() >= kMoreSlot; }
+
+void TfrmMain::UpdateActions() {
+    actPlayNew->setEnabled(CanPlay());
+    actReplayWorldBest->setEnabled(CanPlay());
+    const bool slot = !IsMoreSlot();
+    const auto* progress = slot ? &Environment.Scenarios[static_cast<std::size_t>(GameResources->CurrentSlot())] : nullptr;
+    actPublishHighscore->setEnabled(progress && progress->HighScores[0].Score != kEmptyScore);
+    for (int i = 0; i < 5; ++i) actLevel[static_cast<std::size_t>(i)]->setChecked(progress && progress->StartLevel == i);
+}
+
+void TfrmMain::LoadMenuBitmaps() {
+    for (int i = 0; i < 9; ++i) {
+        try {
+            if (GameResources) bitmaps_[static_cast<std::size_t>(i)] = DecodePicture(GameResources->OpenResource(kMenuPictureNames[i]));
+        } catch (const std::exception& e) {
+            LogMessage(std::string("Unable to load ") + kMenuPictureNames[i] + ": " + e.what(), lkWarning);
+        }
+    }
+    if (!bitmaps_[0].isNull()) {
+        picture_ = bitmaps_[0].copy(0, 0, kMenuWidth, kMenuHeight);
+        if (!bitmaps_[1].isNull()) DrawStretched(picture_, bitmaps_[1], kLogoRect);
+    }
+}
+
+void TfrmMain::ExportCodec() {
+    const std::string path = CommonDataDir + kCodecFileName;
+    if (sys::FileExists(path)) return;
+    try {
+        const auto pack = sys::TResourceContainer::OpenFile(ProgramDir + kProgramResourceFile);
+        const auto bytes = pack ? pack->Read("DLL", "MP3CODEC") : std::nullopt;
+        if (!bytes) throw std::runtime_error("resource MP3CODEC not found");
+        std::string error;
+        if (!sys::WriteFileAtomic(path, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()),
+                                  &error))
+            throw std::runtime_error(error.empty() ? "cannot write " + path : error);
+    } catch (const std::exception& e) {
+        LogMessage(std::string("Unable to export mp3 codec file: ") + e.what(), lkWarning);
+    }
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The set-up runs once, at the first show; restoring from the task bar
+    // shows the window again without it.
+    if (shown_ || event->spontaneous()) return;
+    shown_ = true;
+    FormShow();
+}
+
+void TfrmMain::FormShow() {
+    try {
+        if (GameResources) GameResources->SelectScenario(Environment.CurrentScenario);
+        DrawCarousel();
+        CheckDisplay();
+        BrowserShown = true;
+        ShowBrowser(false);
+        view_->repaint();
+        const std::string page = ProgramDir + "sp/web.htm";
+        if (sys::FileExists(page)) OpenURL(QUrl::fromLocalFile(QString::fromStdString(page)).toString().toStdString());
+    } catch (const std::exception& e) {
+        LogMessage(std::string("Main window: ") + e.what(), lkWarning);
+    }
+    UpdateActions();
+    CheckLogPending = true;
+    if (AutoPlay) {
+        QTimer::singleShot(0, this, [this] {
+            Play();
+            close();
+        });
+    }
+}
+
+void TfrmMain::CheckDisplay() {
+    timer_.start();
+    if (DisplayState != 1) return;
+    if (!options_ || options_->NoDeviceFound()) {
+        LogMessageCode(RendererErrorText(kRendererNoDevice), kRendererNoDevice);
+        messages_->Error(RendererErrorText(kRendererNoDevice));
+        DisplayState = 0;
+    } else {
+        DisplayState = options_->DisplayUsable() ? 2 : 0;
+    }
+}
+
+void TfrmMain::DrawCarousel() {
+    if (!GameResources || bitmaps_[0].isNull()) return;
+    const int current = GameResources->CurrentSlot();
+    const TSlotNeighbours n =
+        SlotNeighbours(current, [](int slot) { return GameResources->ScenarioAvailable(slot); });
+    auto thumb = [](int slot) { return DecodePicture(GameResources->Thumbnail(slot)); };
+    DrawCarouselThumb(picture_, bitmaps_[0], thumb(n.Previous), kLeftQuad);
+    DrawCarouselThumb(picture_, bitmaps_[0], thumb(current), kCentreQuad);
+    DrawCarouselThumb(picture_, bitmaps_[0], thumb(n.Next), kRightQuad);
+    view_->update();
+}
+
+void TfrmMain::HotspotStateChange(int index, int state) {
+    if (index < 0 || index > 2) return;
+    const QRect rect = RegionRect(index);
+    if (state == 0) {
+        QPainter p(&picture_);
+        p.drawImage(rect.topLeft(), bitmaps_[0], rect);
+    } else if (state == 1 || state == 2) {
+        const int picture = state == 1 ? kHoverPicture[index] : kPressedPicture[index];
+        DrawStretched(picture_, bitmaps_[static_cast<std::size_t>(picture)], rect);
+    }
+    if (index == 2) DrawCarousel();
+    view_->update();
+}
+
+void TfrmMain::HotspotClick(int index) {
+    if (!GameResources) return;
+    const TSlotNeighbours n =
+        SlotNeighbours(GameResources->CurrentSlot(), [](int slot) { return GameResources->ScenarioAvailable(slot); });
+    try {
+        switch (index) {
+            case 0:
+                GameResources->SelectScenario(n.Previous);
+                DrawCarousel();
+                break;
+            case 1:
+                GameResources->SelectScenario(n.Next);
+                DrawCarousel();
+                break;
+            case 2:
+                if (IsMoreSlot()) actDownloadScenarios->trigger();
+                else Play();
+                break;
+            default: break;
+        }
+    } catch (const std::exception& e) {
+        messages_->Error(e.what());
+    }
+    UpdateActions();
+}
+
+std::uint32_t TfrmMain::Now() const {
+    if (services_.TickCount) return services_.TickCount();
+    using namespace std::chrono;
+    return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void TfrmMain::OpenURL(const std::string& url) {
+    if (services_.Hooks.OpenURL) services_.Hooks.OpenURL(url);
+    else if (!OpenUrlWithDesktop(url)) LogMessage("Unable to open " + url, lkWarning);
+}
+
+bool TfrmMain::Online() const { return services_.Hooks.IsInternetConnected && services_.Hooks.IsInternetConnected(); }
+
+void TfrmMain::ResolveHosts() {
+    if (services_.Hooks.ResolveHosts) services_.Hooks.ResolveHosts();
+}
+
+std::string TfrmMain::InternalPrefix() const {
+    return "http://" + Environment.InternalHost.Str() + Environment.InternalBase.Str();
+}
+std::string TfrmMain::ScorePrefix() const {
+    return "http://" + Environment.HighScoreHost.Str() + Environment.HighScoreBase.Str();
+}
+
+void TfrmMain::ShowBrowser(bool visible) {
+    if (visible == BrowserShown) return;
+    BrowserShown = visible;
+    try {
+        if (visible && !browser_ && services_.MakeBrowser) {
+            browser_ = services_.MakeBrowser(view_);
+            if (browser_) {
+                browser_->OnBeforeNavigate = [this](const std::string& url) {
+                    ResolveHosts();
+                    if (IsInternalUrl(url, InternalPrefix())) return true;
+                    OpenURL(url);
+                    return false;
+                };
+                browser_->OnDocumentComplete = [this] {
+                    ShowBrowser(true);
+                    ResolveHosts();
+                };
+            }
+        }
+        if (browser_) browser_->SetGeometry(visible ? kBrowserRect : QRect());
+        if (visible) {
+            QPainter p(&picture_);
+            p.drawImage(kLogoRect.topLeft(), bitmaps_[0], kLogoRect);
+        }
+        view_->update();
+    } catch (const std::exception& e) {
+        LogMessage(std::string("Error loading menu image: ") + e.what(), lkError);
+    }
+}
+
+void TfrmMain::CopyLogo(int index) {
+    DrawStretched(picture_, bitmaps_[static_cast<std::size_t>(index)], kLogoRect);
+    view_->update();
+}
+
+void TfrmMain::Timer1Timer() {
+    if (Busy) return;
+    if (Online()) {
+        ResolveHosts();
+        if (!BrowserShown) {
+            ShowBrowser(true);
+            StartPagePending = true;
+        }
+        if (BrowserShown && StartPagePending) {
+            char page[64];
+            std::snprintf(page, sizeof page, "index.asp?id=%d&lid=%d", static_cast<int>(Environment.Country),
+                          ReadLanguageIndex());
+            StartPagePending = false;
+            if (browser_) browser_->Navigate(InternalPrefix() + page);
+        }
+    } else {
+        ShowBrowser(false);
+        const std::uint32_t now = Now();
+        if (now - LastLogoSwitch > kLogoSwitchMs) {
+            LogoIndex = LogoIndex == 1 ? 2 : 1;
+            LastLogoSwitch = now;
+            CopyLogo(LogoIndex);
+        }
+    }
+    if (CheckLogPending && services_.Hooks.LookUpKnownError && isActiveWindow()) {
+        CheckLogPending = false;
+        services_.Hooks.LookUpKnownError(this);
+    }
+}
+
+bool TfrmMain::CheckMemory() {
+    try {
+        return !services_.Hooks.CheckMemory || services_.Hooks.CheckMemory(this);
+    } catch (const std::exception&) {
+        return true;
+    }
+}
+
+TGameRequest TfrmMain::Request(std::uint8_t gameMode, std::int32_t value) const {
+    TGameRequest r;
+    r.GameMode = gameMode;
+    r.Value = value;
+    if (options_) {
+        r.Windowed = options_->IsWindowed();
+        r.AdapterEntry = options_->SelectedDevice();
+        options_->GetSelectedMode(r.Mode);
+    }
+    return r;
+}
+
+void TfrmMain::RunGameOf(std::uint8_t gameMode, std::int32_t value) {
+    std::string text;
+    try {
+        text = services_.RunGame ? services_.RunGame(Request(gameMode, value)) : std::string("No game window");
+    } catch (const std::exception& e) {
+        text = e.what();
+    }
+    if (!text.empty()) messages_->Error(text);
+    CheckLogPending = true;
+}
+
+void TfrmMain::Play() {
+    if (!CanPlay() || !GameResources) return;
+    // "More scenarios" is no scenario: playing it means fetching more.
+    if (IsMoreSlot()) {
+        actDownloadScenarios->trigger();
+        return;
+    }
+    Busy = true;
+    try {
+        if (CheckMemory()) {
+            const int slot = GameResources->CurrentSlot();
+            if (slot != 0) {
+                const auto& progress = Environment.Scenarios[static_cast<std::size_t>(slot)];
+                const std::int32_t best = progress.HighScores[0].Score;
+                RunGameOf(0, -1);
+                if (progress.HighScores[0].Score != best && services_.Hooks.HighscoreNew &&
+                    services_.Hooks.HighscoreNew(this))
+                    actPublishHighscore->trigger();
+            } else {
+                if (services_.Hooks.RunLobby) services_.Hooks.RunLobby(this);
+                CheckLogPending = true;
+            }
+        }
+    } catch (const std::exception& e) {
+        Busy = false;
+        messages_->Error(e.what());
+    }
+    Busy = false;
+    RescanScenarios();
+}
+
+void TfrmMain::RescanScenarios() {
+    if (Busy || !GameResources) return;
+    const int before = GameResources->CurrentSlot();
+    try {
+        const int added = GameResources->Rescan();
+        if (added == -1) {
+            GameResources->SelectScenario(before);
+        } else {
+            GameResources->SelectScenario(added);
+            if (services_.Beep) services_.Beep();
+            else QApplication::beep();
+        }
+    } catch (const std::exception& e) {
+        LogMessage(std::string("Rescan: ") + e.what(), lkWarning);
+    }
+    DrawCarousel();
+    UpdateActions();
+}
+
+void TfrmMain::InstanceMessage(std::uint32_t) { RescanScenarios(); }
+
+void TfrmMain::PlayNew() {
+    if (!options_) return;
+    options_->ResetScenarioProgress();
+    options_->SaveEnvironment();
+    Play();
+}
+
+void TfrmMain::GameOptions() {
+    if (!options_) return;
+    options_->exec();
+    if (DisplayState == 1 && options_->DisplayUsable()) DisplayState = 2;
+    ApplyCaptions();
+    UpdateActions();
+}
+
+void TfrmMain::DeleteHighscore() {
+    if (!options_ || !messages_->Confirm(LangText(64))) return;
+    options_->ClearAllHighScores();
+    options_->SaveEnvironment();
+    UpdateActions();
+}
+
+void TfrmMain::ResetAll() {
+    if (!messages_->WarnYesNo(LangText(65))) return;
+    if (options_) options_->SetDefaults();
+    DeleteUserFiles();
+    DisplayState = 1;
+    HostsResolved = false;
+    CheckDisplay();
+    // The packages are gone: the carousel must not keep showing them.
+    RescanScenarios();
+}
+
+void TfrmMain::Help() {
+    if (!services_.Hooks.CheckInternet || !services_.Hooks.CheckInternet(true)) return;
+    ResolveHosts();
+    OpenURL(Environment.SupportURL.Str() + "help.htm");
+}
+
+void TfrmMain::GotoHighscore() {
+    if (IsMoreSlot()) {
+        messages_->Info(kSelectScenarioFirst);
+        return;
+    }
+    QSize screen(800, 600);
+    if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->size();
+    char page[128];
+    std::snprintf(page, sizeof page, "highscore/highscore.php?w=%d&h=%d&t=%d&l=%d", screen.width(), screen.height(),
+                  GameResources->CurrentSlot(), ReadLanguageIndex());
+    OpenURL(ScorePrefix() + page);
+}
+
+void TfrmMain::DownloadScenarios() {
+    if (!services_.Hooks.CheckInternet || !services_.Hooks.CheckInternet(true)) return;
+    ShowBrowser(Online());
+    std::string list;
+    for (int slot = 0; slot < kMoreSlot; ++slot) {
+        if (!GameResources || !GameResources->ScenarioAvailable(slot)) continue;
+        char two[8];
+        std::snprintf(two, sizeof two, "%.2d", slot);
+        list += two;
+    }
+    const std::string url =
+        InternalPrefix() + "more.asp?inst=" + list + "&lid=" + std::to_string(ReadLanguageIndex());
+    if (BrowserShown && browser_) browser_->Navigate(url);
+    else OpenURL(url);
+}
+
+void TfrmMain::ReplayWorldBest() {
+    if (IsMoreSlot()) {
+        messages_->Info(kSelectScenarioFirst);
+        return;
+    }
+    if (!services_.Hooks.DownloadWorldBest) return;
+    const int result = services_.Hooks.DownloadWorldBest(this);
+    if (result == -1) return;
+    timer_.stop();
+    if (CheckMemory()) RunGameOf(1, result);
+    timer_.start();
+}
+
+void TfrmMain::CheckNewVersion() {
+    if (!services_.Hooks.CheckInternet || !services_.Hooks.CheckInternet(true) || !services_.Hooks.HttpGetText)
+        return;
+    std::string reply;
+    {
+        TfrmPleaseWait wait(this);
+        wait.SetSpinnerFrames(SpinnerFrames());
+        wait.SetMessageText(LangText(66));
+        wait.ShowAndRefresh();
+        try {
+            reply = services_.Hooks.HttpGetText(InternalPrefix() + "version.txt");
+        } catch (const std::exception&) {
+            wait.hide();
+            messages_->Info(LangText(361));
+            return;
+        }
+    }
+    const std::vector<std::string> lines = SplitLines(reply);
+    if (lines.size() < 2) return;
+    const std::string running = TdfsVersionInfoResource().FileVersion.Text();
+    // The texts are compared, not the numbers (so keep a fixed digit count).
+    if (lines[0] > running) {
+        if (messages_->Confirm(Format(LangText(67), {lines[0], lines[1]}))) {
+            // The address comes from the server: only web addresses go on.
+            if (StartsWithNoCase(lines[1], "http://") || StartsWithNoCase(lines[1], "https://")) OpenURL(lines[1]);
+        }
+    } else {
+        messages_->Info(LangText(68));
+    }
+}
+
+void TfrmMain::About() {
+    QImage background;
+    try {
+        if (GameResources) background = DecodePicture(GameResources->OpenResource("about.jpg"));
+    } catch (const std::exception&) {
+        // The box shows without its picture.
+    }
+    TfrmGameAbout about(this, &background, [this](const std::string& url) { OpenURL(url); });
+    about.exec();
+}
+
+QImage SpinnerFrames() {
+    try {
+        if (!GameResources) return {};
+        const auto bytes = GameResources->OpenResource("spinner.png");
+        return DecodePicture(bytes);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+bool IsInternalUrl(const std::string& url, const std::string& internalPrefix) {
+    return !internalPrefix.empty() && StartsWithNoCase(url, internalPrefix);
+}
+
+}  // namespace qv::ui

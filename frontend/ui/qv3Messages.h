@@ -1,0 +1,45 @@
+// Message boxes of the front end: questions with Yes and No, warnings,
+// information and errors. Windows take them through this interface so a
+// test can answer them.
+#pragma once
+
+#include <string>
+
+class QWidget;
+class QString;
+
+namespace qv::ui {
+
+class IMessages {
+public:
+    virtual ~IMessages() = default;
+    // Texts are Windows-1252 bytes, as the language texts are.
+    virtual bool Confirm(const std::string& text) = 0;  // Yes / No
+    virtual bool WarnYesNo(const std::string& text) = 0;
+    virtual void Info(const std::string& text) = 0;
+    virtual void Error(const std::string& text) = 0;
+};
+
+// QMessageBox over `parent`, titled "Quorvex".
+class TQtMessages final : public IMessages {
+public:
+    explicit TQtMessages(QWidget* parent = nullptr) : parent_(parent) {}
+    bool Confirm(const std::string& text) override;
+    bool WarnYesNo(const std::string& text) override;
+    void Info(const std::string& text) override;
+    void Error(const std::string& text) override;
+
+private:
+    QWidget* parent_;
+};
+
+// While set (the program is ending), questions answer No and nothing is
+// shown; the texts go to the log.
+void SetMessagesSuppressed(bool suppressed);
+
+// Windows-1252 bytes as a QString.
+
+QString QText(const std::string& cp1252);
+std::string Cp1252(const QString& text);
+
+}  // namespace qv::ui

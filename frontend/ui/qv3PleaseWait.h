@@ -1,0 +1,57 @@
+// The please-wait box: a small tool window with a one-line message and a
+// spinner, shown by callers while they wait for a download.
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <QTimer>
+
+#include <string>
+
+class QLabel;
+
+namespace qv::ui {
+
+class TSpinner : public QWidget {
+    Q_OBJECT
+public:
+    explicit TSpinner(QWidget* parent = nullptr);
+    // Frames of 48 x 48 side by side; without them dots are painted.
+    void SetFrames(const QImage& strip);
+    void Start() { timer_.start(); }
+    void Stop() { timer_.stop(); }
+    bool Running() const { return timer_.isActive(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QTimer timer_;
+    int frame_ = 0;
+    QImage strip_;
+};
+
+class TfrmPleaseWait : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmPleaseWait(QWidget* owner = nullptr);
+    // The spinner's pictures (the resource "spinner.png"), when there are any.
+    void SetSpinnerFrames(const QImage& strip) { animForm_->SetFrames(strip); }
+    // Caption: language line 326 + " Quorvex " + text.
+    void SetMessageText(const std::string& text);
+    const std::string& MessageText() const { return text_; }
+    QString LabelText() const;
+    // Shows the box and paints it now, handling no user input meanwhile.
+    void ShowAndRefresh();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    std::string text_;
+    QLabel* lblForm_;
+    TSpinner* animForm_;
+};
+
+}  // namespace qv::ui

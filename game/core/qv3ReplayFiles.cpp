@@ -1,0 +1,56 @@
+#include "game/core/qv3ReplayFiles.h"
+
+#include <exception>
+#include <functional>
+
+#include "foundation/qv3Global.h"
+#include "foundation/qv3Log.h"
+#include "game/logic/qv3GameLogic.h"
+#include "platform/system/Files.h"
+
+namespace qv {
+
+std::string LastReplayPath(int slot) { return UserDataDir + "last" + std::to_string(slot) + ".gmp"; }
+std::string MyBestReplayPath(int slot) { return UserDataDir + "mybest" + std::to_string(slot) + ".gmp"; }
+std::string WorldBestReplayPath(int slot) { return UserDataDir + "worldbest" + std::to_string(slot) + ".gmp"; }
+
+TReplayFile::TReplayFile(std::string fileName) : FileName(std::move(fileName)) {
+    // A file that is missing or cannot be read is simply no pack.
+    if (FileName.empty()) return;
+    const auto data = sys::ReadFileBytes(FileName);
+    if (data) Read(*data);
+}
+
+void TReplayFile::AddLevelAndSave(TGameLogic& logic) {
+    AddLevelAndSave(logic.LevelNumber, logic.Finished, logic.Won, [&logic] { return logic.WriteRecord(); });
+}
+
+void TReplayFile::AddLevelAndSave(std::int32_t levelNumber, bool finished, bool won,
+                                  const TRecordWriter& writeRecord) {
+    std::string error;
+    try {
+        AddLevel(levelNumber, finished, won, writeRecord);
+    } catch (const EReplayPackError& e) {
+        error = e.what();
+    }
+    try {
+        Save();
+    } catch (const std::exception& e) {
+        error = std::string("Error saving replay file: ") + e.what();
+        LogMessage(error, lkWarning);
+    }
+    if (!error.empty()) throw EReplayPackError(error);
+}
+
+void TReplayFile::Save() const {
+    if (FileName.empty()) throw EReplayPackError("the pack has no file");
+    const TBytes enciphered = ToStream();
+    // A temporary file renamed over the old one: a failed save loses nothing.
+    std::string why;
+    if (!sys::WriteFileAtomic(FileName,
+                              std::string_view(reinterpret_cast<const char*>(enciphered.data()), enciphered.size()),
+                              &why))
+        throw EReplayPackError(why);
+}
+
+}  // namespace qv

@@ -1,0 +1,39 @@
+// The replay packs kept in files. Per scenario slot N the per-user data
+// folder holds "last<N>.gmp" (the last live game), "mybest<N>.gmp" (the
+// game of the scenario's best score) and "worldbest<N>.gmp" (downloaded).
+// A missing or unreadable file reads as an empty pack.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "game/logic/qv3ReplayPack.h"
+
+namespace qv {
+
+// UserDataDir + "last<slot>.gmp", "mybest<slot>.gmp", "worldbest<slot>.gmp".
+std::string LastReplayPath(int slot);
+std::string MyBestReplayPath(int slot);
+std::string WorldBestReplayPath(int slot);
+
+// A pack and the file it is kept in.
+class TReplayFile : public TReplayPack {
+public:
+    // The pack of `fileName`: read when the file can be read, else empty.
+    explicit TReplayFile(std::string fileName);
+
+    // Stores the logic's level as level LevelNumber and rewrites the file.
+    // Throws EReplayPackError after the file has been written: "Invalid level
+    // id: N/count/Finished/Won" (pack unchanged), "Error adding replay: ..."
+    // (the pack emptied, as the file then is), "Error saving replay file:
+    // ..." (the previous file left as it was).
+    void AddLevelAndSave(TGameLogic& logic);
+    void AddLevelAndSave(std::int32_t levelNumber, bool finished, bool won, const TRecordWriter& writeRecord);
+
+    std::string FileName;
+
+private:
+    void Save() const;
+};
+
+}  // namespace qv

@@ -1,0 +1,20 @@
+#include "sysinfo/MSI_DirectX.h"
+
+namespace qv {
+
+void TDirectX::GetInfo() {
+    const sysinfo::TGraphicsRuntime runtime =
+        Source().GraphicsRuntime ? Source().GraphicsRuntime() : sysinfo::TGraphicsRuntime{};
+    Version = runtime.SdlVersion.empty() ? "" : "SDL " + runtime.SdlVersion;
+    Direct3D.clear();
+    DirectPlay.clear();
+    DirectMusic.clear();
+    if (!runtime.GlVersion.empty()) {
+        std::string gl = "OpenGL " + runtime.GlVersion;
+        if (!runtime.GlRenderer.empty()) gl += " (" + runtime.GlRenderer + ")";
+        Direct3D.push_back(gl);
+    }
+    for (const std::string& driver : runtime.RenderDrivers) Direct3D.push_back("SDL " + driver + " renderer");
+}
+
+}  // namespace qv

@@ -1,0 +1,103 @@
+// The start page in the real browser engine: made only when first shown,
+// loaded from a local HTTP server, without a context menu, and a page that
+// leads outside the internal pages is handed to the system's browser.
+#include <httplib.h>
+
+#include <QApplication>
+#include <QWebEngineView>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "frontend/ui/qv3Main.h"
+#include "frontend/ui/qv3Options.h"
+#include "frontend/ui/qv3WebBrowser.h"
+#include "platform/render/FakeD3D8.h"
+#include "tests/frontend/FrontendFixture.h"
+
+namespace qv::ui {
+namespace {
+
+class StartPageTest : public test::FrontendFixture {
+protected:
+    void SetUp() override {
+        FrontendFixture::SetUp();
+        MakeResources();
+        server_.Get("/qv/index.asp", [this](const httplib::Request& req, httplib::Response& res) {
+            query_ = req.get_param_value("id") + "/" + req.get_param_value("lid");
+            ++startPages_;
+            res.set_content("<html><body>start<script>setTimeout(function(){location.href='" + Outside() +
+                                "';}, 50);</script></body></html>",
+                            "text/html");
+        });
+        server_.Get("/outside.html", [this](const httplib::Request&, httplib::Response& res) {
+            ++outsideServed_;
+            res.set_content("<html>outside</html>", "text/html");
+        });
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        ASSERT_GT(port_, 0);
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+    }
+    void TearDown() override {
+        main_.reset();
+        options_.reset();
+        server_.stop();
+        if (thread_.joinable()) thread_.join();
+        FrontendFixture::TearDown();
+    }
+    std::string Outside() const { return "http://127.0.0.1:" + std::to_string(port_) + "/outside.html"; }
+
+    httplib::Server server_;
+    std::thread thread_;
+    int port_ = 0;
+    std::atomic<int> startPages_{0}, outsideServed_{0};
+    std::string query_;
+    std::unique_ptr<TfrmMain> main_;
+    std::unique_ptr<TfrmGameOptions> options_;
+};
+
+TEST_F(StartPageTest, TheStartPageLoadsFromTheInternalServer) {
+    auto world = std::make_shared<d3d::TFakeWorld>();
+    world->Adapters = {d3d::StandardFakeAdapter()};
+    std::vector<std::string> opened;
+    bool completed = false;
+    TMainWindowServices s;
+    s.MakeDirect3D = [world] { return std::make_unique<TzkD3D8>([world] { return d3d::CreateFakeDirect3D8(world); }); };
+    s.MakeBrowser = MakeWebBrowser;
+    s.Hooks.IsInternetConnected = [] { return true; };
+    s.Hooks.OpenURL = [&opened](const std::string& url) { opened.push_back(url); };
+    s.TimerIntervalMs = 1000000;  // ticks are driven by the test
+    main_ = std::make_unique<TfrmMain>(std::move(s));
+    options_ = std::make_unique<TfrmGameOptions>(nullptr, main_->D3D8Enum(), UserDataDir + "env.dat", TSettingsHost{},
+                                                 nullptr);
+    main_->SetOptions(options_.get());
+    Environment.InternalHost.Assign("127.0.0.1:" + std::to_string(port_));
+    Environment.InternalBase.Assign("/qv/");
+    Environment.Country = 7;
+    main_->show();
+    QApplication::processEvents();
+    // Nothing of the engine exists before the start page is shown.
+    EXPECT_EQ(main_->findChild<QWebEngineView*>(), nullptr);
+
+    main_->Timer1Timer();
+    auto* view = main_->findChild<QWebEngineView*>();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->contextMenuPolicy(), Qt::NoContextMenu);
+    EXPECT_EQ(view->geometry(), QRect(102, 69, 292, 190));
+    QObject::connect(view, &QWebEngineView::loadFinished, [&completed](bool ok) { completed = completed || ok; });
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline && (opened.empty() || !completed))
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(startPages_, 1);
+    EXPECT_EQ(query_, "7/0");
+    EXPECT_TRUE(completed);
+    // The page's way out went to the system's browser, not into the window.
+    EXPECT_EQ(opened, std::vector<std::string>{Outside()});
+    EXPECT_EQ(outsideServed_, 0);
+    EXPECT_TRUE(main_->BrowserShown);
+}
+
+}  // namespace
+}  // namespace qv::ui
