@@ -6,6 +6,7 @@
 #include "foundation/qv3Log.h"
 #include "foundation/qv3Sum32.h"
 #include "game/data/qv3DataError.h"
+#include "media/zkImageLoader.h"
 #include "platform/resources/ResourceContainer.h"
 #include "platform/system/Files.h"
 
@@ -62,7 +63,7 @@ TQVX3Resources::~TQVX3Resources() = default;
 
 void TQVX3Resources::UnloadAll() {
     for (auto& m : modules_) m.reset();
-    for (auto& t : thumbnails_) t = TBitmap();
+    for (auto& t : thumbnails_) t.clear();
     for (auto& t : titles_) t.clear();
 }
 
@@ -91,7 +92,7 @@ void TQVX3Resources::Scan() {
             // check is not offered, and is never left loaded.
             available_[i] = false;
             modules_[i].reset();
-            thumbnails_[i] = TBitmap();
+            thumbnails_[i].clear();
             titles_[i].clear();
             LogMessage("Scenario " + std::to_string(slot) + " not offered" +
                            (package.empty() ? std::string() : " (" + package + ")") + ": " + e.what(),
@@ -137,7 +138,7 @@ bool TQVX3Resources::ScenarioAvailable(int slot) const {
     return slot >= 0 && slot < kScenarioSlots && available_[static_cast<std::size_t>(slot)];
 }
 
-const TBitmap& TQVX3Resources::Thumbnail(int slot) const {
+const TQVX3Resources::TBytes& TQVX3Resources::Thumbnail(int slot) const {
     CheckSlot(slot);
     return thumbnails_[static_cast<std::size_t>(slot)];
 }
@@ -149,12 +150,13 @@ const std::string& TQVX3Resources::Title(int slot) const {
 
 void TQVX3Resources::LoadImageSlot(int slot, const std::string& name) {
     CheckSlot(slot);
-    TBitmap& image = thumbnails_[static_cast<std::size_t>(slot)];
-    image = TBitmap();
+    TBytes& image = thumbnails_[static_cast<std::size_t>(slot)];
+    image.clear();
     try {
         TMemoryStream stream(OpenResource(name));
-        if (std::unique_ptr<TBitmap> picture = LoadBitmapFromImageStream(&stream)) {
-            image = std::move(*picture);
+        // Decoded here, so a damaged picture is found out now and never shown.
+        if (LoadBitmapFromImageStream(&stream)) {
+            image = stream.Bytes();
             return;
         }
     } catch (const std::exception&) {

@@ -18,7 +18,6 @@
 #include "foundation/Exceptions.h"
 #include "game/data/qv3ResourceSource.h"
 #include "game/data/qv3ScenarioConfig.h"
-#include "media/zkImageLoader.h"
 
 namespace qv {
 
@@ -66,11 +65,13 @@ public:
     void SelectScenario(int slot);
 
     bool ScenarioAvailable(int slot) const;
-    // The slot's picture, decoded; 0 x 0 when it has none.
-    const TBitmap& Thumbnail(int slot) const;
+    // The slot's picture as stored (JPEG or PNG bytes that decode), empty
+    // when it has none.
+    const TBytes& Thumbnail(int slot) const;
     const std::string& Title(int slot) const;
-    // Replaces the slot's picture by the named resource, decoded at once; a
-    // resource that cannot be opened or is no PNG or JPEG picture logs
+    // Replaces the slot's picture by the named resource, decoded at once to
+    // see that it is one; a resource that cannot be opened or is no PNG or
+    // JPEG picture logs
     // "Unable to fetch Scenario thumbnail" as a warning and leaves the slot
     // without a picture.
     void LoadImageSlot(int slot, const std::string& name);
@@ -103,7 +104,7 @@ private:
     std::string folder_;
     std::unique_ptr<sys::TResourceContainer> program_;
     std::array<std::unique_ptr<sys::TResourceContainer>, kScenarioSlots + 1> modules_;
-    std::array<TBitmap, kScenarioSlots + 1> thumbnails_;
+    std::array<TBytes, kScenarioSlots + 1> thumbnails_;
     std::array<std::string, kScenarioSlots + 1> titles_;
     std::array<bool, kScenarioSlots + 1> available_{};
     int currentSlot_ = kMoreScenariosSlot;

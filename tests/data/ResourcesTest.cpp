@@ -83,10 +83,9 @@ TEST_F(ResourcesTest, OnlyPackagesThatPassTheCheckAreOffered) {
     EXPECT_EQ(resources->Title(0), "Built in");
     EXPECT_EQ(resources->Title(5), "Five");
     EXPECT_EQ(resources->Title(7), "");
-    EXPECT_EQ(resources->Thumbnail(5).Width, 3);
-    EXPECT_EQ(resources->Thumbnail(5).Height, 2);
-    EXPECT_EQ(resources->Thumbnail(9).Width, 0);
-    EXPECT_EQ(resources->Thumbnail(kMoreScenariosSlot).Width, 2);
+    EXPECT_EQ(resources->Thumbnail(5), ThumbJpeg());
+    EXPECT_TRUE(resources->Thumbnail(9).empty());
+    EXPECT_EQ(resources->Thumbnail(kMoreScenariosSlot), MorePng());
     EXPECT_THROW(resources->Thumbnail(101), ERangeError);
 
     // A package that failed its check cannot be selected: the next
@@ -190,8 +189,7 @@ TEST_F(ResourcesTest, AMissingOrDamagedThumbnailOnlyLogsAWarning) {
     const auto resources = Make();
     for (int slot : {5, 6, 7}) {
         EXPECT_TRUE(resources->ScenarioAvailable(slot)) << slot;
-        EXPECT_EQ(resources->Thumbnail(slot).Width, 0) << slot;
-        EXPECT_TRUE(resources->Thumbnail(slot).Pixels.empty()) << slot;
+        EXPECT_TRUE(resources->Thumbnail(slot).empty()) << slot;
     }
     EXPECT_EQ(resources->Title(5), "No picture");
     EXPECT_EQ(resources->Title(6), "Damaged picture");
@@ -203,10 +201,10 @@ TEST_F(ResourcesTest, AMissingOrDamagedThumbnailOnlyLogsAWarning) {
     EXPECT_EQ(warnings, 4u) << log;  // three scenarios and "thumbmore.jpg"
 
     resources->LoadImageSlot(5, "thumb.jpg");
-    EXPECT_EQ(resources->Thumbnail(5).Width, 0);
+    EXPECT_TRUE(resources->Thumbnail(5).empty());
     resources->SelectScenario(5);
     resources->LoadImageSlot(100, "environment.txt");
-    EXPECT_EQ(resources->Thumbnail(100).Width, 0);
+    EXPECT_TRUE(resources->Thumbnail(100).empty());
 }
 
 TEST_F(ResourcesTest, APackagesOwnPngIsNeverPassedOverForTheProgramsJpeg) {
