@@ -130,7 +130,8 @@ void TGameLogic::Insert(std::unique_ptr<TCustomLogicSprite> sprite) {
     const int list = sprite->ListIndex();
     CheckList(list);
     if (IsCreatureList(list)) {
-        const auto& bot = static_cast<const TBotSprite&>(*sprite);
+        auto& bot = static_cast<TBotSprite&>(*sprite);
+        bot.TakeFrontDrop();  // its moves count from where it joins
         for (int shots : {slCondoms, slTorpedoes}) {
             for (auto& s : lists_[static_cast<std::size_t>(shots)]) {
                 auto& shot = static_cast<TShotSprite&>(*s);
@@ -138,6 +139,7 @@ void TGameLogic::Insert(std::unique_ptr<TCustomLogicSprite> sprite) {
             }
         }
     }
+    if (sprite->OwnCheck) ++checkers_[static_cast<std::size_t>(list)];
     lists_[static_cast<std::size_t>(list)].push_back(std::move(sprite));
 }
 
@@ -147,6 +149,7 @@ void TGameLogic::RemoveSprite(int list, int position) {
     if (position < 0 || position >= static_cast<int>(sprites.size())) throw EListError("Index out of bounds");
     std::unique_ptr<TCustomLogicSprite> sprite = std::move(sprites[static_cast<std::size_t>(position)]);
     sprites.erase(sprites.begin() + position);
+    if (sprite->OwnCheck) --checkers_[static_cast<std::size_t>(list)];
     sprite->Removed();
     if (IsCreatureList(list)) {
         // No shot may hold on to a creature that is gone.
@@ -329,6 +332,13 @@ void TGameLogic::Scroll(bool active) {
 
 void TGameLogic::ActAll() {
     for (int list = 0; list < kSpriteListCount; ++list) {
+        // The shots come next: what the creatures moved since the shots
+        // last looked (lists 0 and 1 this tick, list 9 after the shots of
+        // the last one) is summed up for them.
+        if (list == slCondoms) {
+            frontDropTotal_ += pendingFrontDrop_;
+            pendingFrontDrop_ = 0;
+        }
         TSpriteList& sprites = lists_[static_cast<std::size_t>(list)];
         // From the last to the first: a sprite appended meanwhile is not
         // acted in this pass.
@@ -346,11 +356,12 @@ void TGameLogic::ActAll() {
 
 void TGameLogic::CheckAll() {
     for (int list = 0; list < kSpriteListCount; ++list) {
+        if (checkers_[static_cast<std::size_t>(list)] == 0) continue;
         TSpriteList& sprites = lists_[static_cast<std::size_t>(list)];
         for (int i = static_cast<int>(sprites.size()) - 1; i >= 0; --i) {
             if (i >= static_cast<int>(sprites.size())) continue;
             TCustomLogicSprite* sprite = sprites[static_cast<std::size_t>(i)].get();
-            if (sprite->Check()) continue;
+            if (!sprite->OwnCheck || sprite->Check()) continue;
             if (i < static_cast<int>(sprites.size()) && sprites[static_cast<std::size_t>(i)].get() == sprite)
                 RemoveSprite(list, i);
             else

@@ -123,6 +123,14 @@ public:
     }
     // The list's next sprite id (0, 1, 2 ... per list and level).
     std::int32_t NextId(int list);
+    // The sum, over the ticks so far, of the farthest any creature's front
+    // came toward the cannons before the shots moved: a bound the shots use
+    // to skip the creatures they cannot have reached.
+    double FrontDropTotal() const { return frontDropTotal_; }
+    // A creature's front came `drop` toward the cannons in its move.
+    void NoteFrontDrop(double drop) {
+        if (drop > pendingFrontDrop_) pendingFrontDrop_ = drop;
+    }
 
     // Of the state that decides the level: clock, scroll, score, statistics
     // and every sprite but the cosmetic flags. Finished and Won are left out:
@@ -189,6 +197,8 @@ private:
     std::unique_ptr<TScenarioDataReader> scenery_;
     std::unique_ptr<TSpriteBoundaries> ownBoundaries_;
     std::array<TSpriteList, kSpriteListCount> lists_;
+    // Per list, how many of its sprites have a Check of their own.
+    std::array<int, kSpriteListCount> checkers_{};
     ITextSource* texts_ = nullptr;
     TLanguageTexts languageTexts_;
     IEffectSink* effects_ = nullptr;
@@ -198,6 +208,8 @@ private:
     TInputRecord pending_ = 0;
     bool hasPending_ = false;
     bool liveStarted_ = false;
+    double frontDropTotal_ = 0;
+    double pendingFrontDrop_ = 0;
 };
 
 }  // namespace qv
