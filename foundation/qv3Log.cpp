@@ -51,9 +51,10 @@ void AppendToLog(const std::string& path, const std::string& data) {
     ::close(fd);
 }
 
-std::optional<std::vector<std::string>> LoadLines(const std::string& path) {
+// Nothing when the file cannot be read; `error` then tells why.
+std::optional<std::vector<std::string>> LoadLines(const std::string& path, std::string* error = nullptr) {
     if (path.empty()) return std::nullopt;
-    auto text = sys::ReadFileText(path);
+    auto text = sys::ReadFileText(path, kMaxLogFileSize, error);
     if (!text) return std::nullopt;
     return SplitLines(*text);
 }
@@ -135,7 +136,9 @@ void LogBeginRun() {
         std::lock_guard guard(LogLock());
         const std::string& path = LogPath();
         if (path.empty()) return;
-        std::vector<std::string> lines = LoadLines(path).value_or(std::vector<std::string>{});
+        std::string error;
+        auto loaded = LoadLines(path, &error);
+        std::vector<std::string> lines = loaded.value_or(std::vector<std::string>{});
         for (std::size_t i = lines.size(); i-- > 0;) {
             if (SameTextNoCase(lines[i], kLogBeginLine)) {
                 lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(i));
@@ -143,6 +146,10 @@ void LogBeginRun() {
             }
         }
         lines.emplace_back(kLogBeginLine);
+        // A log that exists but cannot be read (far too large, say) is
+        // started afresh, and the new run says why.
+        if (!loaded && sys::FileExists(path))
+            lines.push_back(FormatLogLine("Previous log dropped: " + error, lkWarning));
         SaveLines(path, lines);
     } catch (...) {
     }

@@ -10,6 +10,7 @@
 // No routine here throws, except RaiseLoggedError, which throws on purpose.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -32,6 +33,10 @@ enum : TLogKind {
 inline constexpr const char* kLogFileName = "quorvex.log";
 inline constexpr const char* kLogBeginLine = "<*** Begin ***>";
 inline constexpr const char* kLogEndLine = "<*** End ***>";
+// The log is read whole (to keep only the previous run, to find problems,
+// to attach it to a report); a larger file is not read: the next run starts
+// it afresh.
+inline constexpr std::size_t kMaxLogFileSize = 16u * 1024 * 1024;
 
 // Stores the log path and creates an empty file there when none exists.
 // Entries written before the first call go nowhere.
@@ -52,12 +57,15 @@ std::string FormatLogLine(const std::string& text, std::uint32_t kind);
 [[noreturn]] void RaiseLoggedError(const std::string& message, std::uint32_t code = 0,
                                    const std::string& detail = std::string());
 
-// Drops everything before the last Begin line and appends a new one.
+// Drops everything before the last Begin line and appends a new one. A log
+// too large to read is replaced by the new Begin line and a warning that
+// says so.
 void LogBeginRun();
 void LogEndRun();
 // Whether the file shows a problem line or a run that did not end.
 bool LogHasProblems();
-// The whole file, lines joined with CR LF; empty when it cannot be read.
+// The whole file, lines joined with CR LF; empty when it cannot be read or
+// is larger than kMaxLogFileSize.
 std::string ReadLogText();
 // Marks the problems found so far as reported.
 void LogSetReported();

@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "foundation/Random.h"
+#include "foundation/qv3Global.h"
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
 #include "game/data/qv3CreatureTypes.h"
@@ -167,7 +168,12 @@ TGameGraphics::~TGameGraphics() {
 
 std::string TGameGraphics::ResolveName(const std::string& name) const {
     if (name.find('.') != std::string::npos) return name;
-    return resources_->HasResource(name + ".jpg") ? name + ".jpg" : name + ".png";
+    // The scenario's own picture first, JPEG before PNG; a picture the
+    // scenario lacks comes from the program's shared resources.
+    const std::string jpg = name + ".jpg", png = name + ".png";
+    if (resources_->HasResource(jpg)) return jpg;
+    if (resources_->HasResource(png)) return png;
+    return resources_->CanOpenResource(jpg) ? jpg : png;
 }
 
 std::unique_ptr<TBitmap> TGameGraphics::LoadPicture(const std::string& name) const {
@@ -485,6 +491,49 @@ void TGameGraphics::DrawLetters(const std::string& text, TPointF position, int a
             }
         }
         x += advance;
+    }
+}
+
+void TGameGraphics::DrawProgressBar(TPointF topLeft, TPointF size, std::int32_t layer) {
+    const TzkD3DTexture8* texture = Texture(kProgressBarTexture);
+    if (!texture || size.X <= 0 || size.Y <= 0) return;
+    // Half a pixel up and left, as every sprite quad.
+    const TPointF at{topLeft.X - 0.5f, topLeft.Y - 0.5f};
+    const TPointF corners[4] = {at, {at.X + size.X, at.Y}, {at.X + size.X, at.Y + size.Y}, {at.X, at.Y + size.Y}};
+    const TPointF uv[4] = {{kProgressBarU, kProgressBarV0}, {kProgressBarU, kProgressBarV0},
+                           {kProgressBarU, kProgressBarV1}, {kProgressBarU, kProgressBarV1}};
+    renderer_->AddQuad(texture->Index, corners, uv, nullptr, layer, false);
+}
+
+void TGameGraphics::DrawPath(const TzkD3DSprite* image, const TPointF* scale, int segments, const TPathShape& shape,
+                             TPointF position, const std::uint32_t* colors) {
+    constexpr int kMaxSegments = 64;
+    if (!image || segments < 1) return;
+    segments = std::min(segments, kMaxSegments);
+    const float sx = scale ? scale->X : 1.0f;
+    const float sy = scale ? scale->Y : 1.0f;
+    const float width = image->Width * sx;
+    const float half = image->Height * sy / 2.0f;
+    // From the reference point to the head end, on the middle line.
+    // (Half a pixel up and left, as every sprite quad.)
+    const TPointF head{position.X + (1.0f - image->HotspotX) * width - 0.5f,
+                       position.Y + (0.5f - image->HotspotY) * 2.0f * half - 0.5f};
+    std::array<TCurvedPoint, kMaxSegments + 1> points{};
+    CurvedPointPath(segments + 1, points.data(), width, shape.TurnScale, shape.Amplitude, shape.Phase,
+                    shape.PhaseLength, shape.PathScale);
+    const float du = (image->U1 - image->U0) / static_cast<float>(segments);
+    for (int k = 0; k < segments; ++k) {
+        const TCurvedPoint& a = points[static_cast<std::size_t>(k)];      // nearer the head
+        const TCurvedPoint& b = points[static_cast<std::size_t>(k) + 1];  // nearer the tail
+        // The direction across the path points to the picture's top.
+        const TPointF corners[4] = {{head.X + b.x + b.dirX * half, head.Y + b.y + b.dirY * half},
+                                    {head.X + a.x + a.dirX * half, head.Y + a.y + a.dirY * half},
+                                    {head.X + a.x - a.dirX * half, head.Y + a.y - a.dirY * half},
+                                    {head.X + b.x - b.dirX * half, head.Y + b.y - b.dirY * half}};
+        const float ua = image->U1 - du * static_cast<float>(k);
+        const float ub = k + 1 == segments ? image->U0 : image->U1 - du * static_cast<float>(k + 1);
+        const TPointF uv[4] = {{ub, image->V0}, {ua, image->V0}, {ua, image->V1}, {ub, image->V1}};
+        renderer_->AddQuad(image->TextureIndex, corners, uv, colors, image->Layer, false);
     }
 }
 

@@ -187,6 +187,27 @@ public:
     // (14 or 30) for -1.
     int GlyphWidth(int font, int glyph) const;
 
+    // The loading screen's progress bar: a quad of `size` from `topLeft`
+    // textured with the gradient column of kProgressBarRegion.
+    void DrawProgressBar(TPointF topLeft, TPointF size, std::int32_t layer);
+    // `image` bent along a sine path: segments + 1 points from its head end
+    // (the right end of the picture, at `position` moved from the image's
+    // reference point to that end) back along its width (x `scale`), the
+    // picture cut into `segments` strips across its width, each strip a quad
+    // between two points reaching half the picture's height (x `scale`) to
+    // either side across the path. The shape: the point i of n - 1 lies at
+    // x = -i/(n-1) x width, y = amplitude x sin(a), a = -i/(n-1) x
+    // phaseLength x pathScale + phase, the strip turned by turnScale x cos(a).
+    struct TPathShape {
+        float TurnScale = 0;
+        float Amplitude = 0;
+        float Phase = 0;
+        float PhaseLength = 0;
+        float PathScale = 1;
+    };
+    void DrawPath(const TzkD3DSprite* image, const TPointF* scale, int segments, const TPathShape& shape,
+                  TPointF position, const std::uint32_t* colors);
+
     // Sprites; null when not built (texture not loaded, index outside).
     TzkD3DSprite* CreatureFrame(int type, int frame) const;
     TzkD3DSprite* AnimatedFrame(int sheet, int frame) const;

@@ -6,6 +6,7 @@
 #include "foundation/qv3Log.h"
 #include "foundation/qv3Sum32.h"
 #include "game/data/qv3DataError.h"
+#include "media/zkImageLoader.h"
 #include "platform/resources/ResourceContainer.h"
 #include "platform/system/Files.h"
 
@@ -152,10 +153,15 @@ void TQVX3Resources::LoadImageSlot(int slot, const std::string& name) {
     TBytes& image = thumbnails_[static_cast<std::size_t>(slot)];
     image.clear();
     try {
-        image = OpenResource(name);
+        TMemoryStream stream(OpenResource(name));
+        // Decoded here, so a damaged picture is found out now and never shown.
+        if (LoadBitmapFromImageStream(&stream)) {
+            image = stream.Bytes();
+            return;
+        }
     } catch (const std::exception&) {
-        LogMessage("Unable to fetch Scenario thumbnail", lkWarning);
     }
+    LogMessage("Unable to fetch Scenario thumbnail", lkWarning);
 }
 
 const sys::TResourceContainer* TQVX3Resources::ScenarioPack() const {
@@ -165,9 +171,15 @@ const sys::TResourceContainer* TQVX3Resources::ScenarioPack() const {
 }
 
 bool TQVX3Resources::HasResource(const std::string& name) const {
-    if (const sys::TResourceContainer* pack = ScenarioPack(); pack && pack->Has(ScenarioResourceType(currentSlot_), name))
-        return true;
-    return program_ && program_->Has(kSharedResourceType, name);
+    const sys::TResourceContainer* pack = ScenarioPack();
+    if (pack && pack->Has(ScenarioResourceType(currentSlot_), name)) return true;
+    // A package's own shared type is never served, so only the program's
+    // counts, and only when the current scenario is not a package.
+    return pack == program_.get() && program_ && program_->Has(kSharedResourceType, name);
+}
+
+bool TQVX3Resources::CanOpenResource(const std::string& name) const {
+    return HasResource(name) || (program_ && program_->Has(kSharedResourceType, name));
 }
 
 TQVX3Resources::TBytes TQVX3Resources::OpenResource(const std::string& name) const {

@@ -65,16 +65,25 @@ public:
     void SelectScenario(int slot);
 
     bool ScenarioAvailable(int slot) const;
-    // The slot's picture as stored (JPEG bytes), empty when it has none.
+    // The slot's picture as stored (JPEG or PNG bytes that decode), empty
+    // when it has none.
     const TBytes& Thumbnail(int slot) const;
     const std::string& Title(int slot) const;
-    // Replaces the slot's picture by the named resource; a resource that
-    // cannot be opened logs "Unable to fetch Scenario thumbnail" as a warning
-    // and leaves the slot without a picture.
+    // Replaces the slot's picture by the named resource, decoded at once to
+    // see that it is one; a resource that cannot be opened or is no PNG or
+    // JPEG picture logs
+    // "Unable to fetch Scenario thumbnail" as a warning and leaves the slot
+    // without a picture.
     void LoadImageSlot(int slot, const std::string& name);
 
-    // Whether OpenResource would find `name`.
+    // Whether the current scenario holds `name`: for a scenario of a package
+    // the package alone decides (so a package's own PNG is never passed over
+    // for the program's JPEG of the same name); for a built-in scenario, or
+    // with none current, the program's scenario or shared resources.
     bool HasResource(const std::string& name) const override;
+    // Whether OpenResource would find `name` (here or in the program's
+    // shared resources).
+    bool CanOpenResource(const std::string& name) const;
     // The named resource of the current scenario (from its package, or from
     // the program for a built-in scenario), else the program's "DATA"
     // resource of that name. Throws EResNotFound when neither has it, and

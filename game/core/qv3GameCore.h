@@ -36,6 +36,7 @@ class TzkDSound;
 class TzkDIKeyboard;
 class TGameGraphics;
 class TGameSounds;
+class TBotSprite;
 class TGameLogic;
 class TQVX3Resources;
 class TReplayPack;
@@ -217,6 +218,8 @@ public:
     void SetBrightness(float b);
     void StartGame(TStartKind Kind);
     void SetState(TCoreState New);
+    // Enters `New` even when it is the current state.
+    void EnterState(TCoreState New);
     // The row the score took, -1 none; a new best also copies the last
     // game's replay over the best one.
     std::int32_t InsertHighScore(std::int32_t Score, std::int32_t Level);
@@ -238,6 +241,9 @@ private:
     void NameEditor();
     void LevelEndCheck();
     void UpdateCountdown();
+    // A replay that cannot be played: logged, back to a fresh menu, and the
+    // window closed with "Error loading replay file".
+    void ReplayFailed(const std::string& message);
     bool StartReplay();
     void SaveSettings();
     std::unique_ptr<TGameLogic> NewLogic(std::int32_t level, std::int32_t score, std::uint8_t mode);
@@ -249,6 +255,9 @@ private:
     void DrawScenery();
     void DrawHud();
     void DrawSprites();
+    // A creature: bent along its path when it wobbles, with its streak and
+    // the shot that caught it.
+    void DrawCreature(const TBotSprite& bot);
     void DrawHighScoreTable(float t);
     void DrawMenuHighScores(float p);
     void DrawOptionBar(TPointF position, std::int32_t percent);

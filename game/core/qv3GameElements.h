@@ -15,9 +15,11 @@ namespace qv {
 
 class TScenarioConfig;
 
-// The layer the firework bubbles are drawn on: above every picture of the
-// game and below the texts.
-inline constexpr std::int32_t kBubbleLayer = 8999;
+// The layer the bubbles (fireworks, torpedo trails, bursts) are drawn on:
+// the top one, above the texts too (the high-score table). The renderer
+// sorts by layer shl 8 or texture as an int32, so this is the highest layer
+// whose key stays positive.
+inline constexpr std::int32_t kBubbleLayer = 0x7FFFFF;
 // The chance of one particle per tick and creation per minute.
 inline constexpr float kEffectCreationChance = 0.00016666666f;
 

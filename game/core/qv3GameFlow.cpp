@@ -103,7 +103,9 @@ void TGameCore::StartGame(TStartKind Kind) {
         switch (Kind) {
             case TStartKind::Menu:
                 ReplayPack.reset();
-                SetState(TCoreState::Menu);
+                // Entered afresh even from the menu (a replay chosen there
+                // failed): the action that failed must not run again.
+                EnterState(TCoreState::Menu);
                 Logic = NewLogic(kAttractLevel, 0, gmLive);
                 break;
             case TStartKind::Game:
@@ -135,22 +137,24 @@ bool TGameCore::StartReplay() {
         Logic = TGameLogic::CreateFromRecord(LogicServices(), gmReplay, level);
         return true;
     } catch (const std::exception& e) {
-        LogMessage("Error loading replay file in mode: " + std::to_string(static_cast<int>(ReplayKind)) + ": " + std::string(e.what()),
-                   lkError);
-        const TReplayKind kind = ReplayKind;
-        StartGame(TStartKind::Menu);
-        // A damaged last game or demo only costs its replay; a world's-best
-        // replay is the whole session.
-        if (kind == TReplayKind::WorldBest) {
-            ErrorText = "Error loading replay file";
-            CloseGame();
-        }
+        ReplayFailed(e.what());
         return false;
     }
 }
 
+void TGameCore::ReplayFailed(const std::string& message) {
+    LogMessage("Error loading replay file in mode: " + std::to_string(static_cast<int>(ReplayKind)) + ": " + message,
+               lkError);
+    StartGame(TStartKind::Menu);
+    ErrorText = "Error loading replay file";
+    CloseGame();
+}
+
 void TGameCore::SetState(TCoreState New) {
-    if (State == New) return;
+    if (State != New) EnterState(New);
+}
+
+void TGameCore::EnterState(TCoreState New) {
     StateTime = 0;
     if (!((State == TCoreState::Playing || State == TCoreState::Result) && (New == TCoreState::Result || New == TCoreState::HighScores))) SceneElements->Clear();
     switch (New) {
@@ -245,7 +249,8 @@ void TGameCore::RunMenuAction() {
                 ReplayPack = std::make_unique<TReplayPack>(TReplayPack::FromStream(Resources().OpenResource(kDemoReplayResource)));
             } catch (const std::exception& e) {
                 ReplayPack.reset();
-                LogMessage("Error loading replay file in mode: 2: " + std::string(e.what()), lkError);
+                ReplayFailed(e.what());
+                break;
             }
             StartGame(TStartKind::Replay);
             break;

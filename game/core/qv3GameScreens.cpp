@@ -17,6 +17,13 @@ namespace qv {
 
 namespace {
 
+// A creature wobbling more than this is drawn bent.
+constexpr float kBendThreshold = 0.05f;
+// The streak of a caught creature, and its strips when bent.
+constexpr int kTailSprite = 6;
+constexpr int kTailSegments = 10;
+// The shot, flying or on the creature it caught.
+constexpr int kShotSprite = 7;
 // The plain sprite: one texel of white.
 constexpr int kPlainSprite = 31;
 constexpr int kFirstBigDigit = 21;
@@ -60,7 +67,7 @@ void TGameCore::DrawScreen() {
             }
             Graphics->CurrentFont = font;
         }
-        FillQuad({300, 567}, {200.0f * static_cast<float>(LoadProgress) / 100.0f, 26}, kWhite, 1000);
+        Graphics->DrawProgressBar({300, 567}, {200.0f * static_cast<float>(LoadProgress) / 100.0f, 26}, 1000);
         return;
     }
     if (State == TCoreState::Exit) {
@@ -200,24 +207,53 @@ void TGameCore::DrawHud() {
     }
 }
 
+void TGameCore::DrawCreature(const TBotSprite& bot) {
+    const std::uint32_t* corners = CornerColourValues.data();
+    // A creature that wobbles is drawn along the sine its catch height
+    // follows, so its head is where the shots catch it.
+    const bool bent = bot.Wobble > kBendThreshold;
+    if (TzkD3DSprite* frame = Graphics->CreatureFrame(bot.CreatureType, bot.Frame)) {
+        const TPointF scale{bot.ScaleX, bot.ScaleY};
+        if (bent) {
+            const TGameGraphics::TPathShape body{bot.WobbleAngle, bot.WobbleHeight, bot.Tilt, bot.WobbleFrequency, 1};
+            Graphics->DrawPath(frame, &scale, bot.Segments, body, {bot.ScreenX, bot.ScreenY}, corners);
+        } else {
+            frame->Draw(&scale, {bot.ScreenX, bot.ScreenY}, bot.Rotation, corners);
+        }
+    }
+    if (bot.TailAmount != 0) {
+        if (TzkD3DSprite* tail = Graphics->FixedSprite(kTailSprite)) {
+            const TPointF scale{bot.TailAmount, 1};
+            if (bent) {
+                const TGameGraphics::TPathShape wiggle{bot.WobbleAngle, bot.WobbleHeight, bot.TailPhase,
+                                                       bot.WobbleFrequency, 1};
+                Graphics->DrawPath(tail, &scale, kTailSegments, wiggle, {bot.TailX, bot.TailY}, corners);
+            } else {
+                tail->Draw(&scale, {bot.TailX, bot.TailY}, 0, corners);
+            }
+        }
+    }
+    if (!bot.IsFree()) {
+        if (TzkD3DSprite* shot = Graphics->FixedSprite(kShotSprite)) {
+            const TPointF scale{bot.CaughtScale, bot.CaughtScale};
+            shot->Draw(&scale, {bot.CaughtX, bot.CaughtY}, bot.CaughtAngle, corners);
+        }
+    }
+}
+
 void TGameCore::DrawSprites() {
     if (!Logic) return;
     const std::uint32_t* corners = CornerColourValues.data();
     for (const int list : {slViruses, slNivlets, slBubbles}) {
         for (const auto& sprite : Logic->SpriteList(list)) {
-            const auto* bot = dynamic_cast<const TBotSprite*>(sprite.get());
-            if (!bot) continue;
-            TzkD3DSprite* frame = Graphics->CreatureFrame(bot->CreatureType, bot->Frame);
-            if (!frame) continue;
-            const TPointF scale{bot->ScaleX, bot->ScaleY};
-            frame->Draw(&scale, {bot->ScreenX, bot->ScreenY}, bot->Rotation, corners);
+            if (const auto* bot = dynamic_cast<const TBotSprite*>(sprite.get())) DrawCreature(*bot);
         }
     }
     for (const auto& sprite : Logic->SpriteList(slCondoms)) {
         const auto* shot = dynamic_cast<const TShotSprite*>(sprite.get());
         if (!shot) continue;
         const TPointF scale{shot->Scale, shot->Scale};
-        if (TzkD3DSprite* s = Graphics->FixedSprite(7)) s->Draw(&scale, {shot->ScreenX, shot->Y}, shot->Angle, corners);
+        if (TzkD3DSprite* s = Graphics->FixedSprite(kShotSprite)) s->Draw(&scale, {shot->ScreenX, shot->Y}, shot->Angle, corners);
     }
     for (const auto& sprite : Logic->SpriteList(slTorpedoes)) {
         const auto* shot = dynamic_cast<const TShotSprite*>(sprite.get());

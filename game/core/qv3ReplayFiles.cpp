@@ -16,9 +16,15 @@ std::string WorldBestReplayPath(int slot) { return UserDataDir + "worldbest" + s
 
 TReplayFile::TReplayFile(std::string fileName) : FileName(std::move(fileName)) {
     // A file that is missing or cannot be read is simply no pack.
-    if (FileName.empty()) return;
-    const auto data = sys::ReadFileBytes(FileName);
-    if (data) Read(*data);
+    if (FileName.empty() || !sys::FileExists(FileName)) return;
+    std::string error;
+    const auto data = sys::ReadFileBytes(FileName, kMaxReplayFileSize, &error);
+    if (data) {
+        Read(*data);
+    } else {
+        LogMessage(error, lkWarning);
+        LogMessage("Unable to open replay file.", lkWarning);
+    }
 }
 
 void TReplayFile::AddLevelAndSave(TGameLogic& logic) {

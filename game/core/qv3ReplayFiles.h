@@ -4,6 +4,7 @@
 // A missing or unreadable file reads as an empty pack.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -16,10 +17,15 @@ std::string LastReplayPath(int slot);
 std::string MyBestReplayPath(int slot);
 std::string WorldBestReplayPath(int slot);
 
+// A replay file is a few tens of kilobytes (one level of input records); a
+// larger one is refused unread.
+inline constexpr std::size_t kMaxReplayFileSize = 16u * 1024 * 1024;
+
 // A pack and the file it is kept in.
 class TReplayFile : public TReplayPack {
 public:
-    // The pack of `fileName`: read when the file can be read, else empty.
+    // The pack of `fileName`: read when the file can be read, else empty;
+    // a file larger than kMaxReplayFileSize is not read (a warning says so).
     explicit TReplayFile(std::string fileName);
 
     // Stores the logic's level as level LevelNumber and rewrites the file.

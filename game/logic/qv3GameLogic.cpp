@@ -89,11 +89,12 @@ void TGameLogic::Setup(const TLogicServices& services, TBinaryReader* recordedWo
     ScoreBonusColor = config.ScoreBonusColor;
     BubblesRotationSpeed = config.BubblesRotationSpeed;
     BubblesWobble = config.BubblesWobble;
-    // The last 11 s of a level slow the scroll down; a shorter level would
-    // start slowed, and one of 0 ms or less would be won on its first tick.
-    if (Mode != gmDuel && LevelLength < kMinLevelLength)
-        throw EDataError("Invalid level length " + std::to_string(LevelLength) + " ms: a level lasts at least " +
-                         std::to_string(kMinLevelLength) + " ms");
+    // Only a played level runs on the level clock: a duel runs without an
+    // end, and the attract and name-entry levels never run active. A level
+    // shorter than the 11 s slow-down starts slowed; one of 0 ms or less
+    // would be won on its first tick and makes no sense.
+    if (UsesLevelLength() && LevelLength <= 0)
+        throw EDataError("Invalid level length " + std::to_string(LevelLength) + " ms: a level must last longer than 0 ms");
 
     const auto level = services.Resources->OpenResource(std::to_string(LevelNumber) + ".lvl");
     levelData_ = std::make_unique<TLevelDataReader>(level, recordedWords, services.LevelRandom);
@@ -129,7 +130,8 @@ void TGameLogic::Insert(std::unique_ptr<TCustomLogicSprite> sprite) {
     const int list = sprite->ListIndex();
     CheckList(list);
     if (IsCreatureList(list)) {
-        const auto& bot = static_cast<const TBotSprite&>(*sprite);
+        auto& bot = static_cast<TBotSprite&>(*sprite);
+        bot.TakeFrontDrop();  // its moves count from where it joins
         for (int shots : {slCondoms, slTorpedoes}) {
             for (auto& s : lists_[static_cast<std::size_t>(shots)]) {
                 auto& shot = static_cast<TShotSprite&>(*s);
@@ -137,6 +139,7 @@ void TGameLogic::Insert(std::unique_ptr<TCustomLogicSprite> sprite) {
             }
         }
     }
+    if (sprite->OwnCheck) ++checkers_[static_cast<std::size_t>(list)];
     lists_[static_cast<std::size_t>(list)].push_back(std::move(sprite));
 }
 
@@ -146,6 +149,7 @@ void TGameLogic::RemoveSprite(int list, int position) {
     if (position < 0 || position >= static_cast<int>(sprites.size())) throw EListError("Index out of bounds");
     std::unique_ptr<TCustomLogicSprite> sprite = std::move(sprites[static_cast<std::size_t>(position)]);
     sprites.erase(sprites.begin() + position);
+    if (sprite->OwnCheck) --checkers_[static_cast<std::size_t>(list)];
     sprite->Removed();
     if (IsCreatureList(list)) {
         // No shot may hold on to a creature that is gone.
@@ -328,6 +332,13 @@ void TGameLogic::Scroll(bool active) {
 
 void TGameLogic::ActAll() {
     for (int list = 0; list < kSpriteListCount; ++list) {
+        // The shots come next: what the creatures moved since the shots
+        // last looked (lists 0 and 1 this tick, list 9 after the shots of
+        // the last one) is summed up for them.
+        if (list == slCondoms) {
+            frontDropTotal_ += pendingFrontDrop_;
+            pendingFrontDrop_ = 0;
+        }
         TSpriteList& sprites = lists_[static_cast<std::size_t>(list)];
         // From the last to the first: a sprite appended meanwhile is not
         // acted in this pass.
@@ -345,11 +356,12 @@ void TGameLogic::ActAll() {
 
 void TGameLogic::CheckAll() {
     for (int list = 0; list < kSpriteListCount; ++list) {
+        if (checkers_[static_cast<std::size_t>(list)] == 0) continue;
         TSpriteList& sprites = lists_[static_cast<std::size_t>(list)];
         for (int i = static_cast<int>(sprites.size()) - 1; i >= 0; --i) {
             if (i >= static_cast<int>(sprites.size())) continue;
             TCustomLogicSprite* sprite = sprites[static_cast<std::size_t>(i)].get();
-            if (sprite->Check()) continue;
+            if (!sprite->OwnCheck || sprite->Check()) continue;
             if (i < static_cast<int>(sprites.size()) && sprites[static_cast<std::size_t>(i)].get() == sprite)
                 RemoveSprite(list, i);
             else

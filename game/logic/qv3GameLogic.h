@@ -48,8 +48,6 @@ enum : std::uint8_t { gmLive = 0, gmDuel = 1, gmReplay = 2 };
 inline constexpr std::int32_t kGameLevel = 1;
 inline constexpr std::int32_t kAttractLevel = 1001;
 inline constexpr std::int32_t kNameEntryLevel = 1002;
-// The slow-down takes the last 11 s of a level.
-inline constexpr std::int32_t kMinLevelLength = 11000;
 inline constexpr std::int32_t kOptionCharges = 3;
 // An input record that delivers nothing (a tick of live play without input).
 inline constexpr TInputRecord kNoDeliveryBit = 1u << 28;
@@ -69,8 +67,9 @@ using TSpriteList = std::vector<std::unique_ptr<TCustomLogicSprite>>;
 class TGameLogic {
 public:
     // A new level: its generation words are drawn from services.LevelRandom.
-    // Throws EDataError for bad level or scenery data or a level length
-    // below 11000 ms (outside a duel), EResNotFound for a missing resource.
+    // Throws EDataError for bad level or scenery data or a level length of
+    // 0 ms or less (for a level that runs on it), EResNotFound for a missing
+    // resource.
     TGameLogic(const TLogicServices& services, std::int32_t levelNumber, std::int32_t startScore, std::uint8_t mode);
     // A level from a recorded level stream. Score comes from the stream,
     // StartScore stays 0. Throws EDataError "Invalid recorded game data file"
@@ -117,8 +116,21 @@ public:
     void RaiseSound(int id);
     // LogicTime - 15000 < Cannon1LastUse.
     bool Cannon1Active() const;
+    // Whether the level ends after LevelLength: a single-player level or its
+    // replay, but not a duel, the attract level or the name-entry level.
+    bool UsesLevelLength() const {
+        return Mode != gmDuel && LevelNumber != kAttractLevel && LevelNumber != kNameEntryLevel;
+    }
     // The list's next sprite id (0, 1, 2 ... per list and level).
     std::int32_t NextId(int list);
+    // The sum, over the ticks so far, of the farthest any creature's front
+    // came toward the cannons before the shots moved: a bound the shots use
+    // to skip the creatures they cannot have reached.
+    double FrontDropTotal() const { return frontDropTotal_; }
+    // A creature's front came `drop` toward the cannons in its move.
+    void NoteFrontDrop(double drop) {
+        if (drop > pendingFrontDrop_) pendingFrontDrop_ = drop;
+    }
 
     // Of the state that decides the level: clock, scroll, score, statistics
     // and every sprite but the cosmetic flags. Finished and Won are left out:
@@ -185,6 +197,8 @@ private:
     std::unique_ptr<TScenarioDataReader> scenery_;
     std::unique_ptr<TSpriteBoundaries> ownBoundaries_;
     std::array<TSpriteList, kSpriteListCount> lists_;
+    // Per list, how many of its sprites have a Check of their own.
+    std::array<int, kSpriteListCount> checkers_{};
     ITextSource* texts_ = nullptr;
     TLanguageTexts languageTexts_;
     IEffectSink* effects_ = nullptr;
@@ -194,6 +208,8 @@ private:
     TInputRecord pending_ = 0;
     bool hasPending_ = false;
     bool liveStarted_ = false;
+    double frontDropTotal_ = 0;
+    double pendingFrontDrop_ = 0;
 };
 
 }  // namespace qv

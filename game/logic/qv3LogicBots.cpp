@@ -15,6 +15,16 @@
 
 namespace qv {
 
+namespace {
+
+// The wobble's sine by age: ages run in steps of 10 ms, from 0, or from 851
+// for a splitter's twin.
+double WobbleSine(std::int32_t age) { return LogicSin(age * kLogicPi / 1000.0); }
+const TClockTable kWobble(0, 12000, WobbleSine);
+const TClockTable kTwinWobble(851, 12000, WobbleSine);
+
+}  // namespace
+
 // ---- TBotSprite --------------------------------------------------------------
 
 TBotSprite::TBotSprite(TGameLogic& logic, int listIndex, const TBotArguments& args)
@@ -40,6 +50,14 @@ TBotSprite::TBotSprite(TGameLogic& logic, int listIndex, const TBotArguments& ar
     Rotation = Heading;
     ScreenX = F(ScreenXOf(logic, WorldX));
     ScreenY = TrackY;
+    passFront_ = Front();
+}
+
+double TBotSprite::TakeFrontDrop() {
+    const double front = Front();
+    const double drop = passFront_ - front;
+    passFront_ = front;
+    return drop;
 }
 
 void TBotSprite::Caught(const TShotSprite& shot) {
@@ -73,9 +91,15 @@ void TBotSprite::Move() {
 
 void TBotSprite::UpdateDerived() {
     const TLogicCreatureType& type = *type_;
-    const double phase = D(Age) * kLogicPi / 1000.0;
+    auto phase = [this] { return D(Age) * kLogicPi / 1000.0; };
     // Without wobble the sine adds exactly nothing.
-    Y = Wobble == 0 ? TrackY : F(D(TrackY) + LogicSin(phase) * D(Wobble) * 80.0);
+    if (Wobble == 0) {
+        Y = TrackY;
+    } else {
+        double sine;
+        if (!kWobble.Find(D(Age), sine) && !kTwinWobble.Find(D(Age), sine)) sine = LogicSin(phase());
+        Y = F(D(TrackY) + sine * D(Wobble) * 80.0);
+    }
     if (!IsFree()) {
         const double p = std::min(1.0, D(CatchProgress) + 0.053333);
         CatchProgress = F(p);
@@ -83,17 +107,27 @@ void TBotSprite::UpdateDerived() {
     }
     ScreenX = F(ScreenXOf(Logic, WorldX));
     ScreenY = TrackY;
-    if (Wobble > 0.05f) Tilt = F(phase);
+    if (Wobble > 0.05f) Tilt = F(phase());
     if (!IsFree()) {
         CaughtX = F(D(ScreenX) + 25.0 + type.Size);
         CaughtY = ScreenY;
         CaughtAngle = F(D(Tilt) + kLogicPi / 20.0);
+        TailAmount = F(D(CatchProgress) * 0.5);
+        TailX = F(D(ScreenX) + type.Size - type.DrawWidth * D(ScaleX));
+        TailY = ScreenY;
+        TailPhase = F(D(Age) * 0.006283185);
     }
+    Logic.NoteFrontDrop(TakeFrontDrop());
     double frame = D(Age) * 0.02;
     if (CreatureType == 3) frame += std::fabs(D(Y)) / 8.5;
-    Frame = type.FrameCount > 0 ? TruncToI32(frame) % type.FrameCount : 0;
+    // The frame changes every fifth tick or so: the division only then.
+    const std::int32_t whole = TruncToI32(frame);
+    if (whole != frameWhole_) {
+        frameWhole_ = whole;
+        Frame = type.FrameCount > 0 ? whole % type.FrameCount : 0;
+    }
     if (CreatureType == 1) {
-        Rotation = F(phase);
+        Rotation = F(phase());
     } else if (CreatureType == kLogicCreatureTypes - 1) {
         Rotation = F(D(Rotation) + D(Logic.BubblesRotationSpeed));
         if (Logic.BubblesWobble) {

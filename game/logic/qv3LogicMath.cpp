@@ -113,11 +113,4 @@ double LogicAtan(double x) {
     return negative ? -result : result;
 }
 
-std::int32_t TruncToI32(double value) {
-    if (std::isnan(value)) return 0;
-    if (value <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
-    if (value >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(value);
-}
-
 }  // namespace qv

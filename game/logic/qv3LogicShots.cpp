@@ -35,7 +35,14 @@ TCannonSprite::TCannonSprite(TGameLogic& logic) : TCustomLogicSprite(logic, slCa
 bool TCannonSprite::Act() {
     Counter = std::max(0, Counter - 10);
     Active = Id == 0 || (Id == 1 && Logic.Cannon1Active());
-    X = Counter < 1 ? 750.0f : F(750.0 - LogicSin(Counter * 2.0 * kLogicPi / 1000.0) * Counter / 300.0);
+    static const TClockTable kRecoil(0, 301, [](std::int32_t c) { return LogicSin(c * 2.0 * kLogicPi / 1000.0); });
+    if (Counter < 1) {
+        X = 750.0f;
+    } else {
+        double sine;
+        if (!kRecoil.Find(Counter, sine)) sine = LogicSin(Counter * 2.0 * kLogicPi / 1000.0);
+        X = F(750.0 - sine * Counter / 300.0);
+    }
     // The mouse cannon and a keyboard cannon in use are drawn opaque, the
     // others faint.
     Alpha = Active ? 1.0f : 0.5f;
@@ -68,12 +75,25 @@ bool TShotSprite::IsCandidate(const TBotSprite& bot) const {
 void TShotSprite::AddCandidate(const TBotSprite& bot) {
     const std::uint64_t key = bot.Key();
     const auto at = std::lower_bound(candidates_.begin(), candidates_.end(), key);
-    if (at == candidates_.end() || *at != key) candidates_.insert(at, key);
+    if (at != candidates_.end() && *at == key) return;
+    candidateBots_.insert(candidateBots_.begin() + (at - candidates_.begin()), const_cast<TBotSprite*>(&bot));
+    candidates_.insert(at, key);
+    LowerFrontBound(bot.Front());
 }
 
 void TShotSprite::DropCandidate(const TBotSprite& bot) {
     const auto at = std::lower_bound(candidates_.begin(), candidates_.end(), bot.Key());
-    if (at != candidates_.end() && *at == bot.Key()) candidates_.erase(at);
+    if (at != candidates_.end() && *at == bot.Key()) {
+        candidateBots_.erase(candidateBots_.begin() + (at - candidates_.begin()));
+        candidates_.erase(at);
+    }
+}
+
+double TShotSprite::FrontBound() const { return frontBound_ - (Logic.FrontDropTotal() - dropAtBound_); }
+
+void TShotSprite::LowerFrontBound(double front) {
+    frontBound_ = candidates_.size() == 1 ? front : std::min(FrontBound(), front);
+    dropAtBound_ = Logic.FrontDropTotal();
 }
 
 void TShotSprite::Forget(const TBotSprite& bot) {
@@ -126,20 +146,62 @@ void TShotSprite::CollectCandidates() {
 
 bool TShotSprite::TestCandidates(const TFlight& flight) {
     if (candidates_.empty()) return false;
-    for (int list : kCreatureLists) {
-        const TSpriteList& sprites = Logic.SpriteList(list);
-        for (int i = static_cast<int>(sprites.size()) - 1; i >= 0; --i) {
-            if (i >= static_cast<int>(sprites.size())) continue;
-            TBotSprite& bot = BotAt(sprites, i);
-            if (!bot.IsFree() || bot.Front() > D(X) || !IsCandidate(bot)) continue;
-            DropCandidate(bot);
-            if (std::fabs(D(bot.Y) - D(Y)) <= flight.HitRange * D(Scale)) {
-                // A destroyed creature leaves its list here: `bot` is gone.
-                if (Logic.HandleEvent(flight.HitEvent, 0, 0, &bot, this) && flight.EndsOnHit) return true;
-            }
+    // A shot flies on by more than a creature moves, so it mostly reaches no
+    // candidate: the bound on their fronts says so without a look at each.
+    // (The margin covers the rounding of the bound's sums.)
+    constexpr double kMargin = 1e-3;
+    if (FrontBound() > D(X) + kMargin) return false;
+    // The free candidates whose front the shot has reached are tested, once
+    // each, in the order of the lists (0, 1, 9) and from the last to the
+    // first in each; the others give the new bound.
+    TBotSprite* reached[8];
+    std::vector<TBotSprite*> more;
+    std::size_t count = 0;
+    double lowest = std::numeric_limits<double>::infinity();
+    for (TBotSprite* bot : candidateBots_) {
+        if (!bot->IsFree()) continue;
+        const double front = bot->Front();
+        if (front > D(X)) {
+            lowest = std::min(lowest, front);
+        } else if (count < std::size(reached)) {
+            reached[count++] = bot;
+        } else {
+            more.push_back(bot);
         }
     }
+    frontBound_ = lowest;
+    dropAtBound_ = Logic.FrontDropTotal();
+    if (count == 0) return false;
+    if (count == 1) return Hit(*reached[0], flight);
+    std::vector<TBotSprite*> order(reached, reached + count);
+    order.insert(order.end(), more.begin(), more.end());
+    if (order.size() > 1) {
+        // (rank of the list, position from the end of the list)
+        auto place = [this](const TBotSprite* bot) {
+            const int list = bot->ListIndex();
+            const int rank = static_cast<int>(std::find(kCreatureLists.begin(), kCreatureLists.end(), list) -
+                                              kCreatureLists.begin());
+            const TSpriteList& sprites = Logic.SpriteList(list);
+            std::ptrdiff_t i = static_cast<std::ptrdiff_t>(sprites.size()) - 1;
+            while (i >= 0 && sprites[static_cast<std::size_t>(i)].get() != bot) --i;
+            return std::pair<int, std::ptrdiff_t>(rank, -i);
+        };
+        std::vector<std::pair<std::pair<int, std::ptrdiff_t>, TBotSprite*>> keyed;
+        for (TBotSprite* bot : order) keyed.push_back({place(bot), bot});
+        std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (std::size_t i = 0; i < keyed.size(); ++i) order[i] = keyed[i].second;
+    }
+    for (TBotSprite* bot : order) {
+        if (Hit(*bot, flight)) return true;
+    }
     return false;
+}
+
+bool TShotSprite::Hit(TBotSprite& bot, const TFlight& flight) {
+    DropCandidate(bot);
+    if (std::fabs(D(bot.Y) - D(Y)) > flight.HitRange * D(Scale)) return false;
+    // A destroyed creature leaves its list here: `bot` is gone.
+    return Logic.HandleEvent(flight.HitEvent, 0, 0, &bot, this) && flight.EndsOnHit;
 }
 
 void TShotSprite::Home(const TFlight& flight) {

@@ -49,7 +49,9 @@ TOptionSprite::TOptionSprite(TGameLogic& logic, std::int32_t charges, std::int32
     : TCustomLogicSprite(logic, slOptions),
       OptionIndex(optionIndex),
       Charges(charges),
-      X(static_cast<float>(362 + 80 * optionIndex)) {}
+      X(static_cast<float>(362 + 80 * optionIndex)) {
+    OwnCheck = true;
+}
 
 bool TOptionSprite::Act() {
     Clock += 10;
@@ -101,6 +103,7 @@ TScoreSprite::TScoreSprite(TGameLogic& logic, std::uint32_t colour, std::int32_t
       StartY(y),
       X(static_cast<float>(x)),
       Y(static_cast<float>(y)) {
+    OwnCheck = true;
     Colors.fill(colour);
 }
 
@@ -110,7 +113,10 @@ bool TScoreSprite::Act() {
 }
 
 bool TScoreSprite::Check() {
-    X = F(StartX + LogicCos(Age * kLogicPi / 200.0) * 15.0);
+    static const TClockTable kSway(0, 81, [](std::int32_t age) { return LogicCos(age * kLogicPi / 200.0); });
+    double sway;
+    if (!kSway.Find(Age, sway)) sway = LogicCos(Age * kLogicPi / 200.0);
+    X = F(StartX + sway * 15.0);
     Y = F(StartY - Age * 0.05);
     Alpha = Age < 500 ? 1.0f : F(1.0 - (Age - 500) / 300.0);
     return true;
@@ -128,7 +134,9 @@ void TScoreSprite::HashState(TStateHash& hash) const {
 // ---- TBonusSprite ------------------------------------------------------------
 
 TBonusSprite::TBonusSprite(TGameLogic& logic, std::string text, float x, float y)
-    : TCustomLogicSprite(logic, slBonuses), Text(std::move(text)), X(x), Y(y) {}
+    : TCustomLogicSprite(logic, slBonuses), Text(std::move(text)), X(x), Y(y) {
+    OwnCheck = true;
+}
 
 bool TBonusSprite::Act() {
     Age += 10;
@@ -149,7 +157,9 @@ void TBonusSprite::HashState(TStateHash& hash) const {
 // ---- TFlagSprite -------------------------------------------------------------
 
 TFlagSprite::TFlagSprite(TGameLogic& logic, std::int32_t flagIndex)
-    : TCustomLogicSprite(logic, slFlags), FlagIndex(flagIndex & 1) {}
+    : TCustomLogicSprite(logic, slFlags), FlagIndex(flagIndex & 1) {
+    OwnCheck = true;
+}
 
 bool TFlagSprite::Act() {
     if (X < 800) {

@@ -70,6 +70,8 @@ public:
     TCustomLogicSprite(const TCustomLogicSprite&) = delete;
     TCustomLogicSprite& operator=(const TCustomLogicSprite&) = delete;
 
+    // Once per Step, after the ticks. Called only when OwnCheck is set: a
+    // class that overrides it sets OwnCheck in its constructor.
     virtual bool Check() { return true; }
     virtual int ListIndex() const = 0;
     virtual bool Act() = 0;
@@ -80,6 +82,7 @@ public:
 
     std::int32_t Id;
     TGameLogic& Logic;
+    bool OwnCheck = false;
 };
 
 // Option gauge: index 0 torpedo, 1 seeker.
@@ -221,12 +224,23 @@ protected:
     void CollectCandidates();
     // True when a hit ended the shot.
     bool TestCandidates(const TFlight& flight);
+    // The shot has reached a free candidate: it is tested, once. True when
+    // a hit ended the shot.
+    bool Hit(TBotSprite& bot, const TFlight& flight);
     void Home(const TFlight& flight);
 
 private:
     void DropCandidate(const TBotSprite& bot);
     void DropTarget();
+    // The lowest front of a free candidate, at most: `frontBound_` as of the
+    // logic's front drop total `dropAtBound_`, less what the creatures have
+    // moved toward the cannons since.
+    double FrontBound() const;
+    void LowerFrontBound(double front);
     std::vector<std::uint64_t> candidates_;  // ascending
+    std::vector<TBotSprite*> candidateBots_;  // in the order of candidates_
+    double frontBound_ = 0;
+    double dropAtBound_ = 0;
 };
 
 class TCondomSprite final : public TShotSprite {
@@ -268,6 +282,10 @@ public:
     // (list, id): the creature's name in candidate lists.
     std::uint64_t Key() const;
     std::int32_t Size() const;
+    // How far its front came toward the cannons since the last call (or its
+    // creation); 0 or less when it went the other way. Each move reports it
+    // to the logic (NoteFrontDrop).
+    double TakeFrontDrop();
 
     float SpawnX;
     float SpawnY;
@@ -282,6 +300,13 @@ public:
     float CaughtAngle = 0;
     float CaughtScale = 0;
     float ShotScale = 0;
+    // Drawing only: the streak a caught creature trails while it is carried
+    // off, scaled across by TailAmount (0: none), its right end at (TailX,
+    // TailY), at the creature's back; TailPhase wiggles it when bent.
+    float TailAmount = 0;
+    float TailX = 0;
+    float TailY = 0;
+    float TailPhase = 0;
     std::int32_t Frame = 0;
     std::int32_t GroupId;
     std::int32_t Segments;
@@ -312,6 +337,12 @@ protected:
     void UpdateDerived();
 
     const TLogicCreatureType* type_;  // its row of the creature-type table
+
+private:
+    double passFront_ = 0;  // its front at the last TakeFrontDrop
+    // The whole frame count Frame was last taken from; never a count (a
+    // count is 0 or more), so the first update sets Frame.
+    std::int32_t frameWhole_ = -1;
 };
 
 class TVirusSprite final : public TBotSprite {

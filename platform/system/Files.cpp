@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 namespace qv::sys {
 
@@ -31,11 +32,22 @@ private:
 };
 
 template <typename Container>
-std::optional<Container> ReadWhole(const std::string& path) {
+std::optional<Container> ReadWhole(const std::string& path, std::size_t maxSize, std::string* error) {
+    auto fail = [&](std::string why) -> std::optional<Container> {
+        if (error) *error = std::move(why);
+        return std::nullopt;
+    };
+    auto failErrno = [&](const char* what) { return fail(std::string(what) + " " + path + ": " + std::strerror(errno)); };
+    auto tooLarge = [&](std::uint64_t size) {
+        return fail("File " + path + " is too large (" + std::to_string(size) + " bytes, at most " +
+                    std::to_string(maxSize) + ")");
+    };
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return std::nullopt;
+    if (fd.get() < 0) return failErrno("Cannot open");
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (::fstat(fd.get(), &st) != 0) return failErrno("Cannot read");
+    if (!S_ISREG(st.st_mode)) return fail("Cannot read " + path + ": not a regular file");
+    if (static_cast<std::uint64_t>(st.st_size) > maxSize) return tooLarge(static_cast<std::uint64_t>(st.st_size));
     Container out;
     out.reserve(static_cast<std::size_t>(st.st_size));
     char buf[65536];
@@ -43,20 +55,32 @@ std::optional<Container> ReadWhole(const std::string& path) {
         ssize_t n = ::read(fd.get(), buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return std::nullopt;
+            return failErrno("Cannot read");
         }
         if (n == 0) break;
+        if (static_cast<std::size_t>(n) > maxSize - out.size()) return tooLarge(out.size() + static_cast<std::size_t>(n));
         out.insert(out.end(), buf, buf + n);
     }
     return out;
 }
 
+constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
+
 }  // namespace
 
-std::optional<std::string> ReadFileText(const std::string& path) { return ReadWhole<std::string>(path); }
+std::optional<std::string> ReadFileText(const std::string& path) { return ReadWhole<std::string>(path, kNoLimit, nullptr); }
 
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path) {
-    return ReadWhole<std::vector<std::uint8_t>>(path);
+    return ReadWhole<std::vector<std::uint8_t>>(path, kNoLimit, nullptr);
+}
+
+std::optional<std::string> ReadFileText(const std::string& path, std::size_t maxSize, std::string* error) {
+    return ReadWhole<std::string>(path, maxSize, error);
+}
+
+std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, std::size_t maxSize,
+                                                       std::string* error) {
+    return ReadWhole<std::vector<std::uint8_t>>(path, maxSize, error);
 }
 
 bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error) {

@@ -12,6 +12,13 @@ namespace qv::sys {
 // The whole file, or nothing when it cannot be opened or read.
 std::optional<std::string> ReadFileText(const std::string& path);
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path);
+// The same, refusing a file of more than `maxSize` bytes before reading it
+// (and one that grows past it while being read). On failure `error` (when
+// given) tells why: "Cannot open <path>: ...", "File <path> is too large
+// (<n> bytes, at most <max>)" or "Cannot read <path>: ...".
+std::optional<std::string> ReadFileText(const std::string& path, std::size_t maxSize, std::string* error = nullptr);
+std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, std::size_t maxSize,
+                                                       std::string* error = nullptr);
 
 // Writes `path` + ".tmp", flushes it to disk and renames it over `path`.
 // On failure the old file is left as it was, the temporary file removed,

@@ -245,6 +245,52 @@ TEST_F(PicturesTest, EverySpriteRectangleHoldsAPicture) {
     }
 }
 
+// The cannons stand at the right and shoot left: as drawn (the opponent's
+// turned by pi about its left end), the muzzle is at the picture's left end
+// on its middle line and the heavy dome at its right.
+TEST_F(PicturesTest, TheCannonsPointLeftAsDrawn) {
+    struct Case {
+        int sprite;
+        bool turned;  // drawn turned by pi
+        int muzzleX;  // where the muzzle's middle lies, from the left end as drawn
+    };
+    for (const Case c : {Case{4, false, 10}, Case{8, true, 18}}) {
+        SCOPED_TRACE(c.sprite);
+        const TFixedSpriteEntry& s = FixedSpriteTable[static_cast<std::size_t>(c.sprite)];
+        const auto mask = Decode(Shared(), std::string(GameTextureTable[static_cast<std::size_t>(s.Texture)].Mask) + ".png");
+        ASSERT_TRUE(mask);
+        const int w = s.Rect.right - s.Rect.left, h = s.Rect.bottom - s.Rect.top;
+        // Ink at (x, y) of the picture as drawn.
+        auto ink = [&](int x, int y) {
+            if (c.turned) {
+                x = w - 1 - x;
+                y = h - 1 - y;
+            }
+            return Grey(mask->At(s.Rect.left + x, s.Rect.top + y)) > 128;
+        };
+        EXPECT_TRUE(ink(c.muzzleX, h / 2));
+        int left = 0, right = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w / 3; ++x) {
+                left += ink(x, y);
+                right += ink(w - 1 - x, y);
+            }
+        EXPECT_GT(right, left * 2) << left << " " << right;
+        // Upright: the barrel is lit from above.
+        const auto colour = Decode(Shared(), Resolve(Shared(), GameTextureTable[static_cast<std::size_t>(s.Texture)].Name));
+        ASSERT_TRUE(colour);
+        auto grey = [&](int x, int y) {
+            if (c.turned) {
+                x = w - 1 - x;
+                y = h - 1 - y;
+            }
+            return Grey(colour->At(s.Rect.left + x, s.Rect.top + y));
+        };
+        const int x = c.muzzleX + 12;
+        EXPECT_GT(grey(x, h / 2 - 4), grey(x, h / 2 + 4) + 20);
+    }
+}
+
 // The frames of an animation differ from each other.
 TEST_F(PicturesTest, CreatureFramesAnimate) {
     for (int type : {0, 1, 4, 6, 12}) {

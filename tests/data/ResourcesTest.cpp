@@ -4,6 +4,7 @@
 #include "game/assets/qv3Resources.h"
 #include "platform/resources/ResourcePackWriter.h"
 #include "platform/system/Files.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/ScenarioFixture.h"
 #include "tests/support/TempDir.h"
 
@@ -12,11 +13,17 @@ namespace {
 
 using test::Bytes;
 using test::TScenarioFixture;
+using TBytes = std::vector<std::uint8_t>;
+
+// A 3 x 2 JPEG and a 2 x 2 PNG.
+TBytes ThumbJpeg() { return test::EncodeJpeg(3, 2, 3, std::vector<std::uint8_t>(3 * 2 * 3, 200)); }
+TBytes MorePng() { return test::EncodeRgbPng(2, 2, {0x102030, 0x102030, 0x102030, 0x102030}); }
 
 test::TScenarioFixture Scenario(int number, std::string title) {
     TScenarioFixture s;
     s.Number = number;
     s.Title = std::move(title);
+    s.Thumbnail = ThumbJpeg();
     return s;
 }
 
@@ -25,7 +32,7 @@ protected:
     ResourcesTest() {
         SetLogFile(dir / "quorvex.log");
         sys::CreateDirectories(packages);
-        program.Data = {{"thumbmore.jpg", Bytes("more")}, {"langENU.txt", Bytes("texts")}, {"Misc1.jpg", Bytes("misc")}};
+        program.Data = {{"thumbmore.jpg", MorePng()}, {"langENU.txt", Bytes("texts")}, {"Misc1.jpg", Bytes("misc")}};
         TScenarioFixture builtIn = Scenario(0, "Built in");
         builtIn.Extra = {{"Misc1.jpg", Bytes("built-in misc")}};
         program.BuiltIn = {{0, builtIn}};
@@ -76,9 +83,9 @@ TEST_F(ResourcesTest, OnlyPackagesThatPassTheCheckAreOffered) {
     EXPECT_EQ(resources->Title(0), "Built in");
     EXPECT_EQ(resources->Title(5), "Five");
     EXPECT_EQ(resources->Title(7), "");
-    EXPECT_EQ(resources->Thumbnail(5), TScenarioFixture().Thumbnail);
+    EXPECT_EQ(resources->Thumbnail(5), ThumbJpeg());
     EXPECT_TRUE(resources->Thumbnail(9).empty());
-    EXPECT_EQ(resources->Thumbnail(kMoreScenariosSlot), Bytes("more"));
+    EXPECT_EQ(resources->Thumbnail(kMoreScenariosSlot), MorePng());
     EXPECT_THROW(resources->Thumbnail(101), ERangeError);
 
     // A package that failed its check cannot be selected: the next
@@ -124,7 +131,7 @@ TEST_F(ResourcesTest, ResourcesComeFromTheScenarioThenFromTheProgram) {
         const char* bytes;  // nullptr: found nowhere
     };
     auto check = [&resources](const Case& c) {
-        EXPECT_EQ(resources->HasResource(c.name), c.bytes != nullptr) << c.name;
+        EXPECT_EQ(resources->CanOpenResource(c.name), c.bytes != nullptr) << c.name;
         if (c.bytes) {
             EXPECT_EQ(resources->OpenResource(c.name), Bytes(c.bytes)) << c.name;
         } else {
@@ -167,22 +174,57 @@ TEST_F(ResourcesTest, RescanReportsTheHighestNewSlot) {
     EXPECT_FALSE(resources->ScenarioAvailable(30));
 }
 
-TEST_F(ResourcesTest, AMissingThumbnailOnlyLogsAWarning) {
+TEST_F(ResourcesTest, AMissingOrDamagedThumbnailOnlyLogsAWarning) {
     TScenarioFixture plain = Scenario(5, "No picture");
     plain.Thumbnail.clear();
     test::WritePackage(packages, 5, plain);
+    // A damaged picture is found out at the scan, not when it is shown.
+    TScenarioFixture damaged = Scenario(6, "Damaged picture");
+    damaged.Thumbnail.resize(damaged.Thumbnail.size() / 3);
+    test::WritePackage(packages, 6, damaged);
+    TScenarioFixture notAPicture = Scenario(7, "Not a picture");
+    notAPicture.Thumbnail = Bytes("\xFF\xD8\xFF thumbnail");
+    test::WritePackage(packages, 7, notAPicture);
     program.Data.clear();  // no "thumbmore.jpg" either
     const auto resources = Make();
-    EXPECT_TRUE(resources->ScenarioAvailable(5));
-    EXPECT_TRUE(resources->Thumbnail(5).empty());
+    for (int slot : {5, 6, 7}) {
+        EXPECT_TRUE(resources->ScenarioAvailable(slot)) << slot;
+        EXPECT_TRUE(resources->Thumbnail(slot).empty()) << slot;
+    }
     EXPECT_EQ(resources->Title(5), "No picture");
-    EXPECT_NE(Log().find("Warning: Unable to fetch Scenario thumbnail"), std::string::npos) << Log();
+    EXPECT_EQ(resources->Title(6), "Damaged picture");
+    const std::string log = Log();
+    std::size_t warnings = 0;
+    for (std::size_t at = log.find("Warning: Unable to fetch Scenario thumbnail"); at != std::string::npos;
+         at = log.find("Warning: Unable to fetch Scenario thumbnail", at + 1))
+        ++warnings;
+    EXPECT_EQ(warnings, 4u) << log;  // three scenarios and "thumbmore.jpg"
 
     resources->LoadImageSlot(5, "thumb.jpg");
     EXPECT_TRUE(resources->Thumbnail(5).empty());
     resources->SelectScenario(5);
     resources->LoadImageSlot(100, "environment.txt");
-    EXPECT_FALSE(resources->Thumbnail(100).empty());
+    EXPECT_TRUE(resources->Thumbnail(100).empty());
+}
+
+TEST_F(ResourcesTest, APackagesOwnPngIsNeverPassedOverForTheProgramsJpeg) {
+    TScenarioFixture five = Scenario(5, "Five");
+    five.Extra = {{"Decor1.png", Bytes("package png")}};
+    test::WritePackage(packages, 5, five);
+    program.Data.push_back({"Decor1.jpg", Bytes("program jpg")});
+    program.Data.push_back({"Decor3.jpg", Bytes("program only")});
+    const auto resources = Make();
+    resources->SelectScenario(5);
+    EXPECT_FALSE(resources->HasResource("Decor1.jpg"));
+    EXPECT_TRUE(resources->HasResource("Decor1.png"));
+    // What the package lacks is not the package's, but still opens.
+    EXPECT_FALSE(resources->HasResource("Decor3.jpg"));
+    EXPECT_TRUE(resources->CanOpenResource("Decor3.jpg"));
+    EXPECT_FALSE(resources->CanOpenResource("Decor3.png"));
+    EXPECT_EQ(resources->OpenResource("Decor3.jpg"), Bytes("program only"));
+    // The built-in scenario is the program's: its shared resources count.
+    resources->SelectScenario(0);
+    EXPECT_TRUE(resources->HasResource("Decor1.jpg"));
 }
 
 TEST_F(ResourcesTest, WithoutTheProgramsPackOnlyPackagesAreFound) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <set>
 #include <thread>
@@ -50,6 +51,21 @@ TEST_F(LogTest, BeginRunKeepsOnlyThePreviousRun) {
     EXPECT_EQ(File(), "<*** begin ***>\r\n* Info: two\r\n<*** End ***>\r\n<*** Begin ***>\r\n");
     EXPECT_FALSE(LogHasProblems());
     EXPECT_FALSE(sys::FileExists(path_ + ".tmp"));
+}
+
+TEST_F(LogTest, ALogTooLargeToReadIsStartedAfreshAndSaysSo) {
+    Put("<*** Begin ***>\r\n* Error: old\r\n");
+    // Grown past the limit (sparse, so nothing large is written).
+    ASSERT_EQ(::truncate(path_.c_str(), static_cast<off_t>(kMaxLogFileSize) + 1), 0);
+    EXPECT_FALSE(LogHasProblems());
+    EXPECT_EQ(ReadLogText(), "");
+    LogBeginRun();
+    const std::string file = File();
+    EXPECT_EQ(file.rfind("<*** Begin ***>\r\n* Warning: Previous log dropped: File " + path_ + " is too large (", 0), 0u)
+        << file.substr(0, 200);
+    EXPECT_LT(file.size(), 1000u);
+    LogMessage("fresh");
+    EXPECT_NE(ReadLogText().find("* Info: fresh"), std::string::npos);
 }
 
 TEST_F(LogTest, LinesWithoutAnyBeginAreAllKept) {

@@ -13,6 +13,7 @@
 
 #include "foundation/qv3Environment.h"
 #include "foundation/qv3Global.h"
+#include "game/assets/qv3Graphics.h"
 #include "game/core/qv3GameCore.h"
 #include "game/logic/qv3GameLogic.h"
 #include "game/core/qv3ReplayFiles.h"
@@ -36,19 +37,32 @@ constexpr int kSlot = test::kContentSlot;
 
 class CoreTest : public ::testing::Test {
 protected:
-    explicit CoreTest(const TLevelFile& level = test::BusyLevel(60, 4000), bool damagedLevel = false) {
+    // The scenario in slot 0: `level`, its length, and further resources.
+    struct TContent {
+        TLevelFile Level = test::BusyLevel(60, 4000);
+        bool DamagedLevel = false;
+        int LevelLength = 12000;
+        std::vector<std::pair<std::string, test::TBytes>> Extra;
+        bool Pictures = false;
+    };
+    explicit CoreTest(const TLevelFile& level = test::BusyLevel(60, 4000), bool damagedLevel = false)
+        : CoreTest(TContent{level, damagedLevel, 12000, {}, false}) {}
+    explicit CoreTest(const TContent& content) {
         savedUserDir_ = UserDataDir;
         UserDataDir = dir_.Path();
-        if (damagedLevel) {
+        if (content.DamagedLevel || !content.Extra.empty()) {
             test::TProgramPackFixture pack;
-            test::TScenarioFixture scenario = test::GameScenario(level);
-            scenario.LevelOverride = test::Bytes("not a level");
-            scenario.Movement = static_cast<std::int32_t>(
-                ScenarioChecksum(*scenario.LevelOverride, scenario.SceneryBytes(), scenario.Number));
+            test::TScenarioFixture scenario = test::GameScenario(content.Level, content.LevelLength);
+            for (const auto& extra : content.Extra) scenario.Extra.push_back(extra);
+            if (content.DamagedLevel) {
+                scenario.LevelOverride = test::Bytes("not a level");
+                scenario.Movement = static_cast<std::int32_t>(
+                    ScenarioChecksum(*scenario.LevelOverride, scenario.SceneryBytes(), scenario.Number));
+            }
             pack.BuiltIn = {{kSlot, scenario}};
             pack.Write(dir_ / "quorvex.dat");
         } else {
-            test::WriteGameContent(dir_ / "quorvex.dat", level, false);
+            test::WriteGameContent(dir_ / "quorvex.dat", content.Level, content.Pictures, content.LevelLength);
         }
         sys::CreateDirectories(dir_ / "packages");
         resources_ = std::make_unique<TQVX3Resources>(dir_ / "packages/", dir_ / "quorvex.dat");
@@ -302,14 +316,27 @@ TEST_F(CoreTest, MenuCaptionsCycleOnlyThroughPagesThatExist) {
     EXPECT_EQ(core.MenuAction, TMenuAction::None);  // no demo: no automatic start after 45 s
 }
 
-TEST_F(CoreTest, AScoreThatDoesNotQualifyAfterALostGameGoesStraightBackToTheMenu) {
+// One fast virus at the level's start: nobody fires, and it gets past the
+// cannons within two seconds.
+class LostLevelCoreTest : public CoreTest {
+protected:
+    LostLevelCoreTest() : CoreTest(OneFastVirus()) {}
+    static TLevelFile OneFastVirus() {
+        TLevelFile level = test::EmptyLevel();
+        level.Entries.push_back(test::Entry(0, 0, 0.5f, 0.5f));
+        return level;
+    }
+};
+
+TEST_F(LostLevelCoreTest, AScoreThatDoesNotQualifyAfterALostGameGoesStraightBackToTheMenu) {
     TGameCore& core = Core();
     for (auto& row : Progress().HighScores) row.Score = 1000000;
     core.ProcessKey(13);
     core.Click();
     ASSERT_TRUE(RunUntil([&] { return core.State == TCoreState::Playing && core.PlayPhase == TPlayPhase::Live; }, 400));
-    ASSERT_TRUE(RunUntil([&] { return core.State == TCoreState::Result; }, 3000));
-    if (core.Outcome != TOutcome::Lost) GTEST_SKIP() << "the level was won";
+    ASSERT_TRUE(RunUntil([&] { return core.State == TCoreState::Result; }, 300));
+    ASSERT_EQ(core.Outcome, TOutcome::Lost);
+    EXPECT_LT(core.Logic->LogicTime, 3000);
     ASSERT_TRUE(RunUntil([&] { return core.State != TCoreState::Result; }, 1000));
     EXPECT_EQ(core.State, TCoreState::Menu);
     EXPECT_EQ(core.HighScoreRow, -1);
@@ -407,6 +434,192 @@ TEST_F(CoreTest, NewBestStatisticsStayInTheRecordsOneBlock) {
     EXPECT_FALSE(sys::FileExists(MyBestReplayPath(kSlot)));
     EXPECT_EQ(core.InsertHighScore(500, 1), 1);  // equal: below
     EXPECT_EQ(core.InsertHighScore(-100000, 1), -1);
+}
+
+// A level of 10 s, shorter than the 11 s the scroll takes to slow down.
+class ShortLevelCoreTest : public CoreTest {
+protected:
+    ShortLevelCoreTest() : CoreTest(TContent{test::EmptyLevel(), false, 10000, {}, false}) {}
+};
+
+TEST_F(ShortLevelCoreTest, ATenSecondLevelPlaysFromTheMenuToItsEndAndBack) {
+    TGameCore& core = Core();
+    for (auto& row : Progress().HighScores) row.Score = 1000000;
+    core.ProcessKey(13);
+    ASSERT_EQ(core.State, TCoreState::Menu);
+    ASSERT_TRUE(RunUntil([&] { return core.Brightness() >= 1; }, 100));
+    core.Click();
+    ASSERT_TRUE(RunUntil([&] { return core.State == TCoreState::Playing && core.PlayPhase == TPlayPhase::Live; }, 400));
+    EXPECT_LT(core.Logic->ScrollSpeed, 0.2485f + 1e-6f);
+    std::set<int> digits;
+    ASSERT_TRUE(RunUntil([&] { return core.State == TCoreState::Result; }, 200, [&] { digits.insert(core.CountdownSecond); }));
+    EXPECT_EQ(core.Outcome, TOutcome::Won);
+    EXPECT_EQ(core.Logic->LogicTime, 10000);
+    EXPECT_EQ(core.Logic->ScrollSpeed, 0.0f);
+    EXPECT_EQ(digits.size(), 11u);  // the countdown from 10 to 0
+    ASSERT_TRUE(RunUntil([&] { return core.State == TCoreState::HighScores; }, 1000));
+    ASSERT_TRUE(RunUntil([&] { return core.NameEntryPhase == TNameEntryPhase::Showing; }, 1000));
+    core.ProcessKey(65);
+    ASSERT_TRUE(RunUntil([&] { return core.State == TCoreState::Menu; }, 200));
+    EXPECT_TRUE(closed_.empty());
+    EXPECT_EQ(log_.Count("Error"), 0);
+}
+
+// A last game whose level stream is damaged inside a sound pack, and a
+// damaged demo: chosen from the menu (or the demo starting by itself), each
+// closes the window with "Error loading replay file" within a few ticks,
+// logs it once, and leaves a fresh menu whose keys work.
+class DamagedDemoCoreTest : public CoreTest {
+protected:
+    DamagedDemoCoreTest() : CoreTest(TContent{test::BusyLevel(60, 4000), false, 12000, {{"demo.gmp", test::Bytes("not a replay")}}, false}) {}
+};
+
+TEST_F(DamagedDemoCoreTest, ADamagedDemoClosesTheWindowOnceAndTheMenuGoesOn) {
+    TGameCore& core = Core();
+    core.ProcessKey(13);
+    ASSERT_TRUE(core.DemoExists);
+    ASSERT_TRUE(RunUntil([&] { return core.Brightness() >= 1; }, 100));
+    const int linesBefore = static_cast<int>(log_.Lines().size());
+    core.ProcessKey(68);
+    ASSERT_EQ(core.MenuAction, TMenuAction::Demo);
+    ASSERT_TRUE(RunUntil([&] { return !closed_.empty(); }, 10));
+    EXPECT_EQ(closed_, std::vector<std::string>{"Error loading replay file"});
+    EXPECT_EQ(core.State, TCoreState::Menu);
+    EXPECT_EQ(core.MenuAction, TMenuAction::None);
+    EXPECT_EQ(core.ReplayPack, nullptr);
+    RunUntil([] { return false; }, 300);  // 3 s more of menu
+    EXPECT_EQ(log_.Count("Error loading replay file in mode: 2: Level doesn't exist in file"), 1);
+    EXPECT_LT(static_cast<int>(log_.Lines().size()) - linesBefore, 10);
+    // Keys work: Esc fades to the exit screen.
+    EXPECT_GE(core.Brightness(), 1.0f);
+    core.ProcessKey(27);
+    ASSERT_TRUE(RunUntil([&] { return core.State == TCoreState::Exit; }, 100));
+
+    // Left alone, the menu starts the demo after 45 s: the same, once.
+    TGameCore& idle = Core();
+    closed_.clear();
+    idle.ProcessKey(13);
+    ASSERT_TRUE(RunUntil([&] { return !closed_.empty(); }, 5000));
+    EXPECT_GE(idle.StateTime, 0);
+    EXPECT_EQ(closed_, std::vector<std::string>{"Error loading replay file"});
+    EXPECT_EQ(idle.MenuAction, TMenuAction::None);
+    EXPECT_EQ(log_.Count("Error loading replay file in mode: 2: Level doesn't exist in file"), 2);
+}
+
+TEST_F(CoreTest, ADamagedLastGameClosesTheWindowOnceAndTheMenuGoesOn) {
+    TReplayFile(LastReplayPath(kSlot)).AddLevelAndSave(1, true, false, [] { return test::Bytes("no level stream"); });
+    TGameCore& core = Core();
+    core.ProcessKey(13);
+    ASSERT_TRUE(core.LastReplayExists);
+    ASSERT_TRUE(RunUntil([&] { return core.Brightness() >= 1; }, 100));
+    core.ProcessKey(82);
+    ASSERT_EQ(core.MenuAction, TMenuAction::LastReplay);
+    ASSERT_TRUE(RunUntil([&] { return !closed_.empty(); }, 10));
+    EXPECT_EQ(closed_, std::vector<std::string>{"Error loading replay file"});
+    EXPECT_EQ(core.State, TCoreState::Menu);
+    EXPECT_EQ(core.MenuAction, TMenuAction::None);
+    RunUntil([] { return false; }, 300);
+    EXPECT_EQ(log_.Count("Error loading replay file in mode: 1: "), 1);
+    EXPECT_EQ(closed_.size(), 1u);
+    // Keys work: a click starts a new game.
+    core.Click();
+    ASSERT_TRUE(RunUntil([&] { return core.State == TCoreState::Playing; }, 100));
+    EXPECT_EQ(core.Logic->LevelNumber, kGameLevel);
+}
+
+// The creatures as the screen draws them, on the recording renderer with
+// every picture loaded.
+class DrawnCoreTest : public CoreTest {
+protected:
+    DrawnCoreTest() : CoreTest(TContent{test::EmptyLevel(), false, 12000, {}, true}) {}
+
+    // The menu's logic, drawn once with `bot` (placed at screen x 400) in it.
+    template <class TBot>
+    TBot& Put(TGameCore& core, std::unique_ptr<TBot> bot) {
+        bot->WorldX = static_cast<float>(static_cast<double>(core.Logic->ScrollOffset) - 400.0 * 2.9);
+        return core.Logic->AddSprite(std::move(bot));
+    }
+    const std::vector<d3d::TFakeDraw>& Draw(TGameCore& core) {
+        rig_.World->ClearRecord();
+        core.Render();
+        return rig_.World->Draws;
+    }
+    // The one draw of game texture `index` (the textures were made in index
+    // order, so the fake's texture `index` is it).
+    const d3d::TFakeDraw* DrawOf(const std::vector<d3d::TFakeDraw>& draws, int index) {
+        const int serial = rig_.World->Textures.at(static_cast<std::size_t>(index))->Serial;
+        const d3d::TFakeDraw* found = nullptr;
+        for (const auto& d : draws) {
+            if (d.Texture != serial) continue;
+            EXPECT_EQ(found, nullptr) << "more than one draw of texture " << index;
+            found = &d;
+        }
+        return found;
+    }
+};
+
+TEST_F(DrawnCoreTest, ABentCreatureIsDrawnInItsStripsWithItsHeadAtTheCatchHeight) {
+    TGameCore& core = Core();
+    core.Graphics->LoadTextures(0, 0, 100);
+    core.ProcessKey(13);
+    TBotArguments args = test::StillCreature(6, 300);
+    args.Wobble = 0.4f;
+    auto& nivlet = Put(core, std::make_unique<TNivletSprite>(*core.Logic, 0, args));
+    Put(core, std::make_unique<TVirusSprite>(*core.Logic, test::StillCreature(0, 150)));
+    for (int i = 0; i < 37; ++i) core.Logic->Step(false, 1);  // an age where the wobble is well off 0
+    ASSERT_GT(std::fabs(nivlet.Y - nivlet.TrackY), 20.0f);
+    const auto& draws = Draw(core);
+    const d3d::TFakeDraw* bent = DrawOf(draws, 7);  // "Nivlet_theme1"
+    ASSERT_NE(bent, nullptr);
+    ASSERT_EQ(bent->Vertices.size(), static_cast<std::size_t>(nivlet.Segments) * 4);  // Segments strips, 11 points
+    // The head: the right end of the first strip, between its two corners.
+    const auto& v = bent->Vertices;
+    EXPECT_NEAR((v[1].x + v[2].x) / 2 + 0.5f, nivlet.ScreenX, 1.0f);
+    EXPECT_NEAR((v[1].y + v[2].y) / 2 + 0.5f, nivlet.Y, 1.0f);
+    // The strips join: each one's tail end is the next one's head end.
+    for (std::size_t q = 4; q < v.size(); q += 4) {
+        EXPECT_EQ(v[q + 1].x, v[q - 4].x);
+        EXPECT_EQ(v[q + 2].y, v[q - 1].y);
+    }
+    // A creature without wobble stays one quad, turned by its rotation.
+    const d3d::TFakeDraw* straight = DrawOf(draws, 16);  // "Virus1"
+    ASSERT_NE(straight, nullptr);
+    EXPECT_EQ(straight->Vertices.size(), 4u);
+}
+
+TEST_F(DrawnCoreTest, ACaughtCreatureCarriesTheShotAndTrailsItsStreak) {
+    TGameCore& core = Core();
+    core.Graphics->LoadTextures(0, 0, 100);
+    core.ProcessKey(13);
+    auto& virus = Put(core, std::make_unique<TVirusSprite>(*core.Logic, test::StillCreature(2, 200)));
+    auto& condom = core.Logic->AddSprite(std::make_unique<TCondomSprite>(*core.Logic, 0));
+    ASSERT_TRUE(core.Logic->HandleEvent(evCatch, 0, 0, &virus, &condom));
+    core.Logic->RemoveSpriteObject(slCondoms, &condom);
+    for (int i = 0; i < 5; ++i) core.Logic->Step(false, 1);
+    ASSERT_FALSE(virus.IsFree());
+    ASSERT_GT(virus.TailAmount, 0.0f);
+    const auto& draws = Draw(core);
+    const TzkD3DSprite* shot = core.Graphics->FixedSprite(7);
+    const TzkD3DSprite* tail = core.Graphics->FixedSprite(6);
+    ASSERT_EQ(shot->TextureIndex, tail->TextureIndex);  // one draw for both
+    const d3d::TFakeDraw* drawn = DrawOf(draws, 1);  // "Misc2"
+    ASSERT_NE(drawn, nullptr);
+    ASSERT_EQ(drawn->Vertices.size(), 8u);
+    // Queued in order: the streak, then the shot.
+    const auto& streak = drawn->Vertices;
+    EXPECT_NEAR(streak[1].x - streak[0].x, tail->Width * virus.TailAmount, 0.01f);
+    EXPECT_NEAR(streak[1].x + 0.5f, virus.TailX, 0.01f);
+    EXPECT_NEAR((streak[0].y + streak[3].y) / 2 + 0.5f, virus.TailY, 0.01f);
+    EXPECT_NEAR(streak[3].y - streak[0].y, tail->Height, 0.01f);
+    // The shot: its right end at (CaughtX, CaughtY), turned by CaughtAngle,
+    // CaughtScale times its size.
+    const auto* q = &drawn->Vertices[4];
+    const float dx = q[1].x - q[0].x, dy = q[1].y - q[0].y;
+    EXPECT_NEAR(std::sqrt(dx * dx + dy * dy), shot->Width * virus.CaughtScale, 0.01f);
+    EXPECT_NEAR(std::atan2(dy, dx), virus.CaughtAngle, 1e-4f);
+    // (The half pixel every sprite moves by turns with it.)
+    EXPECT_NEAR((q[1].x + q[2].x) / 2 + 0.5f, virus.CaughtX, 0.5f);
+    EXPECT_NEAR((q[1].y + q[2].y) / 2 + 0.5f, virus.CaughtY, 0.5f);
 }
 
 }  // namespace

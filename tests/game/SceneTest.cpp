@@ -196,6 +196,7 @@ TEST(SceneTest, BubbleMovesAlongItsDirectionScaledAndWobbles) {
     EXPECT_NEAR(core.draws[0].Position.Y, 100 + w * 20, 1e-2);
     EXPECT_EQ(core.draws[0].Index, 5);
     EXPECT_EQ(core.draws[0].Layer, kBubbleLayer);
+    EXPECT_GT(kBubbleLayer, 9000);  // above the texts
     EXPECT_EQ(core.draws[0].Colour, 0xA0FF0000u);
 
     core.brightness = 0.5f;

@@ -108,21 +108,44 @@ TEST(GameLogic, ALevelOf90SecondsSlowsFrom79000StandsAt81000AndEndsAt90000) {
     EXPECT_EQ(logic->TickCount, 9000 + 200);
 }
 
-TEST(GameLogic, LevelLengthsBelow11000AreRefusedOutsideADuel) {
+TEST(GameLogic, OnlyLevelLengthsOfZeroOrLessAreRefusedAndOnlyByAPlayedLevel) {
     struct Case {
         std::int32_t length;
         std::uint8_t mode;
+        std::int32_t level;
         bool accepted;
     };
-    for (const Case c : {Case{10999, gmLive, false}, Case{0, gmLive, false}, Case{-90000, gmReplay, false},
-                         Case{11000, gmLive, true}, Case{5000, gmDuel, true}}) {
+    for (const Case c : {Case{0, gmLive, kGameLevel, false}, Case{-90000, gmReplay, kGameLevel, false},
+                         Case{1, gmLive, kGameLevel, true}, Case{10000, gmLive, kGameLevel, true},
+                         Case{10999, gmReplay, kGameLevel, true}, Case{0, gmDuel, kGameLevel, true},
+                         Case{0, gmLive, kAttractLevel, true}, Case{-5, gmLive, kNameEntryLevel, true}}) {
         TLogicWorld world(EmptyLevel(), c.length);
+        world.resources.Files["1001.lvl"] = world.Files().at("1.lvl");
+        world.resources.Files["1002.lvl"] = world.Files().at("1.lvl");
         if (c.accepted) {
-            EXPECT_NO_THROW(world.NewLevel(c.mode)) << c.length;
+            EXPECT_NO_THROW(world.NewLevel(c.mode, 0, c.level)) << c.length << " " << c.level;
         } else {
-            EXPECT_THROW(world.NewLevel(c.mode), EDataError) << c.length;
+            EXPECT_THROW(world.NewLevel(c.mode, 0, c.level), EDataError) << c.length << " " << c.level;
         }
     }
+}
+
+TEST(GameLogic, ALevelOf10SecondsSlowsFromItsFirstTickStandsAt1000AndEndsAt10000) {
+    TLogicWorld world(EmptyLevel(), 10000);
+    auto logic = world.NewLevel();
+    float last = logic->ScrollSpeed;
+    while (!logic->Finished) {
+        logic->Step(true, 1);
+        if (logic->LogicTime < 1000) {
+            ASSERT_LT(logic->ScrollSpeed, last) << logic->LogicTime;
+        } else {
+            ASSERT_EQ(logic->ScrollSpeed, 0.0f) << logic->LogicTime;
+        }
+        last = logic->ScrollSpeed;
+    }
+    EXPECT_EQ(logic->LogicTime, 10000);
+    EXPECT_TRUE(logic->Won);
+    EXPECT_EQ(logic->Score, 10000);
 }
 
 TEST(GameLogic, AShortLevelSlowsAtOnceAndEndsOnTime) {

@@ -1,6 +1,7 @@
 // Replay packs: layout, reading what is stored, refusing what is damaged or
 // hostile, and saving without losing the previous file.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -145,6 +146,20 @@ TEST_F(ReplayPackTest, DamagedAndHostilePacksReadAsEmptyWithWarnings) {
         }
         EXPECT_EQ(TReplayPack::FromStream(c.file).LevelCount(), 0);
     }
+}
+
+TEST_F(ReplayPackTest, AFileLargerThanAnyPackIsRefusedUnread) {
+    Store(Path(), EncipherReplayPack(Plain(1, {{1, {9, 8, 7, 6}}})));
+    // Grown past the limit (sparse, so nothing large is written).
+    ASSERT_EQ(::truncate(Path().c_str(), static_cast<off_t>(kMaxReplayFileSize) + 1), 0);
+    TReplayFile pack(Path());
+    EXPECT_EQ(pack.LevelCount(), 0);
+    const std::string log = Log();
+    EXPECT_NE(log.find("Warning: File " + Path() + " is too large (" + std::to_string(kMaxReplayFileSize + 1) +
+                       " bytes, at most " + std::to_string(kMaxReplayFileSize) + ")"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Warning: Unable to open replay file."), std::string::npos) << log;
 }
 
 TEST_F(ReplayPackTest, AnInvalidLevelNumberRewritesTheOldContentAndRaises) {

@@ -77,6 +77,69 @@ TEST(Replay, RandomLevelsReplayTickForTickFromTheirPacks) {
     EXPECT_GT(left, 0);
 }
 
+// A player who follows the creature nearest the cannons and fires every
+// other frame, with the torpedo and the seeker now and then, on a level
+// crowded with every kind of creature: shots reach several creatures in one
+// tick, catch, destroy and home. The outcome is pinned: the rules are free to
+// get faster, never to play differently.
+TRunResult PlayAiming(TGameLogic& logic, std::uint64_t seed) {
+    TRandom r(seed);
+    TRunResult result;
+    logic.LiveInput.Clear();
+    for (int frame = 0; frame < 6000 && !logic.Finished; ++frame) {
+        float best = -1;
+        std::int32_t y = 300;
+        for (int list : kCreatureLists)
+            for (const auto& sprite : logic.SpriteList(list)) {
+                const auto& bot = static_cast<const TBotSprite&>(*sprite);
+                if (bot.IsFree() && bot.ScreenX > best && bot.ScreenX < 700) {
+                    best = bot.ScreenX;
+                    y = static_cast<std::int32_t>(bot.Y);
+                }
+            }
+        TFrame f;
+        f.Ticks = 1 + r.Below(4);
+        f.MouseY = y;
+        f.Clicked = frame % 2 == 0;
+        f.Torpedo = r.Below(200) == 0;
+        f.Seeker = r.Below(200) == 0;
+        logic.LiveInput.Add(f.Record());
+        for (std::uint32_t t = 0; t < f.Ticks; ++t) {
+            logic.Step(true, 1);
+            result.Hashes.push_back(logic.StateHash());
+        }
+    }
+    const TRunResult end = test::ResultOf(logic);
+    result.Score = end.Score;
+    result.EndTime = end.EndTime;
+    result.Finished = end.Finished;
+    result.Won = end.Won;
+    result.Statistics = end.Statistics;
+    return result;
+}
+
+TEST(Replay, CrowdedLevelsPlayAndReplayAsTheyAlwaysHave) {
+    const TLevelFile level = test::BusyLevel(400, 30000);
+    const char* const expected[] = {
+        "score=45805 end=40000 finished=1 won=1 ticks=4000 chain=96ff18a8d0485099 stats=01000000e401030006000200030009000300040004000400020003000500020003000400050004000800060007000e00080005000800080008000400080007000800050008000600",
+        "score=49255 end=40000 finished=1 won=1 ticks=4000 chain=a99821c3cce8ba59 stats=01000000e50103000500030005000a000500040004000300040002000600040006000400030005000800040007000f00080005000800080008000400080007000800050008000700",
+        "score=48595 end=40000 finished=1 won=1 ticks=4000 chain=88182070039811eb stats=01000000df01030004000100060007000500040004000400050002000300040005000300060004000800050008000d00070007000800080008000500080008000800050008000800",
+    };
+    test::TempDir dir;
+    for (std::uint64_t seed = 1; seed <= 3; ++seed) {
+        SCOPED_TRACE(testing::Message() << "seed " << seed);
+        TLogicWorld live(level, 40000, seed);
+        auto logic = live.NewLevel(gmLive, 0);
+        const TRunResult played = PlayAiming(*logic, seed);
+        EXPECT_EQ(played.Describe(), expected[seed - 1]);
+        EXPECT_GT(played.Statistics.CondomsFired, 400);
+        const auto stream = SaveAndLoad(*logic, dir / ("crowded" + std::to_string(seed) + ".gmp"));
+        TLogicWorld viewer(level, 40000, seed + 5000);
+        auto replay = viewer.FromRecord(stream);
+        EXPECT_EQ(test::PlayBack(*replay, 0).Describe(), played.Describe());
+    }
+}
+
 TEST(Replay, GoingLiveInsideAFrameStillReplaysExactly) {
     // The frame's record was taken while inactive: its remaining ticks are
     // live but bring no input, and are recorded as such.

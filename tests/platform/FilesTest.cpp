@@ -33,6 +33,21 @@ TEST(FilesTest, ReadsOfMissingFilesAndFoldersGiveNothing) {
     EXPECT_TRUE(RemoveFile(dir / "missing"));
 }
 
+TEST(FilesTest, BoundedReadsRefuseLargerFilesAndSayWhy) {
+    test::TempDir dir;
+    dir.Write("five", "12345");
+    std::string error;
+    EXPECT_EQ(ReadFileText(dir / "five", 5, &error).value(), "12345");
+    EXPECT_EQ(ReadFileBytes(dir / "five", 5, &error).value().size(), 5u);
+    EXPECT_FALSE(ReadFileText(dir / "five", 4, &error).has_value());
+    EXPECT_EQ(error, "File " + (dir / "five") + " is too large (5 bytes, at most 4)");
+    EXPECT_FALSE(ReadFileBytes(dir / "missing", 100, &error).has_value());
+    EXPECT_NE(error.find("Cannot open " + (dir / "missing")), std::string::npos) << error;
+    EXPECT_FALSE(ReadFileBytes(dir.Path(), 100, &error).has_value());
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    EXPECT_FALSE(ReadFileBytes(dir / "five", 4).has_value());  // no error wanted
+}
+
 TEST(FilesTest, CreateDirectoriesMakesParentsAndFailsOverAFile) {
     test::TempDir dir;
     EXPECT_TRUE(CreateDirectories(dir / "a/b/c/"));

@@ -288,6 +288,74 @@ TEST_F(GraphicsTest, FailuresNameTheTexture) {
     }
 }
 
+TEST_F(GraphicsTest, APathCutsThePictureIntoStripsAlongASineFromItsHead) {
+    TGameGraphics& g = Open();
+    g.LoadTextures(0, 0, 0);
+    const TzkD3DSprite* nivlet = g.CreatureFrame(6, 0);  // 307 x 54, reference point at its right end
+    const TzkD3DSprite* virus = g.CreatureFrame(0, 0);   // 84 x 63, reference point in its middle
+    ASSERT_TRUE(nivlet && virus);
+    TGameGraphics::TPathShape shape;
+    shape.Amplitude = 20;
+    shape.Phase = 1.5707964f;  // the head 20 below the middle line
+    shape.PhaseLength = 2;
+    const std::uint32_t colours[4] = {0xFF102030, 0xFF102030, 0xFF102030, 0xFF102030};
+    g.DrawPath(nivlet, nullptr, 10, shape, {600, 300}, colours);
+    const TPointF half{0.5f, 2};
+    g.DrawPath(virus, &half, 1, TGameGraphics::TPathShape{}, {100, 100}, colours);
+    const auto& draws = Frame();
+    ASSERT_EQ(draws.size(), 2u);
+    // The virus first (layer 800): one strip, the picture as one quad from
+    // its head end at 100 + 42 x 0.5, 63 high on either side of y 100.
+    const auto& v = draws[0].Vertices;
+    ASSERT_EQ(v.size(), 4u);
+    EXPECT_NEAR(v[1].x, 121 - 0.5f, 1e-3);
+    EXPECT_NEAR(v[0].x, 121 - 42 - 0.5f, 1e-3);
+    EXPECT_NEAR(v[0].y, 100 - 63 - 0.5f, 1e-3);
+    EXPECT_NEAR(v[3].y, 100 + 63 - 0.5f, 1e-3);
+    EXPECT_EQ(v[1].u, virus->U1);
+    EXPECT_EQ(v[0].u, virus->U0);
+
+    // The nivlet: 10 strips of 11 points; the head at (600, 320).
+    const auto& n = draws[1].Vertices;
+    ASSERT_EQ(n.size(), 40u);
+    const float headY = (n[1].y + n[2].y) / 2 + 0.5f;
+    EXPECT_NEAR(n[1].x + 0.5f, 600, 1e-3);
+    EXPECT_NEAR(headY, 320, 1e-3);
+    EXPECT_NEAR(n[2].y - n[1].y, 54, 1e-3);  // across the path: straight down at the head
+    EXPECT_EQ(n[1].u, nivlet->U1);
+    EXPECT_EQ(n[36].u, nivlet->U0);  // the tail end of the last strip
+    for (int k = 0; k < 10; ++k) {
+        const std::size_t q = static_cast<std::size_t>(k) * 4;
+        const float x = 600 - 307.0f * static_cast<float>(k) / 10;
+        const float y = 300 + 20 * std::sin(-2.0f * static_cast<float>(k) / 10 + 1.5707964f);
+        EXPECT_NEAR((n[q + 1].x + n[q + 2].x) / 2 + 0.5f, x, 1e-2) << k;
+        EXPECT_NEAR((n[q + 1].y + n[q + 2].y) / 2 + 0.5f, y, 1e-2) << k;
+        if (k > 0) {  // strips meet
+            EXPECT_EQ(n[q + 1].x, n[q - 4].x) << k;
+            EXPECT_EQ(n[q + 1].u, n[q - 4].u) << k;
+        }
+        EXPECT_EQ(n[q].diffuse, 0xFF102030u);
+    }
+}
+
+TEST_F(GraphicsTest, TheProgressBarIsTheGradientColumnOfTheLoadingFont) {
+    TGameGraphics& g = Open();
+    g.LoadTextures(1 << 1, 0, 0);
+    g.DrawProgressBar({300, 567}, {100, 26}, 1000);
+    g.DrawProgressBar({300, 567}, {0, 26}, 1000);  // nothing yet
+    const auto& draws = Frame();
+    ASSERT_EQ(draws.size(), 1u);
+    EXPECT_EQ(draws[0].Texture, FakeTexture(0).Serial);
+    const auto& v = draws[0].Vertices;
+    ASSERT_EQ(v.size(), 4u);
+    EXPECT_FLOAT_EQ(v[0].x, 299.5f);
+    EXPECT_FLOAT_EQ(v[2].x, 399.5f);
+    EXPECT_FLOAT_EQ(v[2].y, 592.5f);
+    for (const auto& corner : v) EXPECT_EQ(corner.u, kProgressBarU);
+    EXPECT_EQ(v[0].v, kProgressBarV0);
+    EXPECT_EQ(v[3].v, kProgressBarV1);
+}
+
 TEST_F(GraphicsTest, TextWidthSumsGlyphsAndSpacing) {
     TGameGraphics& g = Open();
     // Font 1: the scenario's widths + 1 (A 35, B 33); no glyph: 30.

@@ -88,6 +88,19 @@ TEST_F(QuadRendererTest, DrawnByLayerThenTextureThenQueueOrder) {
     EXPECT_EQ(third.Vertices[4].x, 300.0f);
 }
 
+TEST_F(QuadRendererTest, TheTopLayerSortsAfterEveryOther) {
+    // 0x7FFFFF is the highest layer whose key (layer shl 8 or texture)
+    // stays a positive int32: the game's top layer.
+    Quad(1, 0x7FFFFF, 100);
+    Quad(2, 9000, 200);
+    Quad(3, 0x7FFFFE, 300);
+    Frame();
+    ASSERT_EQ(World().Draws.size(), 3u);
+    EXPECT_EQ(World().Draws[0].Vertices[0].x, 200.0f);
+    EXPECT_EQ(World().Draws[1].Vertices[0].x, 300.0f);
+    EXPECT_EQ(World().Draws[2].Vertices[0].x, 100.0f);
+}
+
 TEST_F(QuadRendererTest, AdjacentKeysOfOneTextureShareADraw) {
     Quad(3, 1, 10);
     Quad(3, 2, 20);

@@ -28,8 +28,11 @@ TCanvas DrawTitle();
 TCanvas DrawBigNumber();
 TCanvas DrawParticle();
 TCanvas DrawFlag(int which);  // 0: "Flag1", 1: "Flag2"
-// The cannon of Misc2 alone, pointing right, its pivot at (0, h/2).
+// A cannon alone, pointing right, its pivot at (0, h/2). The game's cannon
+// sprites store it mirrored (see DrawMisc1 and DrawMisc2).
 void DrawCannon(TCanvas& canvas, TVec pivot, float scale, bool opponent);
+// `source` flipped left to right and/or top to bottom.
+TCanvas Mirrored(const TCanvas& source, bool horizontal, bool vertical);
 // The title logo drawn at `scale` with its top left at (x, y) (width 634 x
 // height 133 at scale 1).
 void DrawLogo(TCanvas& canvas, float x, float y, float scale);

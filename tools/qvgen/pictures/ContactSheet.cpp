@@ -179,7 +179,7 @@ void WriteContactSheet(const std::string& rawFolder) {
     };
     creature(6, 0, 700, 200, 1.0f);
     creature(12, 2, 560, 420, 1.0f);
-    creature(9, 4, 760, 320, 0.8f);
+    creature(9, 4, 640, 250, 0.8f);
     creature(0, 0, 300, 150, 1.0f);
     creature(1, 3, 420, 300, 1.0f);
     creature(3, 6, 250, 470, 1.0f);
@@ -195,8 +195,10 @@ void WriteContactSheet(const std::string& rawFolder) {
         const float h = static_cast<float>(s.Height ? s.Height : rect.Bottom - rect.Top) * scale;
         Sprite(frame, t, rect, x - w * s.HotX, y - h * s.HotY, w, h);
     };
-    fixed(4, 0, 330);
-    fixed(7, 150, 330);
+    // The cannon where the game puts it (x 750), a shot just out of its
+    // muzzle beneath it (shots lie below the cannon).
+    fixed(7, 742, 330);
+    fixed(4, 750, 330);
     fixed(6, 330, 240);
     fixed(5, 160, 520, 0.6f);
     fixed(9, 60, 560, 0.8f);

@@ -156,6 +156,14 @@ TCanvas DrawBigBubble(TBox box) {
 
 }  // namespace
 
+TCanvas Mirrored(const TCanvas& source, bool horizontal, bool vertical) {
+    TCanvas out(source.Width(), source.Height());
+    for (int y = 0; y < source.Height(); ++y)
+        for (int x = 0; x < source.Width(); ++x)
+            out.Set(x, y, source.Get(horizontal ? source.Width() - 1 - x : x, vertical ? source.Height() - 1 - y : y));
+    return out;
+}
+
 void DrawCannon(TCanvas& c, TVec pivot, float scale, bool opponent) {
     const TColor metal = opponent ? Rgb(200, 70, 70) : Rgb(80, 140, 220);
     const TColor dark = opponent ? Rgb(70, 15, 20) : Rgb(15, 30, 70);
@@ -288,10 +296,13 @@ TCanvas DrawMisc2() {
     const TBox bubbleBox{bubble.SourceRect.Left, bubble.SourceRect.Top, bubble.SourceRect.Right, bubble.SourceRect.Bottom};
     Place(c, DrawSmallBubble(bubbleBox), bubbleBox);
     {
+        // The cannons stand at the right and shoot left: the muzzle at the
+        // picture's left end, where the game puts the cannon's x, so the shot
+        // (drawn beneath the cannon) comes out of it.
         const TBox box = FixedRect(4);
         TCanvas cannon = CanvasFor(box);
         DrawCannon(cannon, {0.0f, static_cast<float>(cannon.Height()) / 2}, 1.0f, false);
-        Place(c, cannon, box);
+        Place(c, Mirrored(cannon, true, false), box);
     }
     Place(c, DrawBigBubble(FixedRect(5)), FixedRect(5));
     DrawSmallDigits(c);
@@ -307,10 +318,13 @@ TCanvas DrawMisc1() {
         Place(c, DrawOption(FixedRect(9 + i), i, true), FixedRect(9 + i));
         Place(c, DrawOption(FixedRect(13 + i), i, false), FixedRect(13 + i));
     }
+    // The opponent's cannon is drawn turned by pi about its left end: stored
+    // upside down and pointing right, it then points left and stands upright
+    // like the player's.
     const TBox box = FixedRect(8);
     TCanvas cannon = CanvasFor(box);
     DrawCannon(cannon, {0.0f, static_cast<float>(cannon.Height()) / 2}, 0.8f, true);
-    Place(c, cannon, box);
+    Place(c, Mirrored(cannon, false, true), box);
     return c;
 }
 
