@@ -13,14 +13,22 @@
 
 namespace qv {
 
+class TAPM;
 class TCPU;
 class TDevices;
 class TDirectX;
+class TDisk;
 class TDisplay;
+class TEngines;
 class TMachine;
 class TMedia;
 class TMemory;
+class TNetwork;
 class TOperatingSystem;
+class TPrinters;
+class TProcesses;
+class TSoftware;
+class TStartup;
 
 enum : std::uint16_t {
     msiCPU = 0x0001,
@@ -67,7 +75,8 @@ public:
     TMSI& operator=(const TMSI&) = delete;
 
     // Refreshes every sub-object, each through CallGetInfoGuarded with the
-    // label "<class name>.GetInfo" and this object's mode.
+    // label "<class name>.GetInfo" and this object's mode; then points the
+    // disk object at the system's root.
     void GetInfo();
     // Sets the mode here and in CPU, OperatingSystem and Network.
     void SetExceptionMode(TExceptionMode mode);
@@ -84,6 +93,14 @@ public:
     TMachine* Machine() const;
     TDevices* Devices() const;
     TDirectX* DirectX() const;
+    TNetwork* Network() const;
+    TEngines* Engines() const;
+    TAPM* APM() const;
+    TDisk* Disk() const;
+    TProcesses* Processes() const;
+    TPrinters* Printers() const;
+    TSoftware* Software() const;
+    TStartup* Startup() const;
 
 private:
     static int SlotOf(std::uint16_t bit);

@@ -82,11 +82,6 @@ std::string FindOnPath(const std::string& program, const TSysSource& source) {
     return program;
 }
 
-// Mount table entries: device, mount point, type (octal escapes decoded).
-struct TMountEntry {
-    std::string Device, MountPoint, Type;
-};
-
 std::string DecodeMountField(const std::string& field) {
     std::string out;
     for (std::size_t i = 0; i < field.size(); ++i) {
@@ -101,18 +96,6 @@ std::string DecodeMountField(const std::string& field) {
         out += field[i];
     }
     return out;
-}
-
-std::vector<TMountEntry> ReadMounts(const TSysSource& source) {
-    std::vector<TMountEntry> entries;
-    std::optional<std::string> text = source.ReadText("/proc/self/mounts");
-    if (!text) return entries;
-    for (const std::string& line : SplitLines(*text)) {
-        const std::vector<std::string> fields = SplitFields(line);
-        if (fields.size() < 3) continue;
-        entries.push_back({DecodeMountField(fields[0]), DecodeMountField(fields[1]), fields[2]});
-    }
-    return entries;
 }
 
 // The mount holding `path`: the longest mount point that starts it; the
@@ -227,6 +210,18 @@ std::string DefaultHandlerProgram(const std::string& mimeType, const TSysSource&
 }
 
 }  // namespace
+
+std::vector<TMountEntry> ReadMounts(const TSysSource& source) {
+    std::vector<TMountEntry> entries;
+    std::optional<std::string> text = source.ReadText("/proc/self/mounts");
+    if (!text) return entries;
+    for (const std::string& line : SplitLines(*text)) {
+        const std::vector<std::string> fields = SplitFields(line);
+        if (fields.size() < 3) continue;
+        entries.push_back({DecodeMountField(fields[0]), DecodeMountField(fields[1]), fields[2]});
+    }
+    return entries;
+}
 
 TXdgFolders ReadXdgFolders(const TSysSource& source) {
     TXdgFolders xdg;

@@ -153,6 +153,13 @@ std::uint32_t ResolveShellLink(const std::string& file, std::string& target, std
 // The XDG folder standing for a CSIDL, without a trailing '/'; "" for
 // folders with no counterpart.
 std::string GetSpecialFolder(int csidl, const TSysSource& source = TSysSource::Machine());
+// One entry of the mount table: device, mount point, file system type
+// (octal escapes such as "\040" decoded).
+struct TMountEntry {
+    std::string Device, MountPoint, Type;
+};
+// /proc/self/mounts in its order; empty when it cannot be read.
+std::vector<TMountEntry> ReadMounts(const TSysSource& source = TSysSource::Machine());
 bool IsDriveReady(const TDiskSign& drive, const TSysSource& source = TSysSource::Machine());
 void GetDiskInfo(const TDiskSign& drive, TDiskInfo& info, const TSysSource& source = TSysSource::Machine());
 // No Windows or system folder: "".

@@ -578,6 +578,7 @@ void TfrmMain::RescanScenarios() {
             GameResources->SelectScenario(before);
         } else {
             GameResources->SelectScenario(added);
+            LogMessage("Scenario " + std::to_string(added) + " offered", lkInfo);
             if (services_.Beep) services_.Beep();
             else QApplication::beep();
         }
@@ -588,7 +589,10 @@ void TfrmMain::RescanScenarios() {
     UpdateActions();
 }
 
-void TfrmMain::InstanceMessage(std::uint32_t) { RescanScenarios(); }
+void TfrmMain::InstanceMessage(std::uint32_t dwData) {
+    LogMessage("Message " + std::to_string(dwData) + " from another program", lkInfo);
+    RescanScenarios();
+}
 
 void TfrmMain::PlayNew() {
     if (!options_) return;

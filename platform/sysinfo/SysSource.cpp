@@ -1,7 +1,9 @@
 #include "platform/sysinfo/SysSource.h"
 
+#include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
+#include <netinet/in.h>
 #include <pwd.h>
 #include <sys/resource.h>
 #include <sys/statvfs.h>
@@ -21,6 +23,7 @@
 #include <fstream>
 
 #include "platform/sysinfo/GraphicsRuntime.h"
+#include "platform/sysinfo/PrintSystem.h"
 
 extern char** environ;
 
@@ -46,13 +49,34 @@ std::vector<TNetInterface> RealInterfaces() {
     std::vector<TNetInterface> result;
     ifaddrs* list = nullptr;
     if (::getifaddrs(&list) != 0) return result;
+    std::vector<std::vector<std::string>> v6;
     for (ifaddrs* it = list; it; it = it->ifa_next) {
         if (!it->ifa_name) continue;
-        bool known = false;
-        for (const TNetInterface& seen : result) known = known || seen.Name == it->ifa_name;
-        if (!known) result.push_back({it->ifa_name, (it->ifa_flags & IFF_UP) != 0});
+        auto seen = std::find_if(result.begin(), result.end(),
+                                 [&](const TNetInterface& known) { return known.Name == it->ifa_name; });
+        if (seen == result.end()) {
+            TNetInterface added;
+            added.Name = it->ifa_name;
+            added.Up = (it->ifa_flags & IFF_UP) != 0;
+            added.Loopback = (it->ifa_flags & IFF_LOOPBACK) != 0;
+            result.push_back(std::move(added));
+            v6.emplace_back();
+            seen = result.end() - 1;
+        }
+        const sockaddr* address = it->ifa_addr;
+        if (!address) continue;
+        char text[INET6_ADDRSTRLEN] = {};
+        const auto index = static_cast<std::size_t>(seen - result.begin());
+        if (address->sa_family == AF_INET &&
+            ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, text, sizeof text))
+            seen->Addresses.emplace_back(text);
+        else if (address->sa_family == AF_INET6 &&
+                 ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr, text, sizeof text))
+            v6[index].emplace_back(text);
     }
     ::freeifaddrs(list);
+    for (std::size_t i = 0; i < result.size(); ++i)
+        result[i].Addresses.insert(result[i].Addresses.end(), v6[i].begin(), v6[i].end());
     return result;
 }
 
@@ -122,6 +146,7 @@ TSysSource::TSysSource(std::string root) : root_(std::move(root)) {
         return stats;
     };
     Interfaces = RealInterfaces;
+    Printers = QueryPrintSystem;
     Now = [] {
         using namespace std::chrono;
         return duration<double>(system_clock::now().time_since_epoch()).count();
@@ -338,6 +363,36 @@ TIniSections ParseIniText(std::string_view text) {
         sections[section].emplace(key, TrimBlanks(std::string_view(line).substr(eq + 1)));
     }
     return sections;
+}
+
+std::vector<TDpkgPackage> ParseDpkgStatus(std::string_view text) {
+    std::vector<TDpkgPackage> packages;
+    TDpkgPackage current;
+    auto finish = [&] {
+        if (!current.Package.empty()) packages.push_back(std::move(current));
+        current = TDpkgPackage{};
+    };
+    std::size_t at = 0;
+    while (at <= text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = text.substr(at, end - at);
+        at = end + 1;
+        if (TrimBlanks(line).empty()) {
+            finish();
+            continue;
+        }
+        if (line.front() == ' ' || line.front() == '\t') continue;  // continuation
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        const std::string_view key = line.substr(0, colon);
+        const std::string value = TrimBlanks(line.substr(colon + 1));
+        if (key == "Package") current.Package = value;
+        else if (key == "Version") current.Version = value;
+        else if (key == "Status") current.Status = value;
+    }
+    finish();
+    return packages;
 }
 
 std::map<std::string, std::string> ParseUdevProperties(std::string_view text) {

@@ -35,6 +35,16 @@ struct TFsStats {
 struct TNetInterface {
     std::string Name;
     bool Up = false;
+    bool Loopback = false;
+    // Its IPv4 addresses in dotted form, then its IPv6 addresses.
+    std::vector<std::string> Addresses;
+};
+
+// One printer destination of the print system.
+struct TPrinterDest {
+    std::string Name;       // with "/instance" when it is an instance
+    std::string DeviceUri;  // where it prints to; "" when unknown
+    bool IsDefault = false;
 };
 
 // What the media layer and the graphics library say about themselves.
@@ -98,6 +108,8 @@ public:
     std::function<std::string()> UserName;
     std::function<std::optional<TFsStats>(const std::string& machinePath)> StatFs;
     std::function<std::vector<TNetInterface>()> Interfaces;
+    // The print system's destinations (CUPS on the running machine).
+    std::function<std::vector<TPrinterDest>()> Printers;
     // Seconds since 1970 as a fractional number.
     std::function<double()> Now;
     std::function<std::int64_t()> PageSize;
@@ -143,6 +155,16 @@ struct TAlsaCard {
 };
 // The cards listed in /proc/asound/cards, in their order.
 std::vector<TAlsaCard> ParseAlsaCards(std::string_view text);
+
+// One package paragraph of the dpkg status file.
+struct TDpkgPackage {
+    std::string Package;
+    std::string Version;
+    std::string Status;  // "install ok installed"
+};
+// The paragraphs of /var/lib/dpkg/status that name a package, in order.
+// Continuation lines (starting with a blank) belong to the field above.
+std::vector<TDpkgPackage> ParseDpkgStatus(std::string_view text);
 
 // Splits at blanks and tabs, dropping empty fields.
 std::vector<std::string> SplitFields(std::string_view line);

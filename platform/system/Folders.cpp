@@ -1,9 +1,5 @@
 #include "platform/system/Folders.h"
 
-#include <limits.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdlib>
 
 #include "platform/system/Files.h"
@@ -20,13 +16,8 @@ std::string Env(const char* name) {
 }  // namespace
 
 std::string ExecutableDir() {
-    char buf[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return "./";
-    std::string path(buf, static_cast<std::size_t>(n));
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) return "./";
-    return path.substr(0, slash + 1);
+    const std::string dir = ExecutableFolder();
+    return dir.empty() ? "./" : dir;
 }
 
 std::string RuntimeDir() {
@@ -44,17 +35,8 @@ FolderInputs FolderInputsFromEnvironment() {
         if (!home.empty()) data = WithTrailingSlash(home) + ".local/share";
     }
     in.userDataBase = data;
-    const std::string common = Env("QUORVEX_COMMON_DATA");
-    in.commonDataDir = common.empty() ? std::string(kDefaultCommonDataDir) : common;
+    in.commonDataDir = WantedCommonDataDir();
     return in;
-}
-
-bool AcceptsTestFile(const std::string& dir) {
-    std::string name = WithTrailingSlash(dir) + "testXXXXXX.txt";
-    int fd = ::mkstemps(name.data(), 4);
-    if (fd < 0) return false;
-    ::close(fd);
-    return ::unlink(name.c_str()) == 0;
 }
 
 Folders ResolveFolders(const FolderInputs& in) {
@@ -67,7 +49,7 @@ Folders ResolveFolders(const FolderInputs& in) {
     }
     if (!in.commonDataDir.empty()) {
         std::string dir = WithTrailingSlash(in.commonDataDir);
-        if (CreateDirectories(dir) && AcceptsTestFile(dir)) f.commonDataDir = dir;
+        if (CreateDirectories(dir)) f.commonDataDir = CommonDataDirOrProgramDir(dir, f.programDir);
     }
 
     if (f.userDataDir.empty()) f.userDataDir = f.programDir;

@@ -3,12 +3,9 @@
 
 #include <string>
 
-namespace qv::sys {
+#include "platform/system/CommonDataFolder.h"
 
-// The sub-path that both data folders end in.
-inline constexpr const char* kVendorSubPath = "Tollbeck/Quorvex/";
-// The machine-wide data folder unless QUORVEX_COMMON_DATA names another.
-inline constexpr const char* kDefaultCommonDataDir = "/var/lib/Tollbeck/Quorvex/";
+namespace qv::sys {
 
 struct FolderInputs {
     std::string programDir;     // folder of the executable, trailing '/'
@@ -29,9 +26,6 @@ FolderInputs FolderInputsFromEnvironment();
 // program folder when it cannot be created; the common folder also when it
 // does not accept a test file (it exists but this user may not write there).
 Folders ResolveFolders(const FolderInputs& inputs);
-
-// Whether a file can be created and removed again in `dir`.
-bool AcceptsTestFile(const std::string& dir);
 
 // The folder of the running executable, with a trailing '/'.
 std::string ExecutableDir();

@@ -240,4 +240,33 @@ TEST_F(ProgramTest, WithNoDisplayItSaysSoAndEnds) {
     EXPECT_EQ(log.substr(log.size() - 15), "<*** End ***>\r\n");
 }
 
+TEST_F(ProgramTest, APackageInstalledWhileTheGameRunsIsOfferedAtOnce) {
+    // Once the main window listens, the installer beside the program installs
+    // the extra package the build made; the program quits once it offers it.
+    int installed = -1;
+    std::thread installer([&] {
+        for (int turn = 0; turn < 6000; ++turn) {
+            const std::string log = sys::ReadFileText(UserFile("quorvex.log")).value_or("");
+            if (log.find("Checkpoint: Initialized") != std::string::npos &&
+                ::access((dir_ / "run/Quorvex.sock").c_str(), F_OK) == 0)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        installed = test::RunProcess({test::BinaryDir() + "vantry", "scenario2.c3p"}, Env()).exitCode;
+    });
+    const auto r = Run({}, "Scenario 2 offered");
+    installer.join();
+    EXPECT_EQ(installed, 0);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(sys::ReadFileText(dir_ / "common/scenario2.c3p"), sys::ReadFileText(test::BinaryDir() + "scenario2.c3p"));
+    const std::string log = sys::ReadFileText(UserFile("quorvex.log")).value_or("");
+    const std::string message = "* Info: Message 1 from another program";
+    const auto first = log.find(message);
+    ASSERT_NE(first, std::string::npos) << log;
+    EXPECT_EQ(log.find(message, first + 1), std::string::npos) << log;
+    // The one rescan it caused found the whole package.
+    EXPECT_NE(log.find("* Info: Scenario 2 offered", first), std::string::npos) << log;
+    EXPECT_EQ(log.find("not offered"), std::string::npos) << log;
+}
+
 }  // namespace qv

@@ -174,15 +174,15 @@ TEST(DefaultProgramsTest, BrowserAndMailFromMimeDefaults) {
 
 TEST(ConnectionTest, ProxyThenDialUpThenNone) {
     test::SysFixture fx;
-    std::vector<sysinfo::TNetInterface> interfaces = {{"lo", true}, {"eth0", true}};
+    std::vector<sysinfo::TNetInterface> interfaces = {{"lo", true, true, {}}, {"eth0", true, false, {}}};
     fx.Source().Interfaces = [&] { return interfaces; };
     EXPECT_EQ(GetConnectionType(fx.Source()), ctNone);  // a LAN without proxy, as specified
     fx.Env["http_proxy"] = "";
     EXPECT_EQ(GetConnectionType(fx.Source()), ctNone);
     EXPECT_EQ(GetProxyServer(fx.Source()), "");
-    interfaces.push_back({"ppp0", false});
+    interfaces.push_back({"ppp0", false, false, {}});
     EXPECT_EQ(GetRASConnectionCount(fx.Source()), 0);
-    interfaces.push_back({"ppp1", true});
+    interfaces.push_back({"ppp1", true, false, {}});
     EXPECT_EQ(GetRASConnectionCount(fx.Source()), 1);
     EXPECT_EQ(GetConnectionType(fx.Source()), ctDialup);
     fx.Env["HTTP_PROXY"] = "http://proxy:3128";

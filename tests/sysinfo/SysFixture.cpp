@@ -21,6 +21,7 @@ SysFixture::SysFixture() : source_(dir_.Path()) {
     source_.UserName = [] { return std::string("player"); };
     source_.StatFs = [](const std::string&) -> std::optional<sysinfo::TFsStats> { return std::nullopt; };
     source_.Interfaces = [] { return std::vector<sysinfo::TNetInterface>{}; };
+    source_.Printers = [] { return std::vector<sysinfo::TPrinterDest>{}; };
     source_.Now = [] { return 1'700'000'000.0; };
     source_.PageSize = [] { return std::int64_t{4096}; };
     source_.AddressSpaceLimit = [] { return std::uint64_t{0}; };

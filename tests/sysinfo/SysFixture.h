@@ -18,8 +18,8 @@ public:
 
     // A source reading this tree, with every hook replaced by a fixed
     // answer: the environment below, user "player", no network interfaces,
-    // no file-system statistics, a fixed clock, no graphics runtime, no
-    // screen.
+    // no file-system statistics, no printers, a fixed clock, no graphics
+    // runtime, no screen.
     sysinfo::TSysSource& Source() { return source_; }
     const std::string& Root() const { return dir_.Path(); }
 

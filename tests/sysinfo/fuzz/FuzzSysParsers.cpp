@@ -1,5 +1,6 @@
 // Hostile machine texts straight into the readers of /proc, /etc, udev's
-// database, desktop entries, zone files and kernel release names.
+// database, desktop entries, zone files, kernel release names and the
+// package manager's status file.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -14,6 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (key.empty()) __builtin_trap();
     qv::sysinfo::ParseIniText(text);
     qv::sysinfo::ParseUdevProperties(text);
+    for (const qv::sysinfo::TDpkgPackage& package : qv::sysinfo::ParseDpkgStatus(text))
+        if (package.Package.empty()) __builtin_trap();
     for (const qv::sysinfo::TAlsaCard& card : qv::sysinfo::ParseAlsaCards(text))
         if (card.Index < 0 || card.Index > 999) __builtin_trap();
     qv::TPosixZone zone;

@@ -1,0 +1,211 @@
+// The scenario installer as it is started: a copy of the real program in a
+// folder of its own, the common data folder and the runtime folder in a
+// temporary folder, and a listener standing in for a running game.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/system/Files.h"
+#include "platform/system/InstanceMessage.h"
+#include "tests/support/Process.h"
+#include "tests/support/TempDir.h"
+
+namespace qv {
+
+namespace {
+
+// A listener at the game's socket. It takes connections until stopped and
+// notes each record, with the target file's contents at the moment the
+// record arrived.
+class FakeGame {
+public:
+    FakeGame(const std::string& socketPath, std::string watched, bool answer)
+        : watched_(std::move(watched)), answer_(answer) {
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+        ::unlink(socketPath.c_str());
+        ok_ = fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+              ::listen(fd_, 4) == 0;
+        if (ok_ && answer_) thread_ = std::thread([this] { Serve(); });
+    }
+    ~FakeGame() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (fd_ >= 0) ::close(fd_);
+    }
+    bool Ok() const { return ok_; }
+
+    struct Received {
+        sys::TInstanceMessage message;
+        std::optional<std::string> targetThen;
+    };
+    // Stops taking connections and returns what came.
+    std::vector<Received> Stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        return received_;
+    }
+
+private:
+    void Serve() {
+        while (!stop_) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0) continue;
+            const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client < 0) continue;
+            std::vector<std::uint8_t> bytes;
+            Received r;
+            std::size_t used = 0;
+            std::uint8_t chunk[64];
+            for (;;) {
+                const ssize_t n = ::recv(client, chunk, sizeof chunk, 0);
+                if (n <= 0) break;
+                bytes.insert(bytes.end(), chunk, chunk + n);
+                if (sys::ParseInstanceMessage(bytes.data(), bytes.size(), r.message, used) !=
+                    sys::TInstanceParse::Incomplete)
+                    break;
+            }
+            r.targetThen = sys::ReadFileText(watched_);
+            received_.push_back(r);
+            const std::uint8_t ack = sys::kInstanceMessageAck;
+            ::send(client, &ack, 1, MSG_NOSIGNAL);
+            ::close(client);
+        }
+    }
+
+    std::string watched_;
+    bool answer_;
+    int fd_ = -1;
+    bool ok_ = false;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    std::vector<Received> received_;
+};
+
+class VantryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto program = sys::ReadFileText(test::BinaryDir() + "vantry");
+        ASSERT_TRUE(program);
+        dir_.Write("bin/vantry", *program);
+        ASSERT_EQ(::chmod(Vantry().c_str(), 0755), 0);
+        ASSERT_TRUE(sys::CreateDirectories(dir_ / "common"));
+        ASSERT_TRUE(sys::CreateDirectories(dir_ / "run"));
+        dir_.Write("bin/scenario3.c3p", "package three");
+    }
+    std::string Vantry() const { return dir_ / "bin/vantry"; }
+    test::ProcessResult Run(std::vector<std::string> args, const std::string& common = "common") const {
+        args.insert(args.begin(), Vantry());
+        return test::RunProcess(args, {"QUORVEX_COMMON_DATA=" + dir_ / common, "XDG_RUNTIME_DIR=" + dir_ / "run"});
+    }
+    std::string Socket() const { return dir_ / "run/Quorvex.sock"; }
+
+    test::TempDir dir_;
+};
+
+}  // namespace
+
+TEST_F(VantryTest, ExitCodes) {
+    dir_.Write("outside.c3p", "outside");
+    struct Case {
+        std::vector<std::string> args;
+        const char* common;
+        int code;
+        const char* installed;  // the file expected in the common folder afterwards, if any
+    } cases[] = {
+        {{}, "common", 4, nullptr},
+        {{"scenario4.c3p"}, "common", 3, nullptr},               // not next to the installer
+        {{"scenario3.c3p"}, "missing", 3, nullptr},              // the game never ran: no folder
+        {{"scenario3.c3p"}, "common", 0, "scenario3.c3p"},       // no game running
+        {{"scenario3.c3p", "more", "args"}, "common", 0, "scenario3.c3p"},
+        // A name with a folder part is refused, even when it would resolve.
+        {{"../outside.c3p"}, "common", 3, nullptr},
+        {{"../bin/scenario3.c3p"}, "common", 3, nullptr},
+        {{"."}, "common", 3, nullptr},
+        {{".."}, "common", 3, nullptr},
+        {{""}, "common", 3, nullptr},
+        {{"bin"}, "common", 3, nullptr},  // not a plain file
+    };
+    dir_.Write("bin/bin/x", "");
+    for (const Case& c : cases) {
+        std::string label;
+        for (const auto& a : c.args) label += "[" + a + "]";
+        SCOPED_TRACE(label + " into " + c.common);
+        sys::RemoveFile(dir_ / "common/scenario3.c3p");
+        const auto r = Run(c.args, c.common);
+        EXPECT_EQ(r.exitCode, c.code) << r.err;
+        if (c.installed) {
+            EXPECT_EQ(sys::ReadFileText(dir_ / "common/" + c.installed), "package three");
+        }
+        EXPECT_EQ(sys::ReadFileText(dir_ / "outside.c3p"), "outside");
+        EXPECT_FALSE(sys::FileExists(dir_ / "common/scenario3.c3p") && !c.installed);
+        EXPECT_FALSE(sys::DirectoryExists(dir_ / "missing"));
+    }
+    // Nothing but the packages is left in the common folder (no temporary files).
+    ::unlink((dir_ / "common/scenario3.c3p").c_str());
+    EXPECT_EQ(::rmdir((dir_ / "common").c_str()), 0);
+}
+
+TEST_F(VantryTest, APackageOfTheSameNameIsReplaced) {
+    dir_.Write("common/scenario3.c3p", "an older and longer package three");
+    const auto r = Run({"scenario3.c3p"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(sys::ReadFileText(dir_ / "common/scenario3.c3p"), "package three");
+}
+
+TEST_F(VantryTest, ARunningGameGetsOneMessageOnceTheFileIsComplete) {
+    FakeGame game(Socket(), dir_ / "common/scenario3.c3p", true);
+    ASSERT_TRUE(game.Ok());
+    const auto r = Run({"scenario3.c3p"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const auto received = game.Stop();
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].message.dwData, sys::kScenarioInstalledMessage);
+    EXPECT_TRUE(received[0].message.Data.empty());
+    EXPECT_EQ(received[0].targetThen, "package three");
+}
+
+TEST_F(VantryTest, NoMessageWhenTheCopyFailed) {
+    FakeGame game(Socket(), dir_ / "common/scenario4.c3p", true);
+    ASSERT_TRUE(game.Ok());
+    EXPECT_EQ(Run({"scenario4.c3p"}).exitCode, 3);
+    EXPECT_TRUE(game.Stop().empty());
+}
+
+TEST_F(VantryTest, ACommonFolderTheGameCannotUseMeansTheProgramFolder) {
+    // As for the game: a plain file where the folder should be sends the
+    // game to its own folder, where the package already lies.
+    dir_.Write("blocked", "not a folder");
+    FakeGame game(Socket(), dir_ / "bin/scenario3.c3p", true);
+    ASSERT_TRUE(game.Ok());
+    EXPECT_EQ(Run({"scenario3.c3p"}, "blocked/Tollbeck/Quorvex").exitCode, 0);
+    EXPECT_EQ(game.Stop().size(), 1u);
+    EXPECT_EQ(Run({"scenario4.c3p"}, "blocked/Tollbeck/Quorvex").exitCode, 3);
+}
+
+TEST_F(VantryTest, AGameThatNeverAnswersDoesNotHoldTheInstallerForever) {
+    FakeGame game(Socket(), dir_ / "common/scenario3.c3p", false);  // listens, never accepts
+    ASSERT_TRUE(game.Ok());
+    const auto start = std::chrono::steady_clock::now();
+    const auto r = Run({"scenario3.c3p"});
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(sys::ReadFileText(dir_ / "common/scenario3.c3p"), "package three");
+    EXPECT_LT(took, std::chrono::seconds(30));
+}
+
+}  // namespace qv
