@@ -34,6 +34,7 @@
 #include "game/core/qv3GameCore.h"
 #include "game/assets/qv3Resources.h"
 #include "media/MainThread.h"
+#include "multiplayer/lobby/qv3MultiPlayer.h"
 #include "platform/render/VideoMemory.h"
 #include "platform/system/Files.h"
 #include "platform/window/GameWindow.h"
@@ -181,6 +182,7 @@ int main(int argc, char** argv) {
         ui::TMainWindowServices services;
         for (int i = 1; i < argc; ++i) services.Args.emplace_back(argv[i]);
         services.RunGame = ui::RunGameWindow;
+        services.Hooks.RunLobby = [](QWidget* owner) { RunMultiPlayer(owner); };
         services.OnFirstPaint = [] {
             LogMessage("Main window painted after " + std::to_string(MillisecondsSinceStart()) + " ms", lkInfo);
         };

@@ -90,16 +90,16 @@ public:
     }
 };
 
-// The two state pictures of the players list: in the room, in a duel.
-QIcon PlayerStateIcon(int state) {
-    if (OnlinePictureSource()) {
-        const std::string bytes = OnlinePictureSource()("lobbyplayer" + std::to_string(state) + ".png");
-        QPixmap pixmap;
-        if (!bytes.empty() &&
-            pixmap.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<uint>(bytes.size())))
-            return QIcon(pixmap);
-    }
-    return QIcon();
+// One of the two state pictures of the players list: in the room, in a duel.
+QIcon PlayerStateIcon(const std::function<std::string(const std::string&)>& source, int state) {
+    const auto& from = source ? source : OnlinePictureSource();
+    if (!from) return QIcon();
+    const std::string bytes = from("lobbyplayer" + std::to_string(state) + ".png");
+    QPixmap pixmap;
+    if (bytes.empty() ||
+        !pixmap.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<uint>(bytes.size())))
+        return QIcon();
+    return QIcon(pixmap);
 }
 
 }  // namespace
@@ -214,6 +214,7 @@ TfrmMultiPlayer::TfrmMultiPlayer(TLobbyServices services, QWidget* parent)
     connect(lvPlayers, &QTreeWidget::itemSelectionChanged, this, &TfrmMultiPlayer::UpdateActions);
     connect(brwMessages, &QTextBrowser::anchorClicked, this, &TfrmMultiPlayer::LinkClicked);
 
+    for (int i = 0; i < 2; ++i) stateIcons_[i] = PlayerStateIcon(services_.Picture, i);
     UpdateStatusBar();
     UpdateActions();
     QMetaObject::invokeMethod(this, &TfrmMultiPlayer::StartLobby, Qt::QueuedConnection);
@@ -396,7 +397,7 @@ void TfrmMultiPlayer::FillPlayers() {
             const TRoomPlayer& p = client_->Players(i);
             auto* item = new TPlayerItem(lvPlayers);
             item->setText(0, Q(p.Name));
-            item->setIcon(0, PlayerStateIcon(p.Status == 1 ? 1 : 0));
+            item->setIcon(0, stateIcons_[p.Status == 1 ? 1 : 0]);
             item->setData(0, Qt::UserRole, p.Status);
             if (p.Rank > 0) item->setText(1, QString::number(p.Rank));
             item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QIcon>
 
 #include <cstdint>
 #include <deque>
@@ -54,6 +55,9 @@ struct TLobbyServices {
     std::function<bool(QWidget* owner)> LogIn;
     // Draws attention to the window (it is not the active one).
     std::function<void(QWidget* window)> Flash;
+    // The bytes of a picture of the program's resources ("lobbyplayer0.png").
+    // Empty: OnlinePictureSource().
+    std::function<std::string(const std::string& name)> Picture;
     // Overrides LobbyRunDuel() (tests).
     TRunDuelHook RunDuel;
     TQVXDPClient::TOptions Client;
@@ -140,6 +144,7 @@ private:
     bool DisableLinks(const std::function<bool(const std::string& name, const std::string& href)>& match);
 
     TLobbyServices services_;
+    QIcon stateIcons_[2];
     std::unique_ptr<TQVXDPClient> client_;
     std::unique_ptr<TThreadedHttpGet> emoticonFetch_;
     std::unique_ptr<TThreadedHttpGet> welcomeFetch_;

@@ -90,6 +90,7 @@ protected:
             return false;
         };
         s.Flash = [this](QWidget*) { ++flashes_; };
+        s.Picture = [](const std::string& name) { return name == "lobbyplayer1.png" ? PictureBytes() : ""; };
         s.RunDuel = [this](QWidget*, const std::string& name, const std::string& address, TGuid& race,
                            std::int32_t& total) {
             duels_.push_back({name, address});
@@ -174,6 +175,13 @@ TEST_F(LobbyWindow, LogsInShowsTheRoomAndRendersChatLines) {
     ASSERT_TRUE(PumpUntil([&] { return form->lvPlayers->topLevelItemCount() == 2; }));
     EXPECT_EQ(form->lvPlayers->topLevelItem(0)->text(0), "ANN");
     EXPECT_EQ(form->lvPlayers->topLevelItem(1)->text(0), "BOB");
+    EXPECT_TRUE(form->lvPlayers->topLevelItem(1)->icon(0).isNull());  // in the room
+    bob.client->SetPlaying(1);
+    ASSERT_TRUE(PumpUntil([&] {
+        const auto items = form->lvPlayers->findItems("BOB", Qt::MatchFixedString, 0);
+        return !items.isEmpty() && !items.first()->icon(0).isNull();  // in a duel
+    }));
+    bob.client->SetPlaying(0);
 
     // Escaped text, emoticons in any case, one pass (the "lt" code does not
     // eat into the entity made for "<").
