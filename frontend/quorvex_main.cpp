@@ -26,6 +26,7 @@
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
 #include "frontend/online/qv3HostList.h"
+#include "frontend/qv3LobbyHook.h"
 #include "frontend/qv3SettingsFile.h"
 #include "frontend/ui/qv3InstanceServer.h"
 #include "frontend/ui/qv3Main.h"
@@ -34,7 +35,6 @@
 #include "game/core/qv3GameCore.h"
 #include "game/assets/qv3Resources.h"
 #include "media/MainThread.h"
-#include "multiplayer/lobby/qv3MultiPlayer.h"
 #include "platform/render/VideoMemory.h"
 #include "platform/system/Files.h"
 #include "platform/window/GameWindow.h"
@@ -182,7 +182,7 @@ int main(int argc, char** argv) {
         ui::TMainWindowServices services;
         for (int i = 1; i < argc; ++i) services.Args.emplace_back(argv[i]);
         services.RunGame = ui::RunGameWindow;
-        services.Hooks.RunLobby = [](QWidget* owner) { RunMultiPlayer(owner); };
+        BindLobbyHooks(services.Hooks);
         services.OnFirstPaint = [] {
             LogMessage("Main window painted after " + std::to_string(MillisecondsSinceStart()) + " ms", lkInfo);
         };

@@ -121,18 +121,22 @@ void TQVXDPClient::Connect(const std::string& host, const std::string& key, cons
 }
 
 void TQVXDPClient::Disconnect() {
-    {
-        std::lock_guard lock(playersLock_);
-        players_.clear();
-    }
     SetState(stIdle);
     ++attempt_;
+    std::string failure;
     try {
         dp_->CancelEnumHosts();
         dp_->Disconnect();
     } catch (const std::exception& e) {
-        RaiseLoggedError(std::string("Disconnecting: ") + e.what());
+        failure = e.what();
     }
+    // Emptied once the session is closed, so that no room message still
+    // being read fills it again.
+    {
+        std::lock_guard lock(playersLock_);
+        players_.clear();
+    }
+    if (!failure.empty()) RaiseLoggedError("Disconnecting: " + failure);
 }
 
 bool TQVXDPClient::SendMessage(const lobby::TBytes& message) {

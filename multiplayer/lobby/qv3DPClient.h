@@ -57,7 +57,7 @@ public:
     // Only from idle: keeps host, key and alias (cut to 15) and starts
     // looking for the lobby session on the host.
     void Connect(const std::string& host, const std::string& key, const std::string& alias);
-    // Empties the room, goes idle and closes the session. A failure is
+    // Goes idle, closes the session and empties the room. A failure is
     // raised as a logged error "Disconnecting: " + its message.
     void Disconnect();
 

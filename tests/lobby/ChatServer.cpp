@@ -85,7 +85,7 @@ TChatServer::TChatServer(TOptions options) : options_(std::move(options)) {
     desc.dwFlags = DPNSESSION_CLIENT_SERVER;
     desc.guidApplication = kLobbyAppGuid;
     desc.SessionName = kLobbySessionName;
-    if (Failed(session_->Host(desc, {TAddress{"127.0.0.1", 0, {}, {}, {}}}, 0))) throw std::runtime_error("host");
+    if (Failed(session_->Host(desc, {TAddress{"127.0.0.1", options_.Port, {}, {}, {}}}, 0))) throw std::runtime_error("host");
     port_ = session_->LocalPort();
 }
 

@@ -46,6 +46,8 @@ struct TChatServerOptions {
     // Refuse every log-in with this code and reason.
     std::optional<std::uint8_t> RefuseCode;
     std::string RefuseReason;
+    // The port on 127.0.0.1; 0: one of the system's choosing.
+    std::uint32_t Port = 0;
     // Names are logged in upper case.
     bool UpperCaseNames = true;
 };

@@ -19,6 +19,7 @@
 #include "tests/lobby/ChatServer.h"
 #include "tests/lobby/LobbySide.h"
 #include "tests/lobby/LobbyTestSupport.h"
+#include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
 namespace qv {
@@ -265,6 +266,20 @@ TEST_F(LobbyClient, HostileMessagesAreDroppedAndQueuesDrainInOrder) {
     EXPECT_EQ(got, (std::vector<std::string>{"players ANN/0/0", "answer EVE 2", "answer BOB 1", "chat 0 EVE one",
                                              "chat 1 EVE two"}));
     EXPECT_NE(Log().find("Dropped a room message"), std::string::npos);
+}
+
+TEST_F(LobbyClient, ChatServerInAnotherProcess) {
+    test::ChildProcess chatd({test::BinaryDir() + "qvx-chatd", "--max-seconds", "3"});
+    const std::string first = chatd.ReadLine();
+    ASSERT_EQ(first.rfind("port ", 0), 0u) << first;
+    TSide side(static_cast<std::uint32_t>(std::stoul(first.substr(5))));
+    side.LogIn("ann", Key('A'));
+    side.client->SendChat("over there");
+    ASSERT_TRUE(side.WaitFor("chat 0 ANN over there"));
+    EXPECT_EQ(chatd.ReadLine(), "login ANN");
+    EXPECT_EQ(chatd.ReadLine(), "chat ANN over there");
+    side.client->Disconnect();
+    EXPECT_EQ(chatd.Finish(), 0);
 }
 
 }  // namespace

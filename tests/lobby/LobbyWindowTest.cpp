@@ -20,6 +20,7 @@
 #include <set>
 
 #include "foundation/qv3Environment.h"
+#include "frontend/qv3LobbyHook.h"
 #include "frontend/qv3SettingsFile.h"
 #include "multiplayer/lobby/qv3LogIn.h"
 #include "multiplayer/lobby/qv3MultiPlayer.h"
@@ -420,6 +421,12 @@ TEST_F(LobbyWindow, SupportPageAndFailedDownloads) {
     form->miOnlineSupportClick();
     ASSERT_EQ(opened_.size(), 1u);
     EXPECT_EQ(opened_[0].rfind("http://lobby.test/qvx/", 0), 0u);
+}
+
+TEST(LobbyProgram, TheMainWindowHookOpensTheLobby) {
+    ui::TFrontendHooks hooks;
+    BindLobbyHooks(hooks);
+    EXPECT_TRUE(static_cast<bool>(hooks.RunLobby));
 }
 
 class LogInDialog : public ::testing::Test {
