@@ -56,7 +56,7 @@ TQVXDPClient::TQVXDPClient(const TOptions& options, QObject* parent)
         Post(wmTerminated);
     };
     if (options.RunTimer) {
-        timer_ = std::make_unique<TThreadedTimer>();
+        timer_ = std::make_unique<TThreadedTimer>(options.TimerClock);
         timer_->SetInterval(kDeadlineCheckMs);
         timer_->OnTimer = [this](TThreadedTimer&) { CheckDeadline(); };
         timer_->SetEnabled(true);

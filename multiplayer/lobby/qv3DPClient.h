@@ -29,6 +29,7 @@ class IClock;
 }
 class TzkDPClient;
 class TThreadedTimer;
+class ITimerWaitClock;
 
 class TQVXDPClient : public QObject {
     Q_OBJECT
@@ -48,6 +49,8 @@ public:
         // Whether the deadline check runs on its own every 2000 ms (tests
         // call CheckDeadline instead).
         bool RunTimer = true;
+        // How the check's timer waits; null: real time.
+        ITimerWaitClock* TimerClock = nullptr;
     };
 
     explicit TQVXDPClient(QObject* parent = nullptr);

@@ -5,6 +5,11 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 #include <functional>
 #include <memory>
@@ -12,6 +17,8 @@
 #include <vector>
 
 #include "foundation/qv3Log.h"
+#include "media/MainThread.h"
+#include "media/ThdTimer.h"
 #include "multiplayer/lobby/qv3DPClient.h"
 #include "multiplayer/lobby/qv3DPConsts.h"
 #include "platform/system/Clock.h"
@@ -207,6 +214,46 @@ TEST_F(LobbyClient, NoServerWithinSevenSecondsIsATimeOut) {
     EXPECT_EQ(side.client->State(), TQVXDPClient::stIdle);
     ASSERT_EQ(side.lines, std::vector<std::string>{"error 5 []"});
     EXPECT_NE(Log().find("Connect failure"), std::string::npos);
+}
+
+// A timer wait that runs out at once: the timer ticks as fast as the main
+// thread takes its ticks.
+class TImpatientWait final : public ITimerWaitClock {
+public:
+    bool WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, std::uint32_t,
+                 const std::function<bool()>& woken) override {
+        wake.wait_for(lock, std::chrono::milliseconds(1), woken);
+        return woken();
+    }
+};
+
+TEST_F(LobbyClient, TheTimerChecksTheDeadlineOnTheMainThread) {
+    SetSynchronizeWakeup([] { QTimer::singleShot(0, QCoreApplication::instance(), [] { CheckSynchronize(); }); });
+    sys::TManualClock clock;
+    TImpatientWait wait;
+    std::uint32_t port = 0;
+    {
+        test::TChatServer gone;
+        port = gone.Port();
+    }
+    {
+        TQVXDPClient::TOptions o;
+        o.Port = port;
+        o.Clock = &clock;
+        o.Session = test::FastOptions();
+        o.TimerClock = &wait;
+        TQVXDPClient client(o);
+        std::vector<std::string> errors;
+        QObject::connect(&client, &TQVXDPClient::Error,
+                         [&](std::uint8_t code, const std::string&) { errors.push_back(std::to_string(code)); });
+        client.Connect("127.0.0.1", Key('A'), "ANN");
+        for (int i = 0; i < 20; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        EXPECT_TRUE(errors.empty());
+        clock.AdvanceMilliseconds(7000);
+        EXPECT_TRUE(PumpUntil([&] { return !errors.empty(); }));
+        EXPECT_EQ(errors, std::vector<std::string>{"5"});
+    }
+    SetSynchronizeWakeup(nullptr);
 }
 
 TEST_F(LobbyClient, SilentServerRunsOutTheConnectWindow) {
