@@ -26,6 +26,7 @@
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
 #include "frontend/online/qv3HostList.h"
+#include "frontend/qv3LobbyHook.h"
 #include "frontend/qv3ProgramHooks.h"
 #include "frontend/qv3SettingsFile.h"
 #include "frontend/ui/qv3InstanceServer.h"
@@ -184,6 +185,7 @@ int main(int argc, char** argv) {
         for (int i = 1; i < argc; ++i) services.Args.emplace_back(argv[i]);
         services.Hooks = MakeProgramHooks();
         services.RunGame = ui::RunGameWindow;
+        BindLobbyHooks(services.Hooks);
         services.OnFirstPaint = [] {
             LogMessage("Main window painted after " + std::to_string(MillisecondsSinceStart()) + " ms", lkInfo);
         };

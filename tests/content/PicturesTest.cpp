@@ -113,7 +113,8 @@ TEST_F(PicturesTest, FullScreenAndFrontEndPicturesHaveTheirSizes) {
         {"menu_leftbutton_p.png", 67, 129}, {"menu_leftbutton_r.png", 67, 129}, {"menu_rightbutton_p.png", 67, 129},
         {"menu_rightbutton_r.png", 67, 129}, {"menu_scenario_p.png", 190, 172}, {"menu_scenario_r.png", 190, 172},
         {"about.jpg", 400, 350},      {"newbest.jpg", 400, 130},            {"wbstate1.png", 16, 16},
-        {"wbstate2.png", 16, 16},     {"wbstate3.png", 16, 16},
+        {"wbstate2.png", 16, 16},     {"wbstate3.png", 16, 16},             {"lobbyplayer0.png", 16, 16},
+        {"lobbyplayer1.png", 16, 16},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);

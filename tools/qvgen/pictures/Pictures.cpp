@@ -3,6 +3,7 @@
 #include "game/assets/qv3Graphics.h"
 #include "tools/qvgen/Content.h"
 #include "tools/qvgen/pictures/Art.h"
+#include "tools/qvgen/pictures/Lobby.h"
 #include "tools/qvgen/pictures/Online.h"
 
 namespace qv::gen {
@@ -43,6 +44,7 @@ TPictureSet GenerateSharedPictures() {
     AddPng(out, "menu_scenario_p.png", menu.ScenarioPressed);
     AddPng(out, "menu_scenario_r.png", menu.ScenarioHover);
     AddOnlinePictures(out);
+    AddLobbyPictures(out);
     return set;
 }
 

@@ -1,0 +1,356 @@
+#include "multiplayer/lobby/qv3DPClient.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+#include <algorithm>
+
+#include "foundation/TextUtil.h"
+#include "foundation/qv3Log.h"
+#include "media/ThdTimer.h"
+#include "media/zkDPClient.h"
+#include "multiplayer/lobby/qv3DPConsts.h"
+#include "platform/system/Clock.h"
+
+namespace qv {
+
+namespace {
+
+// The posted messages.
+constexpr int wmChatQueued = 1125;
+constexpr int wmLoginReply = 1128;
+constexpr int wmTerminated = 1129;
+constexpr int wmHostFound = 1130;
+constexpr int wmPlayersChanged = 1131;
+constexpr int wmInvitationQueued = 1134;
+constexpr int wmAnswerQueued = 1135;
+
+const QEvent::Type kLobbyEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+class TLobbyEvent final : public QEvent {
+public:
+    TLobbyEvent(int message, std::int64_t lParam, std::uint64_t attempt)
+        : QEvent(kLobbyEventType), Message(message), LParam(lParam), Attempt(attempt) {}
+    int Message;
+    std::int64_t LParam;
+    std::uint64_t Attempt;
+};
+
+}  // namespace
+
+TQVXDPClient::TQVXDPClient(QObject* parent) : TQVXDPClient(TOptions{}, parent) {}
+
+TQVXDPClient::TQVXDPClient(const TOptions& options, QObject* parent)
+    : QObject(parent), clock_(options.Clock != nullptr ? options.Clock : &sys::SystemClock()), port_(options.Port) {
+    dp_ = std::make_unique<TzkDPClient>("QVX Chat Client", options.Session);
+    dp_->OnEnumHostsResponse = [this](TzkDPClient*, const dpn::DPNMSG_ENUM_HOSTS_RESPONSE&, int) {
+        Post(wmHostFound);
+    };
+    dp_->OnConnectComplete = [this](TzkDPClient*, dpn::DPNHANDLE, void* context, dpn::HRESULT result,
+                                    const std::uint8_t* data, std::uint32_t size) {
+        // The context is the attempt the connect belongs to.
+        HandleConnectComplete(reinterpret_cast<std::uintptr_t>(context), result, data, size);
+    };
+    dp_->OnReceive = [this](TzkDPClient*, const std::uint8_t* data, std::uint32_t size) { HandleReceive(data, size); };
+    dp_->OnTerminateSession = [this](TzkDPClient*, dpn::HRESULT, const std::uint8_t*, std::uint32_t) {
+        Post(wmTerminated);
+    };
+    if (options.RunTimer) {
+        timer_ = std::make_unique<TThreadedTimer>(options.TimerClock);
+        timer_->SetInterval(kDeadlineCheckMs);
+        timer_->OnTimer = [this](TThreadedTimer&) { CheckDeadline(); };
+        timer_->SetEnabled(true);
+    }
+    const auto& caps = dp_->SPCaps;
+    connectWindow_ = static_cast<std::int32_t>(caps.dwDefaultEnumCount * caps.dwDefaultEnumTimeout +
+                                               (caps.dwDefaultEnumCount > 0 ? caps.dwDefaultEnumCount - 1 : 0) *
+                                                   caps.dwDefaultEnumRetryInterval);
+}
+
+TQVXDPClient::~TQVXDPClient() {
+    // No signal from here on; the timer and then the session stop, after
+    // which no worker posts again (Qt drops what is still queued).
+    blockSignals(true);
+    timer_.reset();
+    dp_.reset();
+}
+
+std::int64_t TQVXDPClient::Now() const {
+    std::int64_t count = 0, frequency = 0;
+    if (clock_->QueryPerformanceCounter(count) && clock_->QueryPerformanceFrequency(frequency) && frequency > 0)
+        return static_cast<std::int64_t>(static_cast<long double>(count) * 1000 / frequency);
+    return clock_->GetTickCount();
+}
+
+void TQVXDPClient::SetState(std::uint8_t state) {
+    if (state == state_) return;
+    state_ = state;
+    deadline_ = Now() + (state == stConnecting ? connectWindow_ : kFindServerTimeoutMs);
+}
+
+void TQVXDPClient::Post(int message, std::int64_t lParam) { PostFor(attempt_.load(), message, lParam); }
+
+void TQVXDPClient::PostFor(std::uint64_t attempt, int message, std::int64_t lParam) {
+    QCoreApplication::postEvent(this, new TLobbyEvent(message, lParam, attempt));
+}
+
+std::string TQVXDPClient::LoginName() const {
+    std::lock_guard lock(textLock_);
+    return loginName_;
+}
+
+std::string TQVXDPClient::ReasonText() const {
+    std::lock_guard lock(textLock_);
+    return reasonText_;
+}
+
+void TQVXDPClient::Connect(const std::string& host, const std::string& key, const std::string& alias) {
+    if (state_ != stIdle) return;
+    dp_->CancelEnumHosts();
+    dp_->ClearHosts();
+    host_ = host;
+    loginKey_ = key;
+    {
+        std::lock_guard lock(textLock_);
+        loginName_ = alias.substr(0, kLobbyAliasMax);
+    }
+    ++attempt_;
+    // Broadcasting for a server is never wanted when a host is named.
+    dp_->EnumHosts(host_, port_, kLobbyAppGuid, nullptr, 0, false, false, host_.empty());
+    SetState(stFindingServer);
+}
+
+void TQVXDPClient::Disconnect() {
+    SetState(stIdle);
+    ++attempt_;
+    std::string failure;
+    try {
+        dp_->CancelEnumHosts();
+        dp_->Disconnect();
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
+    // Emptied once the session is closed, so that no room message still
+    // being read fills it again.
+    {
+        std::lock_guard lock(playersLock_);
+        players_.clear();
+    }
+    if (!failure.empty()) RaiseLoggedError("Disconnecting: " + failure);
+}
+
+bool TQVXDPClient::SendMessage(const lobby::TBytes& message) {
+    try {
+        dp_->Send(message.data(), static_cast<std::uint32_t>(message.size()), 0, nullptr, false, true, true, false,
+                  true, 1, true, true);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void TQVXDPClient::SendChat(const std::string& text) {
+    if (state_ == stLoggedIn) SendMessage(lobby::BuildChat(text));
+}
+
+void TQVXDPClient::SendPrivateMessage(const std::string& to, const std::string& text) {
+    if (state_ == stLoggedIn) SendMessage(lobby::BuildPrivate(to, text));
+}
+
+void TQVXDPClient::SendInvitation(const std::string& alias, std::uint8_t action) {
+    if (state_ == stLoggedIn) SendMessage(lobby::BuildInvitation(alias, action));
+}
+
+void TQVXDPClient::AnswerInvitation(const std::string& alias, std::uint8_t answer) {
+    if (state_ == stLoggedIn && IsValidNickname(alias)) SendMessage(lobby::BuildAnswer(alias, answer));
+}
+
+void TQVXDPClient::SetPlaying(std::uint8_t flag) {
+    if (state_ == stLoggedIn) SendMessage(lobby::BuildPlaying(flag));
+}
+
+void TQVXDPClient::SendDuelResult(const std::string& opponent, const TGuid& raceId, bool won, std::int32_t total) {
+    if (state_ == stLoggedIn) SendMessage(lobby::BuildDuelResult(opponent, raceId, won, total));
+}
+
+void TQVXDPClient::CheckDeadline() {
+    if ((state_ != stFindingServer && state_ != stConnecting) || Now() < deadline_) return;
+    LogMessage("Connect failure", lkInfo);
+    SetState(stIdle);
+    try {
+        Disconnect();
+    } catch (const std::exception&) {
+        // Logged by Disconnect; the failure to connect is what is reported.
+    }
+    emit Error(lrTimedOut, std::string());
+}
+
+void TQVXDPClient::HandleConnectComplete(std::uint64_t attempt, dpn::HRESULT result, const std::uint8_t* data,
+                                         std::uint32_t size) {
+    const auto outcome = lobby::EvaluateLoginReply(result == dpn::DPN_OK, data, size);
+    if (attempt != attempt_.load()) {
+        PostFor(attempt, wmLoginReply, outcome.Code);
+        return;
+    }
+    {
+        std::lock_guard lock(textLock_);
+        if (outcome.LoginName) loginName_ = *outcome.LoginName;
+        if (outcome.ReasonText) reasonText_ = *outcome.ReasonText;
+    }
+    PostFor(attempt, wmLoginReply, outcome.Code);
+}
+
+void TQVXDPClient::HandleReceive(const std::uint8_t* data, std::uint32_t size) {
+    const auto message = lobby::ParseServerMessage(data, size);
+    if (const auto* chat = std::get_if<lobby::TChatMessage>(&message)) {
+        {
+            std::lock_guard lock(chatLock_);
+            chatQueue_.push_back({chat->Text, static_cast<std::uint8_t>(chat->Private ? 1 : 0), chat->Alias});
+        }
+        Post(wmChatQueued);
+    } else if (const auto* invitation = std::get_if<lobby::TInvitationMessage>(&message)) {
+        {
+            std::lock_guard lock(invitationLock_);
+            invitationQueue_.push_back({invitation->Alias, invitation->Action, invitation->Address});
+        }
+        Post(wmInvitationQueued);
+    } else if (const auto* answer = std::get_if<lobby::TAnswerMessage>(&message)) {
+        {
+            std::lock_guard lock(invitationLock_);
+            answerQueue_.push_back({answer->Alias, answer->Answer});
+        }
+        Post(wmAnswerQueued);
+    } else if (const auto* room = std::get_if<lobby::TRoomMessage>(&message)) {
+        {
+            std::lock_guard lock(playersLock_);
+            ApplyRoomMessage(players_, *room);
+        }
+        Post(wmPlayersChanged);
+    } else if (size > 0 && data != nullptr && data[0] == lobby::smRoom) {
+        LogMessage("Dropped a room message that does not fit its counts", lkInfo);
+    }
+}
+
+void TQVXDPClient::customEvent(QEvent* event) {
+    if (event->type() != kLobbyEventType) {
+        QObject::customEvent(event);
+        return;
+    }
+    const auto& e = *static_cast<TLobbyEvent*>(event);
+    const bool current = e.Attempt == attempt_.load();
+    switch (e.Message) {
+    case wmChatQueued: DrainChat(); break;
+    case wmInvitationQueued: DrainInvitations(); break;
+    case wmAnswerQueued: DrainAnswers(); break;
+    case wmHostFound:
+        if (current) HostFound();
+        break;
+    case wmLoginReply:
+        if (current) {
+            LoginReplied(static_cast<std::uint8_t>(e.LParam));
+        } else if (e.LParam == lrSuccess && state_ == stIdle) {
+            // A log-in that completed after this side gave up on it.
+            try {
+                dp_->Disconnect();
+            } catch (const std::exception&) {
+            }
+        }
+        break;
+    case wmTerminated:
+        if (current) Terminated();
+        break;
+    case wmPlayersChanged:
+        if (state_ == stLoggedIn) emit PlayersChanged();
+        break;
+    default: break;
+    }
+}
+
+void TQVXDPClient::HostFound() {
+    if (state_ != stFindingServer) return;
+    dp_->LockHosts();
+    try {
+        for (int i = 0; i < dp_->HostCount(); ++i) {
+            TzkDPHostDesc desc;
+            dp_->GetHost(i, desc);
+            if (!SameTextNoCase(desc.ApplicationDesc.SessionName, kLobbySessionName)) continue;
+            const auto login = lobby::BuildLogIn(loginKey_, LoginName());
+            dp_->CancelEnumHosts();
+            SetState(stConnecting);
+            dp_->Connect(i, login.data(), static_cast<std::uint32_t>(login.size()),
+                         reinterpret_cast<void*>(static_cast<std::uintptr_t>(attempt_.load())), false, false);
+            break;
+        }
+    } catch (const std::exception& e) {
+        // The deadline reports the failed attempt.
+        LogMessage(std::string("Connecting to the lobby: ") + e.what(), lkInfo);
+    }
+    dp_->UnlockHosts();
+}
+
+void TQVXDPClient::LoginReplied(std::uint8_t code) {
+    if (state_ != stConnecting) return;
+    if (code == lrSuccess) {
+        SetState(stLoggedIn);
+        emit Connected();
+        return;
+    }
+    SetState(stIdle);
+    ++attempt_;
+    try {
+        dp_->Disconnect();
+    } catch (const std::exception&) {
+    }
+    emit Error(code, ReasonText());
+}
+
+void TQVXDPClient::Terminated() {
+    LogMessage("Session lost", lkInfo);
+    SetState(stIdle);
+    try {
+        Disconnect();
+    } catch (const std::exception&) {
+    }
+    emit SessionLost();
+}
+
+void TQVXDPClient::DrainChat() {
+    for (;;) {
+        TQueuedChat item;
+        {
+            std::lock_guard lock(chatLock_);
+            if (chatQueue_.empty()) return;
+            item = std::move(chatQueue_.front());
+            chatQueue_.pop_front();
+        }
+        emit ChatLine(item.Text, item.Private, item.Alias);
+    }
+}
+
+void TQVXDPClient::DrainInvitations() {
+    for (;;) {
+        TQueuedInvitation item;
+        {
+            std::lock_guard lock(invitationLock_);
+            if (invitationQueue_.empty()) return;
+            item = std::move(invitationQueue_.front());
+            invitationQueue_.pop_front();
+        }
+        emit Invitation(item.Alias, item.Action, item.Address);
+    }
+}
+
+void TQVXDPClient::DrainAnswers() {
+    for (;;) {
+        TQueuedAnswer item;
+        {
+            std::lock_guard lock(invitationLock_);
+            if (answerQueue_.empty()) return;
+            item = std::move(answerQueue_.front());
+            answerQueue_.pop_front();
+        }
+        emit InvitationAnswer(item.Alias, item.Answer);
+    }
+}
+
+}  // namespace qv

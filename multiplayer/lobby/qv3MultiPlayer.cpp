@@ -1,0 +1,731 @@
+#include "multiplayer/lobby/qv3MultiPlayer.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "foundation/TextUtil.h"
+#include "foundation/qv3Environment.h"
+#include "foundation/qv3Language.h"
+#include "foundation/qv3Log.h"
+#include "frontend/online/forms/qv3OnlineForms.h"
+#include "frontend/online/qv3HostList.h"
+#include "frontend/online/qv3Inet.h"
+#include "multiplayer/lobby/qv3DPConsts.h"
+#include "multiplayer/lobby/qv3LogIn.h"
+
+namespace qv {
+
+namespace {
+
+QString Q(const std::string& cp1252) { return QString::fromStdString(Cp1252ToUtf8(cp1252)); }
+std::string Bytes(const QString& text) { return Utf8ToCp1252(text.toStdString()); }
+QString Lang(int n) { return Q(LangText(n)); }
+
+// `pattern` with each "%s" in turn replaced by the next value.
+std::string FormatS(std::string pattern, const std::vector<std::string>& values) {
+    std::size_t from = 0;
+    for (const std::string& v : values) {
+        const std::size_t at = pattern.find("%s", from);
+        if (at == std::string::npos) break;
+        pattern.replace(at, 2, v);
+        from = at + v.size();
+    }
+    return pattern;
+}
+
+// & < > " as entities: what comes from the network is text, never markup.
+std::string EscapeHtml(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+// A dotted address or a host name.
+bool IsHostAddress(std::string_view address) {
+    if (address.empty() || address.size() > 253) return false;
+    return std::all_of(address.begin(), address.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
+    });
+}
+
+constexpr const char* kAccept = "accept:";
+constexpr const char* kRefuse = "refuse:";
+constexpr const char* kCancel = "cancel:";
+
+// Sorted by caption without regard to case, as the list view of the
+// system the lobby comes from sorts.
+class TPlayerItem final : public QTreeWidgetItem {
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+    bool operator<(const QTreeWidgetItem& other) const override {
+        return text(0).compare(other.text(0), Qt::CaseInsensitive) < 0;
+    }
+};
+
+// One of the two state pictures of the players list: in the room, in a duel.
+QIcon PlayerStateIcon(const std::function<std::string(const std::string&)>& source, int state) {
+    const auto& from = source ? source : OnlinePictureSource();
+    if (!from) return QIcon();
+    const std::string bytes = from("lobbyplayer" + std::to_string(state) + ".png");
+    QPixmap pixmap;
+    if (bytes.empty() ||
+        !pixmap.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<uint>(bytes.size())))
+        return QIcon();
+    return QIcon(pixmap);
+}
+
+}  // namespace
+
+TRunDuelHook& LobbyRunDuel() {
+    static TRunDuelHook hook;
+    return hook;
+}
+
+const char* const TfrmMultiPlayer::kChatStyleSheet =
+    "BODY  {font-family : Arial, Helvetica, sans-serif; font-size : x-small;}TABLE  {font-family : Arial, Helvetica, "
+    "sans-serif; font-size : x-small;}.alias {color: Blue; font-weight: bold}.aliaspriv {color: Red; font-weight: "
+    "bold}.myself {color: Green; font-weight: bold}.info {font-weight: bold}.invite {font-weight: bold}";
+
+TfrmMultiPlayer::TfrmMultiPlayer(TLobbyServices services, QWidget* parent)
+    : QDialog(parent), services_(std::move(services)) {
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    resize(480, 440);
+    setMinimumSize(450, 350);
+    setWindowTitle(Lang(418));
+
+    actConnect = new QAction(Lang(400), this);
+    actConnect->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    actInviteDuel = new QAction(Lang(409), this);
+    actInviteDuel->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    actECard = new QAction(Lang(410), this);
+    miFileClose = new QAction(Lang(412), this);
+    miOnlineSupport = new QAction(Lang(415), this);
+    addAction(actConnect);
+    addAction(actInviteDuel);
+
+    auto* menu = new QMenuBar(this);
+    QMenu* miFile = menu->addMenu(Lang(411));
+    miFile->addAction(actConnect);
+    miFile->addSeparator();
+    miFile->addAction(miFileClose);
+    QMenu* miDuel = menu->addMenu(Lang(413));
+    miDuel->addAction(actInviteDuel);
+    miDuel->addAction(actECard);
+    QMenu* miHelp = menu->addMenu(Lang(414));
+    miHelp->addAction(miOnlineSupport);
+
+    brwMessages = new QTextBrowser(this);
+    brwMessages->setOpenLinks(false);
+    brwMessages->setOpenExternalLinks(false);
+    brwMessages->setFocusPolicy(Qt::NoFocus);
+    brwMessages->document()->setDefaultStyleSheet(QString::fromLatin1(kChatStyleSheet));
+    memMessage = new QLineEdit(this);
+    btnSend = new QPushButton(Lang(408), this);
+    btnSend->setDefault(true);
+    btnSend->setAutoDefault(true);
+
+    lvPlayers = new QTreeWidget(this);
+    lvPlayers->setColumnCount(2);
+    lvPlayers->setHeaderLabels({Lang(416), Lang(417)});
+    lvPlayers->setRootIsDecorated(false);
+    lvPlayers->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvPlayers->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvPlayers->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    lvPlayers->header()->setSectionResizeMode(1, QHeaderView::Fixed);
+    lvPlayers->header()->setStretchLastSection(false);
+    lvPlayers->setColumnWidth(1, 70);
+    lvPlayers->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+    lvPlayers->setSortingEnabled(true);
+    lvPlayers->sortByColumn(0, Qt::AscendingOrder);
+    lvPlayers->setToolTip(QStringLiteral("Double-click on player to invite for a duel"));
+    lvPlayers->setMaximumWidth(170);
+
+    sbStatus = new QStatusBar(this);
+    sbState = new QLabel(sbStatus);
+    sbState->setFixedWidth(120);
+    sbName = new QLabel(sbStatus);
+    sbName->setFixedWidth(80);
+    sbStatus->addWidget(sbState);
+    sbStatus->addWidget(sbName);
+    sbStatus->setSizeGripEnabled(false);
+
+    auto* typing = new QHBoxLayout;
+    typing->addWidget(memMessage, 1);
+    typing->addWidget(btnSend);
+    auto* chat = new QVBoxLayout;
+    chat->addWidget(brwMessages, 1);
+    chat->addLayout(typing);
+    auto* middle = new QHBoxLayout;
+    middle->addLayout(chat, 1);
+    middle->addWidget(lvPlayers);
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(menu);
+    layout->addLayout(middle, 1);
+    layout->addWidget(sbStatus);
+
+    TimerStatusBar = new QTimer(this);
+    TimerStatusBar->setInterval(500);
+    connect(TimerStatusBar, &QTimer::timeout, this, [this] {
+        UpdateStatusBar();
+        UpdateActions();
+    });
+    TimerStatusBar->start();
+
+    connect(actConnect, &QAction::triggered, this, &TfrmMultiPlayer::actConnectExecute);
+    connect(actInviteDuel, &QAction::triggered, this, &TfrmMultiPlayer::actInviteDuelExecute);
+    connect(actECard, &QAction::triggered, this, &TfrmMultiPlayer::actECardExecute);
+    connect(miFileClose, &QAction::triggered, this, &QDialog::close);
+    connect(miOnlineSupport, &QAction::triggered, this, &TfrmMultiPlayer::miOnlineSupportClick);
+    connect(btnSend, &QPushButton::clicked, this, &TfrmMultiPlayer::actSendMessageExecute);
+    connect(memMessage, &QLineEdit::returnPressed, this, &TfrmMultiPlayer::actSendMessageExecute);
+    connect(lvPlayers, &QTreeWidget::itemDoubleClicked, this, [this] {
+        UpdateActions();
+        if (actInviteDuel->isEnabled()) actInviteDuelExecute();
+    });
+    connect(lvPlayers, &QTreeWidget::itemSelectionChanged, this, &TfrmMultiPlayer::UpdateActions);
+    connect(brwMessages, &QTextBrowser::anchorClicked, this, &TfrmMultiPlayer::LinkClicked);
+
+    for (int i = 0; i < 2; ++i) stateIcons_[i] = PlayerStateIcon(services_.Picture, i);
+    UpdateStatusBar();
+    UpdateActions();
+    QMetaObject::invokeMethod(this, &TfrmMultiPlayer::StartLobby, Qt::QueuedConnection);
+}
+
+TfrmMultiPlayer::~TfrmMultiPlayer() {
+    if (client_) client_->disconnect(this);
+    client_.reset();
+}
+
+void TfrmMultiPlayer::ShowMessage(const std::string& text) {
+    if (services_.ShowMessage)
+        services_.ShowMessage(text);
+    else
+        QMessageBox::information(this, windowTitle(), Q(text));
+}
+
+void TfrmMultiPlayer::StartLobby() {
+    try {
+        UpdateStatusBar();
+        client_ = std::make_unique<TQVXDPClient>(services_.Client);
+        connect(client_.get(), &TQVXDPClient::ChatLine, this, &TfrmMultiPlayer::ShowChatLine);
+        connect(client_.get(), &TQVXDPClient::Invitation, this, &TfrmMultiPlayer::OnInvitation);
+        connect(client_.get(), &TQVXDPClient::InvitationAnswer, this, &TfrmMultiPlayer::OnInvitationAnswer);
+        connect(client_.get(), &TQVXDPClient::PlayersChanged, this, &TfrmMultiPlayer::FillPlayers);
+        connect(client_.get(), &TQVXDPClient::SessionLost, this, &TfrmMultiPlayer::OnSessionLost);
+        connect(client_.get(), &TQVXDPClient::Connected, this, &TfrmMultiPlayer::OnConnected);
+        connect(client_.get(), &TQVXDPClient::Error, this, &TfrmMultiPlayer::OnError);
+        const bool online = services_.CheckInternet ? services_.CheckInternet(true) : CheckInternet(true);
+        if (!online) {
+            close();
+            return;
+        }
+        const std::string base = "http://" + Environment.InternalHost.Str() + Environment.InternalBase.Str();
+        emoticonFetch_ = std::make_unique<TThreadedHttpGet>(base + "emoticons/list.txt", services_.HttpGet);
+        welcomeFetch_ = std::make_unique<TThreadedHttpGet>(base + "chatmsg.txt", services_.HttpGet);
+        actConnectExecute();
+    } catch (const std::exception& e) {
+        LogMessage(std::string("Unable to start the lobby: ") + e.what(), lkWarning);
+        close();
+    }
+}
+
+void TfrmMultiPlayer::actConnectExecute() {
+    if (!client_) return;
+    if (client_->State() != TQVXDPClient::stIdle) {
+        try {
+            client_->Disconnect();
+        } catch (const std::exception&) {
+            // Logged on the way out.
+        }
+        UpdateStatusBar();
+        FillPlayers();
+        return;
+    }
+    if (Environment.LobbyLoginKey.empty()) {
+        const bool confirmed = services_.LogIn ? services_.LogIn(this) : RunLogInDialog(this);
+        if (!confirmed) return;
+    }
+    if (services_.ResolveHosts)
+        services_.ResolveHosts();
+    else
+        ResolveHosts();
+    UpdateStatusBar();
+    try {
+        client_->Connect(Environment.ChatHost.Str(), Environment.LobbyLoginKey.Str(), Environment.LobbyAlias.Str());
+    } catch (const std::exception& e) {
+        ShowMessage(LangText(361) + "\r" + e.what());
+    }
+    UpdateStatusBar();
+    UpdateActions();
+}
+
+void TfrmMultiPlayer::UpdateStatusBar() {
+    const int state = client_ ? client_->State() : 0;
+    sbState->setText(Lang(394 + state));
+    sbName->setText(client_ ? Q(client_->LoginName()) : QString());
+}
+
+void TfrmMultiPlayer::UpdateActions() {
+    const bool busy = client_ && client_->State() != TQVXDPClient::stIdle;
+    actConnect->setText(Lang(busy ? 401 : 400));
+    const std::string selected = SelectedCaption();
+    actInviteDuel->setEnabled(client_ && client_->State() == TQVXDPClient::stLoggedIn && !selected.empty() &&
+                              selected != client_->LoginName() && !HasOtherOpenInvitation(selected));
+}
+
+std::string TfrmMultiPlayer::SelectedCaption() const {
+    const auto items = lvPlayers->selectedItems();
+    return items.isEmpty() ? std::string() : Bytes(items.first()->text(0));
+}
+
+bool TfrmMultiPlayer::HasPlayer(const std::string& caption) const {
+    return !lvPlayers->findItems(Q(caption), Qt::MatchFixedString, 0).isEmpty();
+}
+
+void TfrmMultiPlayer::OnConnected() {
+    if (services_.ResolveHosts)
+        services_.ResolveHosts();
+    else
+        ResolveHosts();
+    UpdateStatusBar();
+    UpdateActions();
+    if (!firstConnect_) return;
+    firstConnect_ = false;
+    if (emoticonFetch_) {
+        emoticonFetch_->StartAndWait();
+        if (emoticonFetch_->Succeeded()) {
+            emoticons_ = SplitLines(emoticonFetch_->Reply());
+            FetchEmoticonPictures();
+        } else {
+            LogMessage("Unable to fetch emoticons", lkWarning);
+            AppendHtml(LangText(391));
+        }
+    }
+    if (welcomeFetch_) {
+        welcomeFetch_->StartAndWait();
+        if (welcomeFetch_->Succeeded())
+            AppendHtml(welcomeFetch_->Reply());
+        else
+            LogMessage("Unable to fetch chat msg", lkWarning);
+    }
+}
+
+void TfrmMultiPlayer::FetchEmoticonPictures() {
+    // The view fetches nothing itself: each picture is downloaded once and
+    // handed to the document under the address the chat HTML names.
+    const std::string prefix = "http://" + Environment.InternalHost.Str() + Environment.InternalBase.Str();
+    for (std::size_t i = 0; i < emoticons_.size(); ++i) {
+        if (TrimText(emoticons_[i]).empty()) continue;
+        const std::string url = prefix + "emoticons/" + std::to_string(i) + ".gif";
+        TThreadedHttpGet fetch(url, services_.HttpGet);
+        fetch.StartAndWait();
+        QImage image;
+        if (fetch.Succeeded() &&
+            image.loadFromData(reinterpret_cast<const uchar*>(fetch.Reply().data()), static_cast<int>(fetch.Reply().size())))
+            brwMessages->document()->addResource(QTextDocument::ImageResource, QUrl(Q(url)), image);
+        else
+            LogMessage("Unable to fetch emoticon " + std::to_string(i), lkInfo);
+    }
+}
+
+void TfrmMultiPlayer::OnError(std::uint8_t code, const std::string& text) {
+    if (code == lrInvalidName || code == lrNameExists) {
+        Environment.LobbyLoginKey = std::string_view();
+        ShowMessage(LangText(392));
+    } else {
+        ShowMessage(LangText(361) + "\r" + (text.empty() ? ReasonToText(code) : text));
+    }
+    UpdateStatusBar();
+    UpdateActions();
+}
+
+void TfrmMultiPlayer::OnSessionLost() {
+    ShowMessage(LangText(393));
+    DisconnectAndClear();
+    UpdateStatusBar();
+    FillPlayers();
+}
+
+void TfrmMultiPlayer::DisconnectAndClear() {
+    if (client_) {
+        try {
+            client_->Disconnect();
+        } catch (const std::exception&) {
+            // Logged on the way out.
+        }
+    }
+    lvPlayers->clear();
+}
+
+void TfrmMultiPlayer::FillPlayers() {
+    const std::string selected = SelectedCaption();
+    lvPlayers->setUpdatesEnabled(false);
+    lvPlayers->setSortingEnabled(false);
+    lvPlayers->clear();
+    if (client_) {
+        client_->LockPlayers();
+        for (int i = 0; i < client_->PlayerCount(); ++i) {
+            const TRoomPlayer& p = client_->Players(i);
+            auto* item = new TPlayerItem(lvPlayers);
+            item->setText(0, Q(p.Name));
+            item->setIcon(0, stateIcons_[p.Status == 1 ? 1 : 0]);
+            item->setData(0, Qt::UserRole, p.Status);
+            if (p.Rank > 0) item->setText(1, QString::number(p.Rank));
+            item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        }
+        client_->UnlockPlayers();
+    }
+    lvPlayers->setSortingEnabled(true);
+    lvPlayers->sortByColumn(0, Qt::AscendingOrder);
+    if (!selected.empty()) {
+        const auto found = lvPlayers->findItems(Q(selected), Qt::MatchFixedString, 0);
+        if (!found.isEmpty()) found.first()->setSelected(true);
+    }
+    lvPlayers->setUpdatesEnabled(true);
+    DropStaleInvitations();
+    UpdateStatusBar();
+    UpdateActions();
+}
+
+std::string TfrmMultiPlayer::RenderChatText(const std::string& text) const {
+    std::vector<std::string> codes;
+    for (const auto& line : emoticons_) codes.push_back(LowerAscii(TrimText(line)));
+    const std::string lower = LowerAscii(text);
+    const std::string prefix = EscapeHtml(Environment.InternalHost.Str() + Environment.InternalBase.Str());
+    std::string out;
+    for (std::size_t at = 0; at < text.size();) {
+        bool replaced = false;
+        for (std::size_t i = 0; i < codes.size(); ++i) {
+            if (codes[i].empty() || lower.compare(at, codes[i].size(), codes[i]) != 0) continue;
+            out += "<img src=\"http://" + prefix + "emoticons/" + std::to_string(i) + ".gif\" width=12 height=12>";
+            at += codes[i].size();
+            replaced = true;
+            break;
+        }
+        if (!replaced) out += EscapeHtml(std::string_view(text).substr(at++, 1));
+    }
+    return out;
+}
+
+void TfrmMultiPlayer::ShowChatLine(const std::string& text, std::uint8_t isPrivate, const std::string& alias) {
+    if (inDuel_) return;
+    const std::string body = RenderChatText(text);
+    const bool mine = client_ && alias == client_->LoginName();
+    std::string prefix;
+    if (!mine && isPrivate == 1) {
+        prefix = "<font class=\"aliaspriv\">" + EscapeHtml(alias) + "</font> &gt; ";
+        FlashLobby();
+    } else if (!mine) {
+        prefix = "<font class=\"alias\">" + EscapeHtml(alias) + "</font> &gt; ";
+    } else if (isPrivate == 1) {
+        prefix = "<font class=\"aliaspriv\">" + EscapeHtml(LangText(381)) + " " + EscapeHtml(SelectedCaption()) +
+                 "</font> &gt; ";
+    } else {
+        prefix = "<font class=\"myself\">" + EscapeHtml(LangText(382)) + "</font> &gt; ";
+    }
+    AppendHtml(prefix + body);
+}
+
+void TfrmMultiPlayer::AppendHtml(const std::string& html) {
+    if (inDuel_) return;
+    QScrollBar* bar = brwMessages->verticalScrollBar();
+    const bool follow = bar->value() + bar->pageStep() > bar->maximum() + bar->pageStep() - 30;
+    QTextCursor cursor(brwMessages->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertHtml(Q(html + "<br>"));
+    if (follow) bar->setValue(bar->maximum());
+}
+
+void TfrmMultiPlayer::AppendInvitationText(const std::string& text) {
+    AppendHtml("<font class=\"invite\">" + text + "</font>");
+}
+
+int TfrmMultiPlayer::AddLink(const std::string& alias, const std::string& address) {
+    const int id = nextLink_++;
+    links_[id] = TLink{alias, address};
+    return id;
+}
+
+bool TfrmMultiPlayer::DisableLinks(const std::function<bool(const std::string&, const std::string&)>& match) {
+    bool any = false;
+    QTextDocument* doc = brwMessages->document();
+    for (QTextBlock block = doc->lastBlock(); block.isValid(); block = block.previous()) {
+        std::vector<QTextFragment> fragments;
+        for (auto it = block.begin(); !it.atEnd(); ++it) fragments.push_back(it.fragment());
+        for (auto f = fragments.rbegin(); f != fragments.rend(); ++f) {
+            const QTextCharFormat format = f->charFormat();
+            if (!format.isAnchor() || format.anchorHref().isEmpty()) continue;
+            const QStringList names = format.anchorNames();
+            const std::string name = names.isEmpty() ? std::string() : Bytes(names.first());
+            if (!match(name, Bytes(format.anchorHref()))) continue;
+            QTextCursor cursor(doc);
+            cursor.setPosition(f->position());
+            cursor.setPosition(f->position() + f->length(), QTextCursor::KeepAnchor);
+            QTextCharFormat disabled;
+            disabled.setAnchorHref(QString());
+            cursor.mergeCharFormat(disabled);
+            any = true;
+        }
+    }
+    return any;
+}
+
+bool TfrmMultiPlayer::DisableAnswerLinks(const std::string& alias) {
+    return DisableLinks([&](const std::string& name, const std::string& href) {
+        return SameTextNoCase(name, alias) || href.find(kAccept) != std::string::npos ||
+               href.find(kRefuse) != std::string::npos;
+    });
+}
+
+bool TfrmMultiPlayer::DisableCancelLinks(const std::string& alias) {
+    return DisableLinks([&](const std::string& name, const std::string& href) {
+        return SameTextNoCase(name, alias) || href.find(kCancel) != std::string::npos;
+    });
+}
+
+void TfrmMultiPlayer::DisableAllInvitationLinks() {
+    DisableLinks([](const std::string&, const std::string& href) {
+        return href.find(kAccept) != std::string::npos || href.find(kRefuse) != std::string::npos ||
+               href.find(kCancel) != std::string::npos;
+    });
+}
+
+bool TfrmMultiPlayer::HasOtherOpenInvitation(const std::string& alias) const {
+    const QTextDocument* doc = brwMessages->document();
+    for (QTextBlock block = doc->lastBlock(); block.isValid(); block = block.previous()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (!format.isAnchor() || !format.anchorHref().startsWith(QLatin1String(kCancel))) continue;
+            const QStringList names = format.anchorNames();
+            if (!SameTextNoCase(names.isEmpty() ? std::string() : Bytes(names.first()), alias)) return true;
+        }
+    }
+    return false;
+}
+
+void TfrmMultiPlayer::DropStaleInvitations() {
+    std::vector<std::string> stale;
+    const QTextDocument* doc = brwMessages->document();
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            // Only open links: a player who left long ago must not close the
+            // links of today's invitations.
+            if (!format.isAnchor() || format.anchorHref().isEmpty() || format.anchorNames().isEmpty()) continue;
+            const std::string name = Bytes(format.anchorNames().first());
+            if (!HasPlayer(name) && std::find(stale.begin(), stale.end(), name) == stale.end()) stale.push_back(name);
+        }
+    }
+    for (const auto& name : stale) {
+        DisableCancelLinks(name);
+        DisableAnswerLinks(name);
+    }
+}
+
+void TfrmMultiPlayer::actInviteDuelExecute() {
+    if (!client_) return;
+    const std::string alias = SelectedCaption();
+    if (alias.empty()) return;
+    client_->SendInvitation(alias, lobby::iaInvite);
+    const std::string id = std::to_string(AddLink(alias, ""));
+    const std::string name = EscapeHtml(alias);
+    AppendInvitationText(FormatS(LangText(386), {name, kCancel, id, name}));
+    UpdateActions();
+}
+
+void TfrmMultiPlayer::OnInvitation(const std::string& alias, std::uint8_t action, const std::string& address) {
+    if (!IsValidNickname(alias) || (action != lobby::iaCancel && !IsHostAddress(address))) {
+        LogMessage("Ignored an invitation with an unusable name or address", lkInfo);
+        return;
+    }
+    const std::string name = EscapeHtml(alias);
+    if (action != lobby::iaCancel) {
+        DisableAnswerLinks(alias);
+        const std::string id = std::to_string(AddLink(alias, address));
+        AppendInvitationText(FormatS(LangText(384), {name, kAccept, id, "", name, kRefuse, id, name}));
+        FlashLobby();
+    } else if (DisableAnswerLinks(alias)) {
+        AppendInvitationText(FormatS(LangText(383), {name}));
+    }
+    UpdateActions();
+}
+
+void TfrmMultiPlayer::OnInvitationAnswer(const std::string& alias, std::uint8_t answer) {
+    if (!DisableCancelLinks(alias)) return;
+    const std::string name = EscapeHtml(alias);
+    if (answer == lobby::iaRefuse) {
+        AppendInvitationText(FormatS(LangText(388), {name}));
+    } else {
+        AppendInvitationText(FormatS(LangText(385), {name}));
+        duelOpponent_ = alias;
+        duelAddress_.clear();
+        QMetaObject::invokeMethod(this, &TfrmMultiPlayer::StartDuel, Qt::QueuedConnection);
+    }
+    UpdateActions();
+}
+
+void TfrmMultiPlayer::LinkClicked(const QUrl& url) {
+    const std::string href = Bytes(url.toString());
+    if (href.rfind(kCancel, 0) != 0 && href.rfind(kRefuse, 0) != 0 && href.rfind(kAccept, 0) != 0) return;
+    linkQueue_.push_back(href);
+    QMetaObject::invokeMethod(this, &TfrmMultiPlayer::HandleLinks, Qt::QueuedConnection);
+}
+
+void TfrmMultiPlayer::HandleLinks() {
+    while (!linkQueue_.empty()) {
+        const std::string href = linkQueue_.front();
+        linkQueue_.pop_front();
+        const std::string rest = href.substr(7);
+        int id = 0;
+        try {
+            id = std::stoi(rest.substr(0, rest.find(':')));
+        } catch (const std::exception&) {
+            continue;
+        }
+        const auto it = links_.find(id);
+        if (it == links_.end()) continue;  // used already
+        const TLink link = it->second;
+        links_.erase(it);
+        const std::string name = EscapeHtml(link.Alias);
+        if (href.rfind(kCancel, 0) == 0) {
+            DisableCancelLinks(link.Alias);
+            if (client_) client_->SendInvitation(link.Alias, lobby::iaCancel);
+            AppendInvitationText(FormatS(LangText(387), {name}));
+        }
+        if (href.rfind(kAccept, 0) == 0) {
+            DisableCancelLinks(link.Alias);
+            DisableAnswerLinks(link.Alias);
+            if (client_) client_->AnswerInvitation(link.Alias, lobby::iaAccept);
+            AppendInvitationText(FormatS(LangText(389), {name}));
+            duelOpponent_ = link.Alias;
+            duelAddress_ = link.Address;
+            QMetaObject::invokeMethod(this, &TfrmMultiPlayer::StartDuel, Qt::QueuedConnection);
+        }
+        if (href.rfind(kRefuse, 0) == 0) {
+            DisableAnswerLinks(link.Alias);
+            AppendInvitationText(FormatS(LangText(390), {name}));
+            if (client_) client_->AnswerInvitation(link.Alias, lobby::iaRefuse);
+        }
+    }
+    UpdateActions();
+}
+
+void TfrmMultiPlayer::StartDuel() {
+    if (inDuel_ || !client_) return;  // one duel at a time
+    DisableAllInvitationLinks();
+    inDuel_ = true;
+    client_->SetPlaying(1);
+    TimerStatusBar->stop();
+    TGuid raceId;
+    std::int32_t total = 0;
+    int result = 0;
+    const TRunDuelHook& runDuel = services_.RunDuel ? services_.RunDuel : LobbyRunDuel();
+    try {
+        if (runDuel) {
+            result = runDuel(this, duelOpponent_, duelAddress_, raceId, total);
+        } else {
+            LogMessage("Unable to start the duel: the program has no duel", lkWarning);
+        }
+    } catch (const std::exception& e) {
+        LogMessage(std::string("The duel failed: ") + e.what(), lkWarning);
+        result = 0;
+    }
+    client_->SetPlaying(0);
+    TimerStatusBar->start();
+    inDuel_ = false;
+    if (!runDuel) ShowMessage(LangText(361));
+    if (result == 2) client_->SendDuelResult(duelOpponent_, raceId, true, total);
+    if (result == 1) client_->SendDuelResult(duelOpponent_, raceId, false, total);
+    memMessage->setFocus();
+    lvPlayers->clearSelection();
+    UpdateActions();
+}
+
+void TfrmMultiPlayer::actSendMessageExecute() {
+    const std::string text = Bytes(memMessage->text()).substr(0, 250);
+    memMessage->clear();
+    if (!client_ || text.empty()) return;
+    try {
+        const std::string selected = SelectedCaption();
+        if (!selected.empty() && selected != client_->LoginName()) {
+            client_->SendPrivateMessage(selected, text);
+            ShowChatLine(text, 1, client_->LoginName());
+        } else {
+            client_->SendChat(text);
+        }
+    } catch (const std::exception&) {
+        AppendHtml(LangText(398));
+    }
+}
+
+void TfrmMultiPlayer::actECardExecute() {
+    if (services_.SendEmailCard) {
+        services_.SendEmailCard(this);
+        return;
+    }
+    TfrmEmailCard card(nullptr, this);
+    card.exec();
+}
+
+void TfrmMultiPlayer::miOnlineSupportClick() {
+    if (services_.ResolveHosts)
+        services_.ResolveHosts();
+    else
+        ResolveHosts();
+    const std::string url = InternalPrefix() + "chatsupport.html";
+    if (services_.OpenURL)
+        services_.OpenURL(url);
+    else
+        OpenURL(url);
+}
+
+void TfrmMultiPlayer::FlashLobby() {
+    if (isActiveWindow()) return;
+    if (services_.Flash) {
+        services_.Flash(this);
+        return;
+    }
+    QApplication::beep();
+    QApplication::alert(this);
+}
+
+void TfrmMultiPlayer::closeEvent(QCloseEvent* event) {
+    DisconnectAndClear();
+    QDialog::closeEvent(event);
+}
+
+void RunMultiPlayer(QWidget* owner, TLobbyServices services) {
+    TfrmMultiPlayer form(std::move(services), owner);
+    form.exec();
+}
+
+}  // namespace qv

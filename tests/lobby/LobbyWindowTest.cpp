@@ -1,0 +1,478 @@
+// The log-in dialog and the lobby window on Qt's offscreen platform,
+// against the test chat server on 127.0.0.1, with the other players as
+// plain lobby clients, downloads from a table and a stand-in duel.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QLabel>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QTreeWidget>
+
+#include <map>
+#include <QBuffer>
+#include <regex>
+#include <set>
+
+#include "foundation/qv3Environment.h"
+#include "frontend/qv3LobbyHook.h"
+#include "frontend/qv3SettingsFile.h"
+#include "multiplayer/lobby/qv3LogIn.h"
+#include "multiplayer/lobby/qv3MultiPlayer.h"
+#include "tests/lobby/ChatServer.h"
+#include "tests/lobby/LobbySide.h"
+#include "tests/lobby/LobbyTestSupport.h"
+
+namespace qv {
+namespace {
+
+using test::Key;
+using test::PumpUntil;
+using test::TSide;
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "tests_lobby_ui";
+    static char* argv[] = {name, nullptr};
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static auto* app = new QApplication(argc, argv);
+    return *app;
+}
+
+// A small picture standing in for an emoticon download.
+std::string PictureBytes() {
+    QImage image(12, 12, QImage::Format_ARGB32);
+    image.fill(Qt::yellow);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes.toStdString();
+}
+
+struct TDuelCall {
+    std::string Name;
+    std::string Address;
+};
+
+class LobbyWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        App();
+        Environment.ChatHost = "127.0.0.1";
+        Environment.InternalHost = "lobby.test";
+        Environment.InternalBase = "/qvx/";
+        Environment.LobbyAlias = "ANN";
+        Environment.LobbyLoginKey = Key('A');
+        pages_["http://lobby.test/qvx/emoticons/list.txt"] = ":-)\r\n\r\nlt\r\n";
+        pages_["http://lobby.test/qvx/emoticons/0.gif"] = PictureBytes();
+        pages_["http://lobby.test/qvx/emoticons/2.gif"] = PictureBytes();
+        pages_["http://lobby.test/qvx/chatmsg.txt"] = "<b>Welcome</b> to the lobby";
+    }
+
+    TLobbyServices Services() {
+        TLobbyServices s;
+        s.CheckInternet = [](bool) { return true; };
+        s.ResolveHosts = [] {};
+        s.HttpGet = [this](const std::string& url) {
+            const auto it = pages_.find(url);
+            if (it == pages_.end()) throw std::runtime_error("404 " + url);
+            return it->second;
+        };
+        s.OpenURL = [this](const std::string& url) { opened_.push_back(url); };
+        s.ShowMessage = [this](const std::string& text) { messages_.push_back(text); };
+        s.LogIn = [this](QWidget*) {
+            ++logIns_;
+            return false;
+        };
+        s.Flash = [this](QWidget*) { ++flashes_; };
+        s.Picture = [](const std::string& name) { return name == "lobbyplayer1.png" ? PictureBytes() : ""; };
+        s.RunDuel = [this](QWidget*, const std::string& name, const std::string& address, TGuid& race,
+                           std::int32_t& total) {
+            duels_.push_back({name, address});
+            if (duringDuel_) duringDuel_();
+            race = race_;
+            total = 4321;
+            return outcome_;
+        };
+        s.Client.Port = server_.Port();
+        s.Client.Session = test::FastOptions();
+        s.Client.RunTimer = false;
+        return s;
+    }
+
+    std::unique_ptr<TfrmMultiPlayer> Open() {
+        auto form = std::make_unique<TfrmMultiPlayer>(Services());
+        form->show();
+        EXPECT_TRUE(PumpUntil([&] { return form->Client() && form->Client()->State() == TQVXDPClient::stLoggedIn; }));
+        EXPECT_TRUE(PumpUntil([&] { return form->lvPlayers->topLevelItemCount() > 0; }));
+        return form;
+    }
+
+    static std::string Html(TfrmMultiPlayer& form) { return form.brwMessages->document()->toHtml().toStdString(); }
+    static std::string Text(TfrmMultiPlayer& form) { return form.brwMessages->document()->toPlainText().toStdString(); }
+    static bool Shows(TfrmMultiPlayer& form, const std::string& text) {
+        return PumpUntil([&] { return Text(form).find(text) != std::string::npos; });
+    }
+    // href of every anchor, in document order ("" for a disabled one), with its name.
+    static std::vector<std::string> Anchors(TfrmMultiPlayer& form) {
+        std::vector<std::string> out;
+        const QTextDocument* doc = form.brwMessages->document();
+        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+            for (auto it = b.begin(); !it.atEnd(); ++it) {
+                const auto f = it.fragment().charFormat();
+                if (f.isAnchor() && !f.anchorNames().isEmpty())
+                    out.push_back(f.anchorNames().first().toStdString() + "=" + f.anchorHref().toStdString());
+            }
+        return out;
+    }
+    static void Select(TfrmMultiPlayer& form, const std::string& caption) {
+        form.lvPlayers->clearSelection();
+        const auto items = form.lvPlayers->findItems(QString::fromStdString(caption), Qt::MatchFixedString, 0);
+        ASSERT_FALSE(items.isEmpty()) << caption;
+        items.first()->setSelected(true);
+    }
+    static std::string FirstOpenHref(TfrmMultiPlayer& form, const std::string& prefix) {
+        for (const auto& a : Anchors(form)) {
+            const auto eq = a.find('=');
+            if (a.compare(eq + 1, prefix.size(), prefix) == 0) return a.substr(eq + 1);
+        }
+        return "";
+    }
+    std::size_t ServerCount(const std::string& prefix) {
+        std::size_t n = 0;
+        for (const auto& l : server_.Events().Lines()) n += l.rfind(prefix, 0) == 0;
+        return n;
+    }
+
+    test::TLobbyFolders folders_;
+    test::TChatServer server_;
+    std::map<std::string, std::string> pages_;
+    std::vector<std::string> opened_;
+    std::vector<std::string> messages_;
+    int logIns_ = 0;
+    int flashes_ = 0;
+    std::vector<TDuelCall> duels_;
+    int outcome_ = 2;
+    TGuid race_ = {0xAABBCCDDu, 0x1122u, 0x3344u, {1, 2, 3, 4, 5, 6, 7, 8}};
+    std::function<void()> duringDuel_;
+};
+
+TEST_F(LobbyWindow, LogsInShowsTheRoomAndRendersChatLines) {
+    auto form = Open();
+    EXPECT_EQ(form->windowTitle(), "Worldwide Competition");
+    EXPECT_EQ(form->sbState->text(), "Connected");
+    EXPECT_EQ(form->sbName->text(), "ANN");
+    EXPECT_TRUE(Shows(*form, "Welcome to the lobby"));
+    EXPECT_EQ(form->Emoticons(), (std::vector<std::string>{":-)", "", "lt"}));
+
+    TSide bob(server_.Port());
+    bob.LogIn("bob", Key('B'));
+    ASSERT_TRUE(PumpUntil([&] { return form->lvPlayers->topLevelItemCount() == 2; }));
+    EXPECT_EQ(form->lvPlayers->topLevelItem(0)->text(0), "ANN");
+    EXPECT_EQ(form->lvPlayers->topLevelItem(1)->text(0), "BOB");
+    EXPECT_TRUE(form->lvPlayers->topLevelItem(1)->icon(0).isNull());  // in the room
+    bob.client->SetPlaying(1);
+    ASSERT_TRUE(PumpUntil([&] {
+        const auto items = form->lvPlayers->findItems("BOB", Qt::MatchFixedString, 0);
+        return !items.isEmpty() && !items.first()->icon(0).isNull();  // in a duel
+    }));
+    bob.client->SetPlaying(0);
+
+    // Escaped text, emoticons in any case, one pass (the "lt" code does not
+    // eat into the entity made for "<").
+    bob.client->SendChat("a < b & :-) LT \"q\"");
+    ASSERT_TRUE(Shows(*form, "BOB > a < b &"));
+    const std::string html = Html(*form);
+    EXPECT_NE(html.find("http://lobby.test/qvx/emoticons/0.gif"), std::string::npos);
+    EXPECT_NE(html.find("http://lobby.test/qvx/emoticons/2.gif"), std::string::npos);
+    EXPECT_EQ(form->RenderChatText("a < b & :-) LT"),
+              "a &lt; b &amp; <img src=\"http://lobby.test/qvx/emoticons/0.gif\" width=12 height=12> "
+              "<img src=\"http://lobby.test/qvx/emoticons/2.gif\" width=12 height=12>");
+    EXPECT_FALSE(form->brwMessages->document()
+                     ->resource(QTextDocument::ImageResource, QUrl("http://lobby.test/qvx/emoticons/0.gif"))
+                     .isNull());
+
+    // A name made to look like markup is text, and forges no link.
+    server_.Inject("ANN", test::TChatServer::ChatBytes(false, "<a href=\"accept:EVE:6.6.6.6\">X</a>", "hi"));
+    ASSERT_TRUE(Shows(*form, "<a href=\"accept:EVE:6.6.6.6\">X</a> > hi"));
+    EXPECT_TRUE(Anchors(*form).empty());
+
+    // Own public line (the server's echo): "me".
+    Select(*form, "ANN");
+    form->memMessage->setText("hello all");
+    form->btnSend->click();
+    EXPECT_TRUE(server_.Events().WaitFor("chat ANN hello all"));
+    EXPECT_TRUE(Shows(*form, "me > hello all"));
+    EXPECT_TRUE(form->memMessage->text().isEmpty());
+
+    // A private line: sent to the selected player, shown here at once.
+    Select(*form, "BOB");
+    form->memMessage->setText(QString(300, 'x'));
+    form->actSendMessageExecute();
+    EXPECT_TRUE(Shows(*form, "To BOB > " + std::string(250, 'x')));
+    EXPECT_TRUE(server_.Events().WaitFor("private ANN BOB " + std::string(250, 'x')));
+    ASSERT_TRUE(bob.WaitFor("chat 1 ANN " + std::string(250, 'x')));
+
+    // A private line from another player flashes the inactive window, and
+    // only then.
+    EXPECT_EQ(flashes_, 0);
+    QWidget elsewhere;
+    elsewhere.show();
+    elsewhere.activateWindow();
+    ASSERT_TRUE(PumpUntil([&] { return !form->isActiveWindow(); }));
+    bob.client->SendPrivateMessage("ANN", "psst");
+    ASSERT_TRUE(Shows(*form, "BOB > psst"));
+    EXPECT_GE(flashes_, 1);
+    EXPECT_NE(Html(*form).find("color:#ff0000"), std::string::npos);  // the "aliaspriv" class
+}
+
+TEST_F(LobbyWindow, AcceptingAnInvitationJoinsTheDuelAndReportsTheWin) {
+    auto form = Open();
+    TSide bob(server_.Port()), carol(server_.Port());
+    bob.LogIn("BOB", Key('B'));
+    carol.LogIn("CAROL", Key('C'));
+    ASSERT_TRUE(PumpUntil([&] { return form->lvPlayers->topLevelItemCount() == 3; }));
+
+    bob.client->SendInvitation("ANN", lobby::iaInvite);
+    ASSERT_TRUE(Shows(*form, "BOB invites you for a duel."));
+    EXPECT_EQ(Anchors(*form), (std::vector<std::string>{"BOB=accept:1:", "BOB=refuse:1"}));
+    // A newer invitation closes the answer links of every older one.
+    carol.client->SendInvitation("ANN", lobby::iaInvite);
+    ASSERT_TRUE(Shows(*form, "CAROL invites you for a duel."));
+    EXPECT_EQ(Anchors(*form),
+              (std::vector<std::string>{"BOB=", "BOB=", "CAROL=accept:2:", "CAROL=refuse:2"}));
+
+    duringDuel_ = [&] {
+        // Lines said during the duel never show.
+        bob.client->SendChat("while you play");
+        ASSERT_TRUE(server_.Events().WaitFor("chat BOB while you play"));
+        ASSERT_TRUE(PumpUntil([&] { return server_.Events().Count("playing ANN 1") == 1; }));
+        for (int i = 0; i < 30; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        EXPECT_TRUE(form->InDuel());
+    };
+    form->LinkClicked(QUrl("accept:2:"));
+    ASSERT_TRUE(PumpUntil([&] { return !duels_.empty() && !form->InDuel(); }));
+    ASSERT_EQ(duels_.size(), 1u);
+    EXPECT_EQ(duels_[0].Name, "CAROL");
+    EXPECT_EQ(duels_[0].Address, "127.0.0.1");
+    EXPECT_TRUE(server_.Events().WaitFor("answer ANN CAROL 1"));
+    EXPECT_TRUE(server_.Events().WaitFor("playing ANN 0"));
+    EXPECT_TRUE(server_.Events().WaitFor("result ANN AABBCCDD112233440102030405060708 1 4321 CAROL"));
+    EXPECT_TRUE(Shows(*form, "Accepted duel invitation from CAROL."));
+    EXPECT_EQ(Text(*form).find("while you play"), std::string::npos);
+    // Every link is closed after the duel; a second click does nothing.
+    for (const auto& a : Anchors(*form)) EXPECT_EQ(a.back(), '=') << a;
+    form->LinkClicked(QUrl("accept:2:"));
+    for (int i = 0; i < 10; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(duels_.size(), 1u);
+}
+
+TEST_F(LobbyWindow, AnAcceptedInvitationHostsTheDuelAndReportsTheLoss) {
+    auto form = Open();
+    TSide bob(server_.Port());
+    bob.LogIn("BOB", Key('B'));
+    ASSERT_TRUE(PumpUntil([&] { return form->lvPlayers->topLevelItemCount() == 2; }));
+    Select(*form, "ANN");
+    form->UpdateActions();
+    EXPECT_FALSE(form->actInviteDuel->isEnabled());  // not oneself
+    Select(*form, "BOB");
+    form->UpdateActions();
+    ASSERT_TRUE(form->actInviteDuel->isEnabled());
+    form->actInviteDuel->trigger();
+    ASSERT_TRUE(bob.WaitFor("invitation ANN 1 127.0.0.1"));
+    EXPECT_TRUE(Shows(*form, "Invited BOB for a duel."));
+    EXPECT_EQ(Anchors(*form), (std::vector<std::string>{"BOB=cancel:1"}));
+
+    outcome_ = 1;
+    bob.client->AnswerInvitation("ANN", lobby::iaAccept);
+    ASSERT_TRUE(PumpUntil([&] { return !duels_.empty() && !form->InDuel(); }));
+    EXPECT_EQ(duels_[0].Name, "BOB");
+    EXPECT_EQ(duels_[0].Address, "");
+    EXPECT_TRUE(Shows(*form, "BOB accepted your duel invitation."));
+    EXPECT_TRUE(server_.Events().WaitFor("result ANN AABBCCDD112233440102030405060708 0 4321 BOB"));
+}
+
+TEST_F(LobbyWindow, DrawsAndAbortedDuelsReportNothing) {
+    auto form = Open();
+    TSide bob(server_.Port());
+    bob.LogIn("BOB", Key('B'));
+    ASSERT_TRUE(PumpUntil([&] { return form->lvPlayers->topLevelItemCount() == 2; }));
+    for (const int outcome : {3, 0}) {
+        outcome_ = outcome;
+        const std::size_t before = duels_.size();
+        bob.client->SendInvitation("ANN", lobby::iaInvite);
+        ASSERT_TRUE(PumpUntil([&] { return !FirstOpenHref(*form, "accept:").empty(); }));
+        form->LinkClicked(QUrl(QString::fromStdString(FirstOpenHref(*form, "accept:"))));
+        ASSERT_TRUE(PumpUntil([&] { return duels_.size() == before + 1 && !form->InDuel(); }));
+    }
+    ASSERT_TRUE(server_.Events().WaitFor("playing ANN 0", 2));
+    form->memMessage->setText("marker");
+    form->actSendMessageExecute();
+    ASSERT_TRUE(server_.Events().WaitFor("chat ANN marker"));
+    EXPECT_EQ(ServerCount("result "), 0u);
+}
+
+TEST_F(LobbyWindow, RefusingCancellingAndLeavingCloseTheLinks) {
+    auto form = Open();
+    TSide bob(server_.Port()), carol(server_.Port());
+    bob.LogIn("BOB", Key('B'));
+    carol.LogIn("CAROL", Key('C'));
+    ASSERT_TRUE(PumpUntil([&] { return form->lvPlayers->topLevelItemCount() == 3; }));
+
+    bob.client->SendInvitation("ANN", lobby::iaInvite);
+    ASSERT_TRUE(Shows(*form, "BOB invites you"));
+    form->LinkClicked(QUrl(QString::fromStdString(FirstOpenHref(*form, "refuse:"))));
+    ASSERT_TRUE(bob.WaitFor("answer ANN 2"));
+    EXPECT_TRUE(Shows(*form, "Refused duel invitation from BOB."));
+
+    // The inviter takes it back: the answer links close.
+    carol.client->SendInvitation("ANN", lobby::iaInvite);
+    ASSERT_TRUE(Shows(*form, "CAROL invites you"));
+    carol.client->SendInvitation("ANN", lobby::iaCancel);
+    ASSERT_TRUE(Shows(*form, "CAROL cancelled his invitation for a duel."));
+    EXPECT_TRUE(FirstOpenHref(*form, "accept:").empty());
+
+    // Cancelling one's own invitation.
+    Select(*form, "BOB");
+    form->actInviteDuelExecute();
+    ASSERT_TRUE(bob.WaitFor("invitation ANN 1 127.0.0.1"));
+    const std::string cancel = FirstOpenHref(*form, "cancel:");
+    ASSERT_FALSE(cancel.empty());
+    // Only one open invitation at a time.
+    Select(*form, "CAROL");
+    form->UpdateActions();
+    EXPECT_FALSE(form->actInviteDuel->isEnabled());
+    form->LinkClicked(QUrl(QString::fromStdString(cancel)));
+    ASSERT_TRUE(bob.WaitFor("invitation ANN 2 127.0.0.1"));
+    EXPECT_TRUE(Shows(*form, "Cancelled invitation of BOB for a duel."));
+    form->UpdateActions();
+    EXPECT_TRUE(form->actInviteDuel->isEnabled());
+
+    // A player who leaves takes their open links along.
+    carol.client->SendInvitation("ANN", lobby::iaInvite);
+    ASSERT_TRUE(PumpUntil([&] { return !FirstOpenHref(*form, "accept:").empty(); }));
+    carol.client->Disconnect();
+    ASSERT_TRUE(PumpUntil([&] { return form->lvPlayers->topLevelItemCount() == 2; }));
+    EXPECT_TRUE(FirstOpenHref(*form, "accept:").empty());
+    EXPECT_TRUE(FirstOpenHref(*form, "refuse:").empty());
+}
+
+TEST_F(LobbyWindow, HostileInvitationsAreIgnored) {
+    auto form = Open();
+    server_.Inject("ANN", test::TChatServer::InvitationBytes(1, "E\"VE", "127.0.0.1"));
+    server_.Inject("ANN", test::TChatServer::InvitationBytes(1, "EVE", "1.2.3.4\" name=\"x"));
+    server_.Inject("ANN", test::TChatServer::InvitationBytes(1, "EVE", ""));
+    server_.Inject("ANN", test::TChatServer::ChatBytes(false, "SRV", "marker"));
+    ASSERT_TRUE(Shows(*form, "marker"));
+    EXPECT_TRUE(Anchors(*form).empty());
+    EXPECT_EQ(Text(*form).find("invites you"), std::string::npos);
+}
+
+TEST_F(LobbyWindow, RefusedLogInsAndLostSessions) {
+    Environment.LobbyAlias = "A:B";
+    {
+        auto form = std::make_unique<TfrmMultiPlayer>(Services());
+        form->show();
+        ASSERT_TRUE(PumpUntil([&] { return !messages_.empty(); }));
+        EXPECT_EQ(messages_.back().rfind("Sorry, this name is used already", 0), 0u);
+        EXPECT_TRUE(Environment.LobbyLoginKey.empty());
+        EXPECT_EQ(form->sbState->text(), "Disconnected");
+        // With the key gone, connecting asks for a name first.
+        form->actConnectExecute();
+        EXPECT_EQ(logIns_, 1);
+        EXPECT_EQ(form->Client()->State(), TQVXDPClient::stIdle);
+    }
+    Environment.LobbyAlias = "ANN";
+    Environment.LobbyLoginKey = Key('A');
+    auto form = Open();
+    EXPECT_EQ(form->actConnect->text(), "Disconnect");
+    ASSERT_TRUE(server_.Drop("ANN"));
+    ASSERT_TRUE(PumpUntil([&] { return !messages_.empty() && messages_.back() == "Session lost!"; }));
+    EXPECT_EQ(form->lvPlayers->topLevelItemCount(), 0);
+    form->UpdateActions();
+    EXPECT_EQ(form->actConnect->text(), "Connect");
+}
+
+TEST_F(LobbyWindow, OtherRefusalsShowTheReason) {
+    test::TChatServerOptions options;
+    options.OldVersion = true;
+    test::TChatServer old(options);
+    auto services = Services();
+    services.Client.Port = old.Port();
+    TfrmMultiPlayer form(services);
+    form.show();
+    ASSERT_TRUE(PumpUntil([&] { return !messages_.empty(); }));
+    EXPECT_EQ(messages_.back(), "Unable to access server\rSorry, you need to download the latest version");
+    EXPECT_FALSE(Environment.LobbyLoginKey.empty());
+}
+
+TEST_F(LobbyWindow, SupportPageAndFailedDownloads) {
+    pages_.clear();
+    auto form = Open();
+    EXPECT_TRUE(Shows(*form, "Emoticons disabled"));
+    EXPECT_NE(folders_.Log().find("Unable to fetch emoticons"), std::string::npos);
+    EXPECT_NE(folders_.Log().find("Unable to fetch chat msg"), std::string::npos);
+    form->miOnlineSupportClick();
+    ASSERT_EQ(opened_.size(), 1u);
+    EXPECT_EQ(opened_[0].rfind("http://lobby.test/qvx/", 0), 0u);
+}
+
+TEST(LobbyProgram, TheMainWindowHookOpensTheLobby) {
+    ui::TFrontendHooks hooks;
+    BindLobbyHooks(hooks);
+    EXPECT_TRUE(static_cast<bool>(hooks.RunLobby));
+}
+
+class LogInDialog : public ::testing::Test {
+protected:
+    void SetUp() override { App(); }
+    test::TLobbyFolders folders_;
+};
+
+TEST_F(LogInDialog, TypingFiltersAndConfirmingMakesAKey) {
+    std::set<std::string> keys;
+    for (int round = 0; round < 2; ++round) {
+        TfrmLogIn dialog;
+        dialog.show();
+        QApplication::processEvents();
+        EXPECT_EQ(dialog.windowTitle(), "Log In");
+        EXPECT_EQ(dialog.lblAlias->text(), "Name:");
+        EXPECT_EQ(dialog.btnCancel->text(), "Cancel");
+        QTest::keyClicks(dialog.edtAlias, "ab c");
+        EXPECT_EQ(dialog.edtAlias->text(), "ABC");
+        EXPECT_TRUE(dialog.OkEnabled());
+        dialog.edtAlias->setText(QString(16, 'q'));
+        EXPECT_FALSE(dialog.OkEnabled());
+        dialog.edtAlias->setText("zed 9");
+        EXPECT_EQ(dialog.edtAlias->text(), "ZED9");
+        dialog.Button1->click();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(Environment.LobbyAlias.Str(), "ZED9");
+        EXPECT_TRUE(std::regex_match(Environment.LobbyLoginKey.Str(), std::regex("^[0-9A-F]{32}$")));
+        keys.insert(Environment.LobbyLoginKey.Str());
+    }
+    EXPECT_EQ(keys.size(), 2u);
+    // Saved at once.
+    TEnvironmentRecord saved;
+    ASSERT_TRUE(LoadEnvironment(saved, SettingsFilePath()));
+    EXPECT_EQ(saved.LobbyAlias.Str(), "ZED9");
+}
+
+TEST_F(LogInDialog, CancelStoresNothing) {
+    TfrmLogIn dialog;
+    dialog.show();
+    QTest::keyClicks(dialog.edtAlias, "someone");
+    dialog.btnCancel->click();
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_TRUE(Environment.LobbyAlias.empty());
+    EXPECT_TRUE(Environment.LobbyLoginKey.empty());
+}
+
+}  // namespace
+}  // namespace qv
