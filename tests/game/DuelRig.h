@@ -12,6 +12,7 @@
 #include "game/assets/qv3Resources.h"
 #include "game/core/qv3GameCore.h"
 #include "platform/system/Clock.h"
+#include "platform/window/GameWindow.h"
 #include "tests/render/RenderTestSupport.h"
 #include "tests/support/TempDir.h"
 
@@ -19,7 +20,9 @@ namespace qv::test {
 
 class TDuelCoreRig {
 public:
-    explicit TDuelCoreRig(IDuelLink* duel);
+    // `withWindow`: a hidden game window gives the core its cursor (see
+    // MoveMouse); without one the cursor stays at the top.
+    explicit TDuelCoreRig(IDuelLink* duel, bool withWindow = false);
     ~TDuelCoreRig();
     TDuelCoreRig(const TDuelCoreRig&) = delete;
     TDuelCoreRig& operator=(const TDuelCoreRig&) = delete;
@@ -27,6 +30,8 @@ public:
     TGameCore& Core() { return *core_; }
     // One frame of `ticks` 10 ms ticks; the clock moves with it.
     void Frame(int ticks = 1);
+    // Moves the cursor of the window to height `y`.
+    void MoveMouse(int y);
     bool Closed() const { return !closed_.empty(); }
     const std::vector<std::string>& ClosedTexts() const { return closed_; }
 
@@ -35,6 +40,7 @@ public:
 private:
     TempDir dir_;
     std::string savedUserDir_;
+    std::unique_ptr<win::TGameWindow> window_;
     TFakeRig rig_;
     std::unique_ptr<TQVX3Resources> resources_;
     std::unique_ptr<TEnvironmentRecord> settings_;
