@@ -183,6 +183,7 @@ TDuelView TCustomDuelPeer::View() const {
     v.OpponentScore = OpponentScore;
     v.OpponentCannonY = OpponentCannonY;
     v.OpponentEventTime = OpponentEventTime;
+    v.OpponentEventAge = Now() - OpponentEventTime;
     v.CloseReasonText = CloseReasonText();
     const int s = State();
     if (v.IsHost) {
@@ -310,6 +311,9 @@ void TDuelPeerClient::SetState(int state) {
 void TDuelPeerClient::Close() {
     if (FState == csClosed) return;
     Peer->CancelEnumHosts();
+    // A connect still under way ends too, so no player turns up later.
+    if (connectHandle_ != 0 && !Peer->Connected) Peer->DirectPlay->CancelAsyncOperation(connectHandle_, 0);
+    connectHandle_ = 0;
     Peer->Disconnect();
     SetState(csClosed);
 }
@@ -362,7 +366,7 @@ void TDuelPeerClient::HandleMessage(TDuelEvent message, std::uint32_t wParam, st
                     if (!SameNameIgnoringCase(desc.ApplicationDesc.SessionName, kDuelSessionName)) continue;
                     Peer->CancelEnumHosts();
                     SetState(csConnecting);
-                    Peer->Connect(i, nullptr, 0, nullptr, false, false);
+                    connectHandle_ = Peer->Connect(i, nullptr, 0, nullptr, false, false);
                     break;
                 }
             } catch (...) {

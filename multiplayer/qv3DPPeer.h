@@ -174,6 +174,7 @@ private:
     bool Running() const override { return FState == csRunning; }
     void SetState(int state);
     int FState = csSearching;
+    dpn::DPNHANDLE connectHandle_ = 0;
     bool levelTaken_ = false;  // under DataLock: the first start message only
     TGuid pendingRace_;        // under DataLock
     std::unique_ptr<TThreadedTimer> Timer;

@@ -30,6 +30,7 @@ struct TDuelView {
     std::int32_t OpponentScore = 100;
     std::int32_t OpponentCannonY = 300;
     std::uint32_t OpponentEventTime = 0;  // tick count of the opponent's last reference event
+    std::uint32_t OpponentEventAge = 0;   // milliseconds since then
     std::string CloseReasonText;
 };
 

@@ -16,7 +16,6 @@
 #include "game/logic/qv3LogicSprites.h"
 #include "media/zkD3DQuadRenderer.h"
 #include "platform/session/Guid.h"
-#include "platform/system/Clock.h"
 
 namespace qv {
 
@@ -110,8 +109,7 @@ void TGameCore::QuitDuel() {
 void TGameCore::DrawDuelOpponent() {
     if (!services_.Duel) return;
     const TDuelView view = services_.Duel->View();
-    const std::uint32_t now = (services_.Clock ? *services_.Clock : sys::SystemClock()).GetTickCount();
-    const float since = static_cast<float>(std::min<std::uint32_t>(now - view.OpponentEventTime, 600));
+    const float since = static_cast<float>(std::min<std::uint32_t>(view.OpponentEventAge, 600));
     const float alpha = 1.0f - 0.3f * since / 600.0f;
     const auto colours = FadeColours(nullptr, alpha);
     std::array<std::uint32_t, 4> drawn = CornerColourValues;

@@ -164,6 +164,8 @@ TEST(DuelPeer, WholeDuelOnLoopback) {
     }));
     EXPECT_EQ(s.client->OpponentCannonY, 567);
     EXPECT_EQ(s.client->OpponentEventTime, 5000000u - 300u);
+    s.clientClock.AdvanceMilliseconds(250);
+    EXPECT_EQ(s.client->View().OpponentEventAge, 550u);
     ASSERT_TRUE(PumpUntil([&] {
         s.client->SendStatus(77, 1023, true);
         return s.host->OpponentScore == 77;
