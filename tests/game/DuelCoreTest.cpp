@@ -9,9 +9,12 @@
 #include "game/core/qv3GameCore.h"
 #include "game/logic/qv3GameLogic.h"
 #include "tests/game/DuelRig.h"
+#include "tests/support/EnglishTexts.h"
 
 namespace qv {
 namespace {
+
+[[maybe_unused]] const bool kTexts = test::UseEnglishTexts();
 
 class TFakeDuel final : public IDuelLink {
 public:
@@ -95,7 +98,7 @@ TEST(DuelCore, HostSendsTheLevelAndWinsWhenTheOpponentIsOutFirst) {
     EXPECT_GT(duel.view.OwnResult, 10);
     ASSERT_TRUE(RunUntil(rig, [&] { return core.State == TCoreState::Result; }, 10));
     EXPECT_EQ(core.DuelWon, 2);
-    EXPECT_EQ(core.OutcomeText, LangText(363));
+    EXPECT_EQ(core.OutcomeText, "You Won the Duel");
     EXPECT_GT(core.TotalScore, 0);
     ASSERT_TRUE(RunUntil(rig, [&] { return rig.Closed(); }));
     EXPECT_EQ(rig.ClosedTexts().front(), "");
@@ -111,9 +114,9 @@ TEST(DuelCore, JoinerPlaysTheReceivedLevelToTheOutcome) {
     struct Case {
         std::int32_t opponentOffset;  // opponent result minus own
         std::uint8_t won;
-        int text;
+        const char* text;
     };
-    for (const Case c : {Case{0, 3, 365}, Case{1, 1, 364}}) {
+    for (const Case c : {Case{0, 3, "Both Lost Simultaneously"}, Case{1, 1, "You Lost the Duel"}}) {
         TFakeDuel duel;
         test::TDuelCoreRig rig(&duel);
         TGameCore& core = rig.Core();
@@ -139,7 +142,7 @@ TEST(DuelCore, JoinerPlaysTheReceivedLevelToTheOutcome) {
         rig.Frame(1);
         EXPECT_EQ(core.State, TCoreState::Result);
         EXPECT_EQ(core.DuelWon, c.won);
-        EXPECT_EQ(core.OutcomeText, LangText(c.text));
+        EXPECT_EQ(core.OutcomeText, c.text);
     }
 }
 

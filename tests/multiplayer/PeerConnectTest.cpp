@@ -11,11 +11,14 @@
 #include <vector>
 
 #include "foundation/qv3Language.h"
+#include "tests/support/EnglishTexts.h"
 #include "frontend/ui/qv3Messages.h"
 #include "multiplayer/qv3PeerConnect.h"
 
 namespace qv::mp {
 namespace {
+
+[[maybe_unused]] const bool kTexts = test::UseEnglishTexts();
 
 QApplication& App() {
     static int argc = 1;
@@ -119,7 +122,7 @@ TEST_F(PeerConnectTest, CancelWhileSearchingStartsNoGame) {
     SetDuelRunServices(services);
     bool sawSearching = false;
     WhileDialogOpen([&](TfrmPeerConnect& d) {
-        if (d.windowTitle() != "Connecting..." || d.StatusText() != ui::QText(LangText(404))) return false;
+        if (d.windowTitle() != "Connecting..." || d.StatusText() != "Searching Host") return false;
         sawSearching = true;
         d.Cancel();
         return true;
@@ -148,7 +151,7 @@ TEST_F(PeerConnectTest, SearchTimeOutIsReported) {
     });
     EXPECT_EQ(RunDuel("Me", "127.0.0.1", raceId, total), kDuelNone);
     EXPECT_EQ(games, 0);
-    EXPECT_EQ(messages.texts, std::vector<std::string>{LangText(361) + "\rTime-out searching host"});
+    EXPECT_EQ(messages.texts, std::vector<std::string>{"Unable to access server\rTime-out searching host"});
     EXPECT_EQ(DuelPeer, nullptr);
 }
 
@@ -158,7 +161,7 @@ TEST_F(PeerConnectTest, PeerThatCannotBeMadeIsReported) {
     };
     SetDuelRunServices(services);
     EXPECT_EQ(RunDuel("Me", "", raceId, total), kDuelNone);
-    EXPECT_EQ(messages.texts, std::vector<std::string>{LangText(407) + ": no network"});
+    EXPECT_EQ(messages.texts, std::vector<std::string>{"Error initiating connection: no network"});
 }
 
 TEST_F(PeerConnectTest, HostRunsTheGameOnceJoinedAndNestedDuelsAreRefused) {
@@ -176,7 +179,7 @@ TEST_F(PeerConnectTest, HostRunsTheGameOnceJoinedAndNestedDuelsAreRefused) {
     bool sawWaiting = false;
     WhileDialogOpen([&](TfrmPeerConnect& d) {
         if (!host) return false;
-        sawWaiting = d.StatusText() == ui::QText(LangText(402));
+        sawWaiting = d.StatusText() == "Waiting for player";
         joiner = Client(host->Port());
         return true;
     });
