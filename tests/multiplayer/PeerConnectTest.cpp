@@ -7,13 +7,19 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "foundation/qv3Language.h"
 #include "tests/support/EnglishTexts.h"
 #include "frontend/ui/qv3Messages.h"
+#include "game/assets/qv3Resources.h"
 #include "multiplayer/qv3PeerConnect.h"
+#include "platform/system/Files.h"
+#include "tests/game/GameContent.h"
+#include "tests/support/LogicTestSupport.h"
+#include "tests/support/ScenarioFixture.h"
 
 namespace qv::mp {
 namespace {
@@ -47,12 +53,20 @@ public:
     }
 };
 
-// Runs `step` on the open connection dialog every few ms until it returns true.
+// Runs `step` on the open connection dialog every few ms until it returns
+// true; cancels the dialog as a failure when that takes 10 s.
 void WhileDialogOpen(const std::function<bool(TfrmPeerConnect&)>& step) {
     auto* timer = new QTimer(&App());
-    QObject::connect(timer, &QTimer::timeout, [timer, step] {
+    auto rounds = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, step, rounds] {
         auto* dialog = qobject_cast<TfrmPeerConnect*>(QApplication::activeModalWidget());
-        if (dialog && step(*dialog)) timer->deleteLater();
+        if (dialog && step(*dialog)) {
+            timer->deleteLater();
+        } else if (++*rounds > 2000) {
+            ADD_FAILURE() << "the dialog never reached the expected step";
+            timer->deleteLater();
+            if (dialog) dialog->Cancel();
+        }
     });
     timer->start(5);
 }
@@ -226,6 +240,54 @@ TEST_F(PeerConnectTest, GameErrorTextIsShownAndGivesNoOutcome) {
     EXPECT_EQ(RunDuel("Me", "", raceId, total), kDuelNone);
     EXPECT_EQ(messages.texts, std::vector<std::string>{"Invalid mode"});
     EXPECT_EQ(total, -5);
+}
+
+TEST_F(PeerConnectTest, TheDuelPlaysTheFirstScenarioAndTheChoiceComesBack) {
+    test::TempDir dir;
+    test::TProgramPackFixture pack;
+    const auto first = test::GameScenario(test::BusyLevel(10, 2000));
+    auto third = first;
+    third.Number = 3;
+    pack.BuiltIn = {{0, first}, {3, third}};
+    pack.Write(dir / "quorvex.dat");
+    sys::CreateDirectories(dir / "packages");
+    TQVX3Resources resources(dir / "packages/", dir / "quorvex.dat");
+    resources.SelectScenario(3);
+    ASSERT_EQ(resources.CurrentSlot(), 3);
+    services.Resources = &resources;
+    services.MakePeer = [](const std::string& name, const std::string&) {
+        TDuelPeerOptions o;
+        o.Port = 0;
+        return std::unique_ptr<TCustomDuelPeer>(std::make_unique<TDuelPeerHost>(name, o));
+    };
+    std::unique_ptr<TDuelPeerClient> joiner;
+    const auto join = [&](TfrmPeerConnect&) {
+        auto* host = dynamic_cast<TDuelPeerHost*>(DuelPeer.get());
+        if (!host) return false;
+        joiner = Client(host->Port());
+        return true;
+    };
+    int slotInGame = -1;
+    inner = [&] { slotInGame = resources.CurrentSlot(); };
+    SetDuelRunServices(services);
+    WhileDialogOpen(join);
+    gameResult.DuelWon = 1;
+    EXPECT_EQ(RunDuel("Me", "", raceId, total), kDuelLost);
+    EXPECT_EQ(slotInGame, 0);
+    EXPECT_EQ(resources.CurrentSlot(), 3);
+
+    // Also when the game raises.
+    inner = [&] {
+        slotInGame = resources.CurrentSlot();
+        throw std::runtime_error("Invalid mode");
+    };
+    slotInGame = -1;
+    WhileDialogOpen(join);
+    EXPECT_THROW(RunDuel("Me", "", raceId, total), std::runtime_error);
+    EXPECT_EQ(slotInGame, 0);
+    EXPECT_EQ(resources.CurrentSlot(), 3);
+    EXPECT_EQ(DuelPeer, nullptr);
+    EXPECT_FALSE(InDuel());
 }
 
 TEST_F(PeerConnectTest, ADuelWhileAPeerExistsShowsNothing) {
