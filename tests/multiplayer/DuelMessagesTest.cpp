@@ -55,7 +55,8 @@ TEST(DuelMessages, StatusPackingCutsEachValueToItsWidth) {
 
 TEST(DuelMessages, DecodeRoundTrips) {
     const Bytes level(300, 0x5A);
-    const auto start = DecodeDuelMessage(*EncodeStart(kRace, level));
+    const auto startBytes = *EncodeStart(kRace, level);
+    const auto start = DecodeDuelMessage(startBytes);  // its level points into startBytes
     ASSERT_TRUE(start);
     EXPECT_EQ(start->Code, kMsgStart);
     EXPECT_EQ(start->RaceId, kRace);
@@ -64,7 +65,8 @@ TEST(DuelMessages, DecodeRoundTrips) {
     EXPECT_EQ(DecodeDuelMessage(EncodePing(kMsgPing, 0xFFFFFFFF))->Tick, 0xFFFFFFFFu);
     EXPECT_EQ(DecodeDuelMessage(EncodePing(kMsgPingAnswer, 99))->Tick, 99u);
     // An empty level is a whole message too.
-    const auto empty = DecodeDuelMessage(*EncodeStart(kRace, {}));
+    const auto emptyBytes = *EncodeStart(kRace, {});
+    const auto empty = DecodeDuelMessage(emptyBytes);
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->Level.empty());
 }

@@ -26,12 +26,13 @@ namespace {
 
 [[maybe_unused]] const bool kTexts = test::UseEnglishTexts();
 
+// One application for the whole program, kept to the end as the front end's is.
 QApplication& App() {
     static int argc = 1;
     static char name[] = "tests_duel_connect";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 class TRecordedMessages final : public ui::IMessages {
