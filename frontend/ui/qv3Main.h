@@ -66,6 +66,9 @@ class TMenuPicture;
 class TfrmMain : public QMainWindow {
     Q_OBJECT
 public:
+    // The game a mode and value start, on the device, mode and windowing the
+    // options chose.
+    TGameRequest Request(std::uint8_t gameMode, std::int32_t value) const;
     explicit TfrmMain(TMainWindowServices services);
     ~TfrmMain() override;
 
@@ -144,7 +147,6 @@ private:
     void ResolveHosts();
     void RunGameOf(std::uint8_t gameMode, std::int32_t value);
     bool CheckMemory();
-    TGameRequest Request(std::uint8_t gameMode, std::int32_t value) const;
 
     void PlayNew();
     void GameOptions();

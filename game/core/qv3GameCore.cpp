@@ -197,12 +197,14 @@ bool TGameCore::DoFrame(std::int32_t Ticks) {
     } else {
         Input.ClickPending = false;
     }
+    if (live && GameMode == kDuelGame) DuelTick();
     if (ticks <= 0) return false;
     if (live) {
         ++PlayFrames;
         TotalScore += 10 * ticks;
     }
     TGameLogic* frameLogic = Logic.get();
+    const std::int32_t timeBefore = Logic ? Logic->LogicTime : 0;
     for (std::int32_t i = 0; i < ticks && State != TCoreState::Closed; ++i) {
         StateTime += 10;
         switch (State) {
@@ -220,6 +222,10 @@ bool TGameCore::DoFrame(std::int32_t Ticks) {
             if (Logic->SoundFlag(id)) Sounds->Play(id, -1);
         }
     }
+    // A duel's music starts again every 90 s of play.
+    if (GameMode == kDuelGame && State == TCoreState::Playing && Logic && Logic.get() == frameLogic &&
+        timeBefore / 90000 != Logic->LogicTime / 90000)
+        Sounds->Play(sndGameMusic, -1);
     UpdateCountdown();
     Render();
     LevelEndCheck();

@@ -18,6 +18,7 @@
 #include "foundation/Random.h"
 #include "foundation/qv3Environment.h"
 #include "game/data/qv3SoundIds.h"
+#include "game/core/qv3DuelLink.h"
 #include "game/core/qv3GameElements.h"
 #include "game/core/qv3InputSampler.h"
 #include "game/logic/qv3LogicServices.h"
@@ -61,10 +62,10 @@ enum class TPlayPhase : std::uint8_t { Wait = 0, LevelName = 1, Coming = 2, Live
 enum class TResultPhase : std::uint8_t { Typing = 0, Showing = 1, FadeOut = 2 };
 
 // What the menu does once its fade-out ends.
-enum class TMenuAction : std::uint8_t { None = 0, LastReplay = 1, Demo = 3, NewGame = 4, Exit = 5 };
+enum class TMenuAction : std::uint8_t { None = 0, LastReplay = 1, DuelStart = 2, Demo = 3, NewGame = 4, Exit = 5 };
 
 // What StartGame starts.
-enum class TStartKind : std::uint8_t { Menu = 0, Game = 1, Replay = 3, HighScores = 4 };
+enum class TStartKind : std::uint8_t { Menu = 0, Game = 1, Duel = 2, Replay = 3, HighScores = 4 };
 
 // Which replay is playing.
 enum class TReplayKind : std::uint8_t { None = 0, LastGame = 1, Demo = 2, WorldBest = 3 };
@@ -112,6 +113,8 @@ struct TGameCoreServices {
     // Folder of the screenshots; empty: ProgramDir. Replays are kept in
     // UserDataDir.
     std::string SnapshotFolder;
+    // The duel connection of a duel session (not owned); null otherwise.
+    IDuelLink* Duel = nullptr;
 };
 
 // How the program saves its settings record (the settings file); cores
@@ -232,7 +235,17 @@ public:
 
     TScenarioProgress& Progress();
 
+    // Duel: makes the duel level, sends it with a new race id (host side).
+    void StartDuelHost();
+
 private:
+    // Duel: the menu's wait for the opponent, the per-frame exchange while
+    // live, leaving the duel, and the opponent's score and cannon.
+    void DuelMenuCheck();
+    void DuelTick();
+    void QuitDuel();
+    void DrawDuelOpponent();
+    void DrawDuelScore();
     void MenuTick();
     void RunMenuAction();
     void IntroTick();

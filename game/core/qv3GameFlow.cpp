@@ -35,6 +35,9 @@ void TGameCore::ProcessKey(std::int16_t Key) {
                 if (GameMode == kWorldBestReplay) {
                     ReplayKind = TReplayKind::WorldBest;
                     StartGame(TStartKind::Replay);
+                } else if (GameMode == kDuelGame && services_.Duel && services_.Duel->View().IsHost) {
+                    StartDuelHost();
+                    StartGame(TStartKind::Menu);
                 } else {
                     StartGame(TStartKind::Menu);
                 }
@@ -72,7 +75,9 @@ void TGameCore::ProcessKey(std::int16_t Key) {
                     Sounds->Resume(sndGameMusic);
                 }
             } else if (Key == kVkEscape) {
-                if (GameMode == kWorldBestReplay) {
+                if (GameMode == kDuelGame) {
+                    QuitDuel();
+                } else if (GameMode == kWorldBestReplay) {
                     SetState(TCoreState::Exit);
                 } else {
                     SaveLastReplay();
@@ -112,6 +117,10 @@ void TGameCore::StartGame(TStartKind Kind) {
                 SetState(TCoreState::Playing);
                 Logic = NewLogic(kGameLevel, Progress().StartScore, gmLive);
                 ++Progress().GamesStarted;
+                break;
+            case TStartKind::Duel:
+                SetState(TCoreState::Playing);
+                Logic = TGameLogic::CreateFromRecord(LogicServices(), gmDuel, DuelStream);
                 break;
             case TStartKind::Replay:
                 if (!StartReplay()) return;
@@ -206,6 +215,7 @@ void TGameCore::EnterState(TCoreState New) {
 // --- ticks ---
 
 void TGameCore::MenuTick() {
+    if (GameMode == kDuelGame && MenuAction == TMenuAction::None) DuelMenuCheck();
     if (MenuAction != TMenuAction::None) {
         SetBrightness(std::max(0.0f, BrightnessLevel - 0.02f));
         TitleAlpha = std::max(0.0f, TitleAlpha - 0.02f);
@@ -258,7 +268,14 @@ void TGameCore::RunMenuAction() {
         case TMenuAction::NewGame:
             StartGame(TStartKind::Game);
             break;
+        case TMenuAction::DuelStart:
+            StartGame(TStartKind::Duel);
+            break;
         case TMenuAction::Exit:
+            if (GameMode == kDuelGame) {
+                QuitDuel();
+                return;
+            }
             SetState(TCoreState::Exit);
             break;
         default:

@@ -114,6 +114,7 @@ void TGameCore::DrawScreen() {
                 Graphics->DrawTextTyped(second, {400, 350}, 2, colours.data(), 1, 0, 2, 5);
             }
         }
+        if (GameMode == kDuelGame) DrawDuelOpponent();
         if (Logic && GameMode != kDuelGame) {
             const int s = CountdownDigit(Logic->LevelLength, Logic->LogicTime);
             if (s >= 0 && s == CountdownSecond) {
@@ -183,6 +184,7 @@ void TGameCore::DrawHud() {
                        {148, 65}, 2, corners, 1, 2);
     Graphics->DrawText(LangText(336), {652, 25}, 2, corners, 0.6f, 2);
     Graphics->DrawText(Number(Logic->Score), {652, 65}, 2, corners, 1, 2);
+    if (GameMode == kDuelGame) DrawDuelScore();
     for (int i = 0; i < 2; ++i) {
         TOptionSprite& option = Logic->Option(i);
         if (option.Scale <= 0) continue;

@@ -1,0 +1,424 @@
+#include "multiplayer/qv3DPPeer.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+
+#include "foundation/qv3Log.h"
+#include "foundation/TextUtil.h"
+#include "media/zkDirectPlay.h"
+#include "multiplayer/qv3DuelMessages.h"
+
+namespace qv::mp {
+
+using namespace dpn;
+
+namespace {
+
+const QEvent::Type kDuelEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+class TDuelMessageEvent final : public QEvent {
+public:
+    TDuelMessageEvent(TDuelEvent message, std::uint32_t wParam, std::uint32_t lParam)
+        : QEvent(kDuelEventType), Message(message), WParam(wParam), LParam(lParam) {}
+    TDuelEvent Message;
+    std::uint32_t WParam;
+    std::uint32_t LParam;
+};
+
+// The hidden receiver: hands each posted message to its peer.
+class TDuelWindow final : public QObject {
+public:
+    explicit TDuelWindow(TCustomDuelPeer* owner) : owner_(owner) {}
+
+protected:
+    void customEvent(QEvent* event) override {
+        if (event->type() != kDuelEventType) return;
+        const auto* m = static_cast<TDuelMessageEvent*>(event);
+        try {
+            owner_->HandleMessage(m->Message, m->WParam, m->LParam);
+        } catch (const std::exception& e) {
+            LogMessage(std::string("Duel message error: ") + e.what(), lkError);
+        }
+    }
+
+private:
+    TCustomDuelPeer* owner_;
+};
+
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string CloseReasonText(std::int32_t reason) {
+    switch (reason) {
+        case kCloseOpponentQuitted: return "Opponent quitted";
+        case kCloseQuitted: return "Quitted";
+        case kCloseSendFailed:
+        case kCloseConnectionLost: return "Connection lost";
+        case kCloseSearchTimeout: return "Time-out searching host";
+        case kCloseConnectTimeout: return "Time-out connecting to host";
+        case kCloseRejected: return "Host rejected connection";
+        default: return "";
+    }
+}
+
+TCustomDuelPeer::TCustomDuelPeer(const std::string& playerName, const TDuelPeerOptions& options)
+    : options_(options), clock_(options.Clock ? options.Clock : &sys::SystemClock()) {
+    Window = std::make_unique<TDuelWindow>(this);
+    Peer = std::make_unique<TzkDPPeer>(playerName, options.Session);
+    Peer->OnCreatePlayer = [this](TzkDPPeer*, DPNID id, void*&) { Post(TDuelEvent::PlayerCreated, 0, id); };
+    Peer->OnDestroyPlayer = [this](TzkDPPeer*, DPNID, void*, DWORD) { Post(TDuelEvent::PlayerDestroyed, 0, 0); };
+    Peer->OnReceive = [this](TzkDPPeer*, const std::uint8_t* data, std::uint32_t size) { HandleReceive(data, size); };
+}
+
+TCustomDuelPeer::~TCustomDuelPeer() { ReleasePeer(); }
+
+void TCustomDuelPeer::ReleasePeer() {
+    Peer.reset();
+    Window.reset();  // drops the messages still queued for it
+}
+
+void TCustomDuelPeer::Post(TDuelEvent message, std::uint32_t wParam, std::uint32_t lParam) {
+    QCoreApplication::postEvent(Window.get(), new TDuelMessageEvent(message, wParam, lParam));
+}
+
+bool TCustomDuelPeer::Send(const std::vector<std::uint8_t>& message, bool guaranteed) {
+    try {
+        Peer->SendTo(OpponentId.load(), message.data(), static_cast<std::uint32_t>(message.size()), 0, nullptr, false,
+                     false, !guaranteed, false, guaranteed, 1, false, false);
+        return true;
+    } catch (const std::exception& e) {
+        LogMessage(std::string("Error sending data: ") + e.what(), lkWarning);
+        return false;
+    }
+}
+
+bool TCustomDuelPeer::TakeOpponent(std::uint32_t playerId) {
+    OpponentId = playerId;
+    DPN_PLAYER_INFO info;
+    DPCheck(Peer->DirectPlay->GetPeerInfo(playerId, &info), kDPGetPeerInfoFailed,
+            "(initial) PlayerId=" + std::to_string(playerId));
+    if (info.dwPlayerFlags & DPNPLAYER_LOCAL) return false;
+    OpponentName = info.Name;
+    return true;
+}
+
+void TCustomDuelPeer::HandleReceive(const std::uint8_t* data, std::uint32_t size) {
+    const auto m = duel::DecodeDuelMessage({data, size});
+    if (!m) return;
+    switch (m->Code) {
+        case duel::kMsgResult: Post(TDuelEvent::Result, 0, static_cast<std::uint32_t>(m->Result)); break;
+        case duel::kMsgStatus: Post(TDuelEvent::Status, m->Age, m->Packed); break;
+        case duel::kMsgQuit: Post(TDuelEvent::OpponentQuit, 0, 0); break;
+        case duel::kMsgPing: Send(duel::EncodePing(duel::kMsgPingAnswer, m->Tick), true); break;
+        case duel::kMsgPingAnswer: Post(TDuelEvent::PingAnswer, 0, Now() - m->Tick); break;
+        default: break;
+    }
+}
+
+void TCustomDuelPeer::HandleMessage(TDuelEvent message, std::uint32_t wParam, std::uint32_t lParam) {
+    switch (message) {
+        case TDuelEvent::Status:
+            if (!Running()) return;
+            OpponentScore = duel::StatusScore(lParam);
+            OpponentCannonY = duel::StatusCannonY(lParam);
+            OpponentEventTime = Now() - wParam;
+            break;
+        case TDuelEvent::Result:
+            if (!Running()) return;
+            OpponentResult = static_cast<std::int32_t>(lParam);
+            if (OwnResult != -1) Finish();
+            break;
+        case TDuelEvent::PingAnswer:
+            if (OnPing) OnPing(this, lParam);
+            break;
+        default: break;
+    }
+}
+
+void TCustomDuelPeer::Quit() {
+    if (CloseReason != kCloseNone) return;
+    Send(duel::EncodeQuit(), true);
+    CloseReason = kCloseQuitted;
+    Finish();
+}
+
+void TCustomDuelPeer::SendResult(std::int32_t value) {
+    if (!Running()) return;
+    OwnResult = value;
+    if (!Send(duel::EncodeResult(value), true)) {
+        CloseReason = kCloseSendFailed;
+        Close();
+        return;
+    }
+    if (OpponentResult != -1) Finish();
+}
+
+void TCustomDuelPeer::SendStatus(std::int32_t score, std::int32_t cannonY, bool resetEventTime) {
+    if (!Running()) return;
+    const std::uint32_t now = Now();
+    if (resetEventTime) OwnEventTime = now;
+    DWORD queued = 0;
+    if (Failed(Peer->DirectPlay->GetSendQueueInfo(OpponentId.load(), &queued, nullptr)) || queued > 0) return;
+    if (!Send(duel::EncodeStatus(score, cannonY, now - OwnEventTime), false)) {
+        CloseReason = kCloseSendFailed;
+        Close();
+    }
+}
+
+TDuelView TCustomDuelPeer::View() const {
+    TDuelView v;
+    v.IsHost = IsHost();
+    v.RaceId = RaceId.ToWireBytes();
+    v.OwnResult = OwnResult;
+    v.OpponentResult = OpponentResult;
+    v.OpponentScore = OpponentScore;
+    v.OpponentCannonY = OpponentCannonY;
+    v.OpponentEventTime = OpponentEventTime;
+    v.OpponentEventAge = Now() - OpponentEventTime;
+    v.CloseReasonText = CloseReasonText();
+    const int s = State();
+    if (v.IsHost) {
+        static constexpr TDuelPhase kHost[] = {TDuelPhase::Waiting, TDuelPhase::Joined,   TDuelPhase::StartSent,
+                                               TDuelPhase::Running, TDuelPhase::Finished, TDuelPhase::Closed};
+        v.Phase = kHost[s];
+    } else {
+        static constexpr TDuelPhase kClient[] = {TDuelPhase::Waiting,       TDuelPhase::Waiting, TDuelPhase::Waiting,
+                                                 TDuelPhase::LevelReceived, TDuelPhase::Running, TDuelPhase::Finished,
+                                                 TDuelPhase::Closed};
+        v.Phase = kClient[s];
+    }
+    return v;
+}
+
+// ---- host
+
+TDuelPeerHost::TDuelPeerHost(const std::string& playerName, const TDuelPeerOptions& options)
+    : TCustomDuelPeer(playerName, options) {
+    Peer->AddHostAddress(options.Port);
+    Peer->Host(kDuelAppGuid, false, 2, kDuelSessionName, nullptr, 0, false);
+}
+
+TDuelPeerHost::~TDuelPeerHost() { ReleasePeer(); }
+
+std::uint32_t TDuelPeerHost::Port() const { return Peer->DirectPlay->LocalPort(); }
+
+void TDuelPeerHost::SetState(int state) {
+    if (state == FState) return;
+    FState = state;
+    if (OnStateChange) OnStateChange(this);
+}
+
+void TDuelPeerHost::Close() {
+    if (FState == hsClosed) return;
+    Peer->Disconnect();
+    SetState(hsClosed);
+}
+
+void TDuelPeerHost::Finish() { SetState(hsFinished); }
+
+void TDuelPeerHost::HandleReceive(const std::uint8_t* data, std::uint32_t size) {
+    TCustomDuelPeer::HandleReceive(data, size);
+    if (size > 0 && data[0] == duel::kMsgReady) Post(TDuelEvent::ClientReady, 0, 0);
+}
+
+void TDuelPeerHost::HandleMessage(TDuelEvent message, std::uint32_t wParam, std::uint32_t lParam) {
+    switch (message) {
+        case TDuelEvent::PlayerCreated:
+            if (FState != hsWaiting) {
+                LogMessage("Player connected in wrong state", lkWarning);
+                return;
+            }
+            if (TakeOpponent(lParam)) SetState(hsJoined);
+            break;
+        case TDuelEvent::PlayerDestroyed:
+            if (FState != hsClosed) CloseReason = kCloseConnectionLost;
+            Close();
+            break;
+        case TDuelEvent::ClientReady:
+            if (FState == hsStartSent) SetState(hsRunning);
+            break;
+        case TDuelEvent::OpponentQuit:
+            if (FState == hsClosed) return;
+            CloseReason = kCloseOpponentQuitted;
+            Close();
+            break;
+        default: TCustomDuelPeer::HandleMessage(message, wParam, lParam); break;
+    }
+}
+
+void TDuelPeerHost::SendGameStart(const std::array<std::uint8_t, 16>& raceId, std::span<const std::uint8_t> level) {
+    if (FState != hsJoined) return;
+    RaceId = TGuid::FromWireBytes(raceId);
+    const auto message = duel::EncodeStart(RaceId, level);
+    if (!message) {
+        LogMessage("Duel level too large to send: " + std::to_string(level.size()) + " bytes", lkWarning);
+        CloseReason = kCloseSendFailed;
+        Close();
+        return;
+    }
+    if (!Send(*message, true)) {
+        CloseReason = kCloseSendFailed;
+        Close();
+        return;
+    }
+    SetState(hsStartSent);
+}
+
+// ---- client
+
+TDuelPeerClient::TDuelPeerClient(const std::string& playerName, const std::string& address,
+                                 const TDuelPeerOptions& options)
+    : TCustomDuelPeer(playerName, options) {
+    Peer->OnConnectComplete = [this](TzkDPPeer*, DPNHANDLE, void*, HRESULT result, const std::uint8_t*,
+                                     std::uint32_t) { Post(TDuelEvent::ConnectComplete, 0, static_cast<std::uint32_t>(result)); };
+    Peer->OnEnumHostsResponse = [this](TzkDPPeer*, const DPNMSG_ENUM_HOSTS_RESPONSE&, int) {
+        Post(TDuelEvent::EnumResponse, 0, 0);
+    };
+    Peer->OnTerminateSession = [this](TzkDPPeer*, HRESULT, const std::uint8_t*, std::uint32_t) {
+        Post(TDuelEvent::SessionTerminated, 0, 0);
+    };
+    // An address is always given: no broadcast.
+    Peer->EnumHosts(address, options.Port, kDuelAppGuid, nullptr, 0, false, false, false);
+    FState = csSearching;
+    StateTime = Now();
+    Timer = std::make_unique<TThreadedTimer>(options.TimerClock);
+    Timer->SetInterval(2000);
+    Timer->OnTimer = [this](TThreadedTimer&) { CheckTimeouts(); };
+    Timer->SetEnabled(true);
+}
+
+TDuelPeerClient::~TDuelPeerClient() {
+    Timer.reset();
+    ReleasePeer();
+}
+
+void TDuelPeerClient::SetState(int state) {
+    if (state == FState) return;
+    FState = state;
+    StateTime = Now();
+    if (OnStateChange) OnStateChange(this);
+}
+
+void TDuelPeerClient::Close() {
+    if (FState == csClosed) return;
+    Peer->CancelEnumHosts();
+    // A connect still under way ends too, so no player turns up later.
+    if (connectHandle_ != 0 && !Peer->Connected) Peer->DirectPlay->CancelAsyncOperation(connectHandle_, 0);
+    connectHandle_ = 0;
+    Peer->Disconnect();
+    SetState(csClosed);
+}
+
+void TDuelPeerClient::Finish() { SetState(csFinished); }
+
+void TDuelPeerClient::CheckTimeouts() {
+    const std::uint32_t elapsed = Now() - StateTime;
+    if (FState == csSearching && elapsed >= 30000) {
+        CloseReason = kCloseSearchTimeout;
+        Close();
+    } else if (FState == csConnecting && elapsed >= 20000) {
+        CloseReason = kCloseConnectTimeout;
+        Close();
+    }
+}
+
+void TDuelPeerClient::HandleReceive(const std::uint8_t* data, std::uint32_t size) {
+    TCustomDuelPeer::HandleReceive(data, size);
+    if (size == 0 || data[0] != duel::kMsgStart) return;
+    const auto m = duel::DecodeDuelMessage({data, size});
+    if (!m) {
+        LogMessage("Malformed duel start message ignored (" + std::to_string(size) + " bytes)", lkWarning);
+        return;
+    }
+    {
+        std::lock_guard lock(DataLock);
+        if (levelTaken_) return;  // a second start changes nothing
+        levelTaken_ = true;
+        pendingRace_ = m->RaceId;
+        GameData.assign(m->Level.begin(), m->Level.end());
+    }
+    Post(TDuelEvent::GameDataStored, 0, 0);
+}
+
+std::vector<std::uint8_t> TDuelPeerClient::ReceivedLevel() const {
+    std::lock_guard lock(DataLock);
+    return GameData;
+}
+
+void TDuelPeerClient::HandleMessage(TDuelEvent message, std::uint32_t wParam, std::uint32_t lParam) {
+    switch (message) {
+        case TDuelEvent::EnumResponse: {
+            if (FState != csSearching) return;
+            Peer->LockHosts();
+            try {
+                for (int i = 0; i < Peer->HostCount(); ++i) {
+                    TzkDPHostDesc desc;
+                    Peer->GetHost(i, desc);
+                    if (!SameNameIgnoringCase(desc.ApplicationDesc.SessionName, kDuelSessionName)) continue;
+                    Peer->CancelEnumHosts();
+                    SetState(csConnecting);
+                    connectHandle_ = Peer->Connect(i, nullptr, 0, nullptr, false, false);
+                    break;
+                }
+            } catch (...) {
+                Peer->UnlockHosts();
+                throw;
+            }
+            Peer->UnlockHosts();
+            break;
+        }
+        case TDuelEvent::ConnectComplete:
+            if (FState == csConnecting && lParam != 0) {
+                CloseReason = kCloseRejected;
+                Close();
+            }
+            break;
+        case TDuelEvent::SessionTerminated:
+        case TDuelEvent::PlayerDestroyed:
+            if (FState != csClosed) CloseReason = kCloseConnectionLost;
+            Close();
+            break;
+        case TDuelEvent::PlayerCreated:
+            if (FState != csConnecting) {
+                LogMessage("Player connected in wrong state", lkWarning);
+                return;
+            }
+            if (TakeOpponent(lParam)) SetState(csConnected);
+            break;
+        case TDuelEvent::GameDataStored:
+            if (FState != csConnected) return;
+            {
+                std::lock_guard lock(DataLock);
+                RaceId = pendingRace_;
+            }
+            SetState(csLevelReceived);
+            break;
+        case TDuelEvent::OpponentQuit:
+            if (FState == csClosed) return;
+            CloseReason = kCloseOpponentQuitted;
+            Close();
+            break;
+        default: TCustomDuelPeer::HandleMessage(message, wParam, lParam); break;
+    }
+}
+
+void TDuelPeerClient::SendReady() {
+    if (FState != csLevelReceived) return;
+    if (!Send(duel::EncodeReady(), true)) {
+        CloseReason = kCloseSendFailed;
+        Close();
+        return;
+    }
+    SetState(csRunning);
+}
+
+}  // namespace qv::mp

@@ -1,0 +1,41 @@
+#include "tests/support/EnglishTexts.h"
+
+#include <gtest/gtest.h>
+
+#include "foundation/qv3Global.h"
+#include "foundation/qv3Language.h"
+#include "platform/system/Files.h"
+
+namespace qv::test {
+
+namespace {
+
+class TEnglishTexts final : public ::testing::Environment {
+public:
+    void SetUp() override {
+        sys::FolderInputs in;
+        in.programDir = dir_ / "bin/";
+        in.userDataBase = dir_ / "share";
+        in.commonDataDir = dir_ / "common/";
+        sys::CreateDirectories(in.programDir);
+        InitializeGlobals({}, in);
+        SetLanguageResourceOpener([](const std::string& name) { return sys::ReadFileText(BinaryDir() + name); });
+        SetLanguage(0);
+    }
+    void TearDown() override { SetLanguageResourceOpener(nullptr); }
+
+private:
+    TempDir dir_;
+};
+
+}  // namespace
+
+bool UseEnglishTexts() {
+    static const bool registered = [] {
+        ::testing::AddGlobalTestEnvironment(new TEnglishTexts);
+        return true;
+    }();
+    return registered;
+}
+
+}  // namespace qv::test

@@ -1,0 +1,13 @@
+// The program's folders in a temporary one and the English language texts
+// (langENU.txt next to the test programs), for tests that check what the
+// player reads.
+#pragma once
+
+#include "tests/support/TempDir.h"
+
+namespace qv::test {
+
+// Registers a test environment that does this before the first test.
+bool UseEnglishTexts();
+
+}  // namespace qv::test
