@@ -23,6 +23,8 @@ struct TLogicCreatureType {
     float YRange;
     // The sprite list of the logic: 0 viruses, 1 nivlets, 9 bubbles.
     std::int32_t List;
+    // Size in world units.
+    double Reach;
 };
 
 inline constexpr int kLogicCreatureTypes = kCreatureTypeCount;

@@ -339,7 +339,15 @@ protected:
     const TLogicCreatureType* type_;  // its row of the creature-type table
 
 private:
+    struct TAgeRow;
+    // The row of `age`, or none for an age off the steps.
+    static const TAgeRow* AgeRow(float age);
+    void Turn();
+    void Derive(const TAgeRow& row);
+    void DeriveOffStep();
     double passFront_ = 0;  // its front at the last TakeFrontDrop
+    // The row of the last update: the next age's row follows it.
+    const TAgeRow* ageRow_ = nullptr;
     // The whole frame count Frame was last taken from; never a count (a
     // count is 0 or more), so the first update sets Frame.
     std::int32_t frameWhole_ = -1;
@@ -389,7 +397,7 @@ public:
 // Asked for in the shots' inner loops: kept inline.
 inline std::int32_t TBotSprite::Size() const { return type_->Size; }
 
-inline double TBotSprite::Front() const { return D(WorldX) - Size() * kWorldPerPixel; }
+inline double TBotSprite::Front() const { return D(WorldX) - type_->Reach; }
 
 inline std::uint64_t TBotSprite::Key() const {
     return static_cast<std::uint64_t>(ListIndex()) << 32 | static_cast<std::uint32_t>(Id);
