@@ -74,7 +74,8 @@ const TBotSprite::TAgeRow* TBotSprite::AgeRow(float age) {
 TBotSprite::TBotSprite(TGameLogic& logic, int listIndex, const TBotArguments& args)
     : TCustomLogicSprite(logic, listIndex),
       CreatureType(static_cast<std::uint8_t>(args.CreatureType)),
-      type_(&LogicCreatureType(args.CreatureType)) {
+      type_(&LogicCreatureType(args.CreatureType)),
+      list_(listIndex) {
     const TLogicCreatureType& type = *type_;
     WorldX = SpawnX = F(D(logic.ScrollOffset) + type.Size * kWorldPerPixel);
     TrackY = Y = SpawnY = args.Height;

@@ -74,10 +74,16 @@ bool TShotSprite::IsCandidate(const TBotSprite& bot) const {
 
 void TShotSprite::AddCandidate(const TBotSprite& bot) {
     const std::uint64_t key = bot.Key();
-    const auto at = std::lower_bound(candidates_.begin(), candidates_.end(), key);
-    if (at != candidates_.end() && *at == key) return;
-    candidateBots_.insert(candidateBots_.begin() + (at - candidates_.begin()), const_cast<TBotSprite*>(&bot));
-    candidates_.insert(at, key);
+    if (candidates_.empty() || candidates_.back() < key) {
+        // The lists come in the order of their keys: mostly at the end.
+        candidateBots_.push_back(const_cast<TBotSprite*>(&bot));
+        candidates_.push_back(key);
+    } else {
+        const auto at = std::lower_bound(candidates_.begin(), candidates_.end(), key);
+        if (at != candidates_.end() && *at == key) return;
+        candidateBots_.insert(candidateBots_.begin() + (at - candidates_.begin()), const_cast<TBotSprite*>(&bot));
+        candidates_.insert(at, key);
+    }
     LowerFrontBound(bot.Front());
 }
 
@@ -89,7 +95,7 @@ void TShotSprite::DropCandidate(const TBotSprite& bot) {
     }
 }
 
-double TShotSprite::FrontBound() const { return frontBound_ - (Logic.FrontDropTotal() - dropAtBound_); }
+inline double TShotSprite::FrontBound() const { return frontBound_ - (Logic.FrontDropTotal() - dropAtBound_); }
 
 void TShotSprite::LowerFrontBound(double front) {
     frontBound_ = candidates_.size() == 1 ? front : std::min(FrontBound(), front);
@@ -135,6 +141,10 @@ void TShotSprite::Advance() {
 }
 
 void TShotSprite::CollectCandidates() {
+    std::size_t creatures = candidates_.size();
+    for (int list : kCreatureLists) creatures += Logic.SpriteList(list).size();
+    candidates_.reserve(creatures);
+    candidateBots_.reserve(creatures);
     for (int list : kCreatureLists) {
         const TSpriteList& sprites = Logic.SpriteList(list);
         for (int i = 0; i < static_cast<int>(sprites.size()); ++i) {
@@ -151,6 +161,10 @@ bool TShotSprite::TestCandidates(const TFlight& flight) {
     // (The margin covers the rounding of the bound's sums.)
     constexpr double kMargin = 1e-3;
     if (FrontBound() > D(X) + kMargin) return false;
+    return TestReached(flight);
+}
+
+bool TShotSprite::TestReached(const TFlight& flight) {
     // The free candidates whose front the shot has reached are tested, once
     // each, in the order of the lists (0, 1, 9) and from the last to the
     // first in each; the others give the new bound.
