@@ -20,22 +20,34 @@ namespace qv {
 // What a creature's update takes from its age, which runs in steps of
 // 10 ms from 0, or from 851 for a splitter's twin: worked out once per age.
 struct TBotSprite::TAgeRow {
+    // A creature type's frame from Frames: one of at most this many frames.
+    static constexpr std::int32_t kFramesHeld = 256;
+
     double Sine;         // sin(age pi/1000): the wobble
     float Age;           // the row's age; not a number after the last row
     float Phase;         // age pi/1000: tilt and spin
-    std::int32_t Frame;  // trunc(age x 0.02): frames shown so far
+    std::int32_t Count;  // trunc(age x 0.02): frames shown so far
     float PulseX;        // a bubble's breathing scales
     float PulseY;
+    // The frame shown, by creature type (of at most kFramesHeld frames).
+    std::array<std::uint8_t, kLogicCreatureTypes> Frames;
 
     static TAgeRow At(double age) {
         const double phase = age * kLogicPi / 1000.0;
         const double pulse = age * 0.012566;
-        return TAgeRow{LogicSin(phase),
-                       F(age),
-                       F(phase),
-                       TruncToI32(age * 0.02),
-                       F(1.0 + 0.1 * LogicCos(pulse)),
-                       F(1.0 + 0.1 * LogicSin(pulse))};
+        TAgeRow row{LogicSin(phase),
+                    F(age),
+                    F(phase),
+                    TruncToI32(age * 0.02),
+                    F(1.0 + 0.1 * LogicCos(pulse)),
+                    F(1.0 + 0.1 * LogicSin(pulse)),
+                    {}};
+        for (int t = 0; t < kLogicCreatureTypes; ++t) {
+            const TLogicCreatureType& type = LogicCreatureType(t);
+            if (type.FrameCount <= kFramesHeld)
+                row.Frames[static_cast<std::size_t>(t)] = static_cast<std::uint8_t>(FrameOf(row.Count, type));
+        }
+        return row;
     }
 };
 
@@ -115,12 +127,12 @@ void TBotSprite::Caught(const TShotSprite& shot) {
 
 // The motion and the update run for every creature on every tick: kept
 // inline in the creatures' Act, the rare parts out of line.
-inline void TBotSprite::AgeAndMove() {
+[[gnu::always_inline]] inline void TBotSprite::AgeAndMove() {
     Age = F(D(Age) + 10.0);
     Move();
 }
 
-inline void TBotSprite::Move() {
+[[gnu::always_inline]] inline void TBotSprite::Move() {
     WorldX = F(D(WorldX) - D(VelocityX) * 10.0);
     TrackY = F(D(TrackY) + D(VelocityY) * 10.0);
     if (TurnDelay >= 0) --TurnDelay;
@@ -138,7 +150,7 @@ void TBotSprite::Turn() {
     VelocityY = F(LogicSin(D(Heading)) * D(Speed));
 }
 
-inline void TBotSprite::UpdateDerived() {
+[[gnu::always_inline]] inline void TBotSprite::UpdateDerived() {
     // The age has mostly moved on by one step since the last update.
     const TAgeRow* row = ageRow_ ? ageRow_ + 1 : nullptr;
     if (!row || row->Age != Age) row = AgeRow(Age);
@@ -181,13 +193,18 @@ void TBotSprite::DeriveOffStep() { Derive(TAgeRow::At(D(Age))); }
         TailPhase = F(D(Age) * 0.006283185);
     }
     Logic.NoteFrontDrop(TakeFrontDrop());
-    // The splitter's frame runs on with its height.
-    const std::int32_t whole = CreatureType == 3 ? TruncToI32(D(Age) * 0.02 + std::fabs(D(Y)) / 8.5) : row.Frame;
-    // The frame changes every fifth tick or so: the division only then.
-    if (whole != frameWhole_) {
-        frameWhole_ = whole;
-        Frame = type.FrameCount > 0 ? whole % type.FrameCount : 0;
+    // A new frame count every fifth tick or so, for one creature or another:
+    // a branch on it would mostly guess wrong, so the frame is picked.
+    std::int32_t whole = row.Count;
+    std::int32_t frame = row.Frames[static_cast<std::size_t>(type.Type)];
+    if (CreatureType == 3 || type.FrameCount > TAgeRow::kFramesHeld) [[unlikely]] {
+        // The splitter's frame runs on with its height.
+        if (CreatureType == 3) whole = TruncToI32(D(Age) * 0.02 + std::fabs(D(Y)) / 8.5);
+        frame = FrameOf(whole, type);
     }
+    const std::int32_t kept = -static_cast<std::int32_t>(whole == frameWhole_);
+    Frame = frame ^ ((frame ^ Frame) & kept);
+    frameWhole_ = whole;
     if (CreatureType == 1) {
         Rotation = row.Phase;
     } else if (CreatureType == kLogicCreatureTypes - 1) {

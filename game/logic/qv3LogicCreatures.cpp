@@ -20,7 +20,7 @@ const TLogicCreatureType& LogicCreatureType(int type) {
             r[i] = TLogicCreatureType{CreatureSizes()[i],  info.Points,      info.Segments,
                                       info.FrameColumns * info.FrameRows, CreatureDrawWidth(info),
                                       info.YBase,          info.YRange,      info.List,
-                                      CreatureSizes()[i] * kWorldPerPixel};
+                                      CreatureSizes()[i] * kWorldPerPixel, t};
         }
         return r;
     }();

@@ -3,6 +3,7 @@
 #include "game/logic/qv3LogicSprites.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -35,14 +36,19 @@ TCannonSprite::TCannonSprite(TGameLogic& logic) : TCustomLogicSprite(logic, slCa
 bool TCannonSprite::Act() {
     Counter = std::max(0, Counter - 10);
     Active = Id == 0 || (Id == 1 && Logic.Cannon1Active());
-    static const TClockTable kRecoil(0, 301, [](std::int32_t c) { return LogicSin(c * 2.0 * kLogicPi / 1000.0); });
-    if (Counter < 1) {
+    // The recoil by reload count, for the counts from a shot's 3000 down.
+    auto recoil = [](std::int32_t c) { return F(750.0 - LogicSin(c * 2.0 * kLogicPi / 1000.0) * c / 300.0); };
+    static const std::array<float, 301> kRecoil = [&recoil] {
+        std::array<float, 301> x{};
+        for (std::int32_t i = 0; i < 301; ++i) x[static_cast<std::size_t>(i)] = recoil(10 * i);
+        return x;
+    }();
+    if (Counter < 1)
         X = 750.0f;
-    } else {
-        double sine;
-        if (!kRecoil.Find(Counter, sine)) sine = LogicSin(Counter * 2.0 * kLogicPi / 1000.0);
-        X = F(750.0 - sine * Counter / 300.0);
-    }
+    else if (Counter <= 3000 && Counter % 10 == 0)
+        X = kRecoil[static_cast<std::size_t>(Counter / 10)];
+    else
+        X = recoil(Counter);
     // The mouse cannon and a keyboard cannon in use are drawn opaque, the
     // others faint.
     Alpha = Active ? 1.0f : 0.5f;

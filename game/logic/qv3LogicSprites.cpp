@@ -80,8 +80,10 @@ bool TOptionSprite::Check() {
         Angle = F(std::max(0.0, D(Angle) - kTurn));
         Brightness = F(std::max(0.0, D(Brightness) - 0.02));
     }
-    Tilt = F(D(Pulse) * LogicSin(D(Pulse) * kTwoPi) * kLogicPi / 20.0);
-    Scale = F((LogicSin(D(Angle)) * 0.2 + 1.0) * D(Brightness));
+    // Without a pulse or an angle the sines are 0 and the products come out
+    // exactly as below.
+    Tilt = Pulse == 0 ? 0.0f : F(D(Pulse) * LogicSin(D(Pulse) * kTwoPi) * kLogicPi / 20.0);
+    Scale = Angle == 0 ? Brightness : F((LogicSin(D(Angle)) * 0.2 + 1.0) * D(Brightness));
     const auto level = static_cast<std::uint32_t>(TruncToI32(D(Brightness) * 255.0)) & 0xFFu;
     Colors.fill(level << 24 | level << 16 | level << 8 | level);
     return true;
