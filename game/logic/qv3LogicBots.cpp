@@ -3,8 +3,10 @@
 #include "game/logic/qv3LogicSprites.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 #include "foundation/qv3Global.h"
 #include "game/logic/qv3GameLogic.h"
@@ -15,22 +17,77 @@
 
 namespace qv {
 
-namespace {
+// What a creature's update takes from its age, which runs in steps of
+// 10 ms from 0, or from 851 for a splitter's twin: worked out once per age.
+struct TBotSprite::TAgeRow {
+    // A creature type's frame from Frames: one of at most this many frames.
+    static constexpr std::int32_t kFramesHeld = 256;
 
-// The wobble's sine by age: ages run in steps of 10 ms, from 0, or from 851
-// for a splitter's twin.
-double WobbleSine(std::int32_t age) { return LogicSin(age * kLogicPi / 1000.0); }
-const TClockTable kWobble(0, 12000, WobbleSine);
-const TClockTable kTwinWobble(851, 12000, WobbleSine);
+    double Sine;         // sin(age pi/1000): the wobble
+    float Age;           // the row's age; not a number after the last row
+    float Phase;         // age pi/1000: tilt and spin
+    std::int32_t Count;  // trunc(age x 0.02): frames shown so far
+    float PulseX;        // a bubble's breathing scales
+    float PulseY;
+    // The frame shown, by creature type (of at most kFramesHeld frames).
+    std::array<std::uint8_t, kLogicCreatureTypes> Frames;
 
-}  // namespace
+    static TAgeRow At(double age) {
+        const double phase = age * kLogicPi / 1000.0;
+        const double pulse = age * 0.012566;
+        TAgeRow row{LogicSin(phase),
+                    F(age),
+                    F(phase),
+                    TruncToI32(age * 0.02),
+                    F(1.0 + 0.1 * LogicCos(pulse)),
+                    F(1.0 + 0.1 * LogicSin(pulse)),
+                    {}};
+        for (int t = 0; t < kLogicCreatureTypes; ++t) {
+            const TLogicCreatureType& type = LogicCreatureType(t);
+            if (type.FrameCount <= kFramesHeld)
+                row.Frames[static_cast<std::size_t>(t)] = static_cast<std::uint8_t>(FrameOf(row.Count, type));
+        }
+        return row;
+    }
+};
+
+const TBotSprite::TAgeRow* TBotSprite::AgeRow(float age) {
+    // Two runs of rows, each closed by a row no age matches.
+    constexpr std::int32_t kCount = 12000;
+    struct TRows {
+        std::array<TAgeRow, kCount + 1> Plain;
+        std::array<TAgeRow, kCount + 1> Twin;
+    };
+    static const std::unique_ptr<const TRows> rows = [] {
+        auto r = std::make_unique<TRows>();
+        for (std::int32_t i = 0; i < kCount; ++i) {
+            r->Plain[static_cast<std::size_t>(i)] = TAgeRow::At(10 * i);
+            r->Twin[static_cast<std::size_t>(i)] = TAgeRow::At(851 + 10 * i);
+        }
+        TAgeRow end{};
+        end.Age = std::numeric_limits<float>::quiet_NaN();
+        r->Plain[kCount] = end;
+        r->Twin[kCount] = end;
+        return r;
+    }();
+    const double a = D(age);
+    if (!(a >= 0 && a < 10.0 * kCount)) return nullptr;
+    const auto whole = static_cast<std::int32_t>(a);
+    if (whole != a) return nullptr;
+    const std::int32_t step = whole / 10;
+    const std::int32_t rest = whole % 10;
+    if (rest == 0) return &rows->Plain[static_cast<std::size_t>(step)];
+    if (rest == 1 && whole >= 851) return &rows->Twin[static_cast<std::size_t>(step - 85)];
+    return nullptr;
+}
 
 // ---- TBotSprite --------------------------------------------------------------
 
 TBotSprite::TBotSprite(TGameLogic& logic, int listIndex, const TBotArguments& args)
     : TCustomLogicSprite(logic, listIndex),
       CreatureType(static_cast<std::uint8_t>(args.CreatureType)),
-      type_(&LogicCreatureType(args.CreatureType)) {
+      type_(&LogicCreatureType(args.CreatureType)),
+      list_(listIndex) {
     const TLogicCreatureType& type = *type_;
     WorldX = SpawnX = F(D(logic.ScrollOffset) + type.Size * kWorldPerPixel);
     TrackY = Y = SpawnY = args.Height;
@@ -68,72 +125,93 @@ void TBotSprite::Caught(const TShotSprite& shot) {
     TurnDelay = -1;
 }
 
-void TBotSprite::AgeAndMove() {
+// The motion and the update run for every creature on every tick: kept
+// inline in the creatures' Act, the rare parts out of line.
+[[gnu::always_inline]] inline void TBotSprite::AgeAndMove() {
     Age = F(D(Age) + 10.0);
     Move();
 }
 
-void TBotSprite::Move() {
+[[gnu::always_inline]] inline void TBotSprite::Move() {
     WorldX = F(D(WorldX) - D(VelocityX) * 10.0);
     TrackY = F(D(TrackY) + D(VelocityY) * 10.0);
     if (TurnDelay >= 0) --TurnDelay;
-    if (Heading != TargetHeading && TurnDelay < 0) {
-        constexpr double kStep = kLogicPi / 400.0;
-        const double diff = D(TargetHeading) - D(Heading);
-        if (std::fabs(diff) <= kStep)
-            Heading = TargetHeading;
-        else
-            Heading = F(D(Heading) + (diff > 0 ? kStep : -kStep));
-        VelocityX = F(LogicCos(D(Heading)) * D(Speed));
-        VelocityY = F(LogicSin(D(Heading)) * D(Speed));
-    }
+    if (Heading != TargetHeading && TurnDelay < 0) Turn();
 }
 
-void TBotSprite::UpdateDerived() {
+void TBotSprite::Turn() {
+    constexpr double kStep = kLogicPi / 400.0;
+    const double diff = D(TargetHeading) - D(Heading);
+    if (std::fabs(diff) <= kStep)
+        Heading = TargetHeading;
+    else
+        Heading = F(D(Heading) + (diff > 0 ? kStep : -kStep));
+    VelocityX = F(LogicCos(D(Heading)) * D(Speed));
+    VelocityY = F(LogicSin(D(Heading)) * D(Speed));
+}
+
+[[gnu::always_inline]] inline void TBotSprite::UpdateDerived() {
+    // The age has mostly moved on by one step since the last update.
+    const TAgeRow* row = ageRow_ ? ageRow_ + 1 : nullptr;
+    if (!row || row->Age != Age) row = AgeRow(Age);
+    ageRow_ = row;
+    if (row)
+        Derive(*row);
+    else
+        DeriveOffStep();
+}
+
+// An age off the steps (set from outside) is worked out on the spot.
+void TBotSprite::DeriveOffStep() { Derive(TAgeRow::At(D(Age))); }
+
+[[gnu::always_inline]] inline void TBotSprite::Derive(const TAgeRow& row) {
     const TLogicCreatureType& type = *type_;
-    auto phase = [this] { return D(Age) * kLogicPi / 1000.0; };
     // Without wobble the sine adds exactly nothing.
-    if (Wobble == 0) {
+    if (Wobble == 0)
         Y = TrackY;
-    } else {
-        double sine;
-        if (!kWobble.Find(D(Age), sine) && !kTwinWobble.Find(D(Age), sine)) sine = LogicSin(phase());
-        Y = F(D(TrackY) + sine * D(Wobble) * 80.0);
-    }
-    if (!IsFree()) {
-        const double p = std::min(1.0, D(CatchProgress) + 0.053333);
-        CatchProgress = F(p);
-        CaughtScale = F((1.0 - p) * D(ShotScale) / 0.8 + p * 1.1);
-    }
+    else
+        Y = F(D(TrackY) + row.Sine * D(Wobble) * 80.0);
     ScreenX = F(ScreenXOf(Logic, WorldX));
     ScreenY = TrackY;
-    if (Wobble > 0.05f) Tilt = F(phase());
+    if (Wobble > 0.05f) Tilt = row.Phase;
     if (!IsFree()) {
+        if (CatchProgress == 1.0f && std::isfinite(ShotScale)) {
+            // Fully caught: the sums below come to these.
+            CaughtScale = F(1.1);
+            TailAmount = 0.5f;
+        } else {
+            const double p = std::min(1.0, D(CatchProgress) + 0.053333);
+            CatchProgress = F(p);
+            CaughtScale = F((1.0 - p) * D(ShotScale) / 0.8 + p * 1.1);
+            TailAmount = F(D(CatchProgress) * 0.5);
+        }
         CaughtX = F(D(ScreenX) + 25.0 + type.Size);
         CaughtY = ScreenY;
         CaughtAngle = F(D(Tilt) + kLogicPi / 20.0);
-        TailAmount = F(D(CatchProgress) * 0.5);
         TailX = F(D(ScreenX) + type.Size - type.DrawWidth * D(ScaleX));
         TailY = ScreenY;
         TailPhase = F(D(Age) * 0.006283185);
     }
     Logic.NoteFrontDrop(TakeFrontDrop());
-    double frame = D(Age) * 0.02;
-    if (CreatureType == 3) frame += std::fabs(D(Y)) / 8.5;
-    // The frame changes every fifth tick or so: the division only then.
-    const std::int32_t whole = TruncToI32(frame);
-    if (whole != frameWhole_) {
-        frameWhole_ = whole;
-        Frame = type.FrameCount > 0 ? whole % type.FrameCount : 0;
+    // A new frame count every fifth tick or so, for one creature or another:
+    // a branch on it would mostly guess wrong, so the frame is picked.
+    std::int32_t whole = row.Count;
+    std::int32_t frame = row.Frames[static_cast<std::size_t>(type.Type)];
+    if (CreatureType == 3 || type.FrameCount > TAgeRow::kFramesHeld) [[unlikely]] {
+        // The splitter's frame runs on with its height.
+        if (CreatureType == 3) whole = TruncToI32(D(Age) * 0.02 + std::fabs(D(Y)) / 8.5);
+        frame = FrameOf(whole, type);
     }
+    const std::int32_t kept = -static_cast<std::int32_t>(whole == frameWhole_);
+    Frame = frame ^ ((frame ^ Frame) & kept);
+    frameWhole_ = whole;
     if (CreatureType == 1) {
-        Rotation = F(phase());
+        Rotation = row.Phase;
     } else if (CreatureType == kLogicCreatureTypes - 1) {
         Rotation = F(D(Rotation) + D(Logic.BubblesRotationSpeed));
         if (Logic.BubblesWobble) {
-            const double pulse = D(Age) * 0.012566;
-            ScaleX = F(1.0 + 0.1 * LogicCos(pulse));
-            ScaleY = F(1.0 + 0.1 * LogicSin(pulse));
+            ScaleX = row.PulseX;
+            ScaleY = row.PulseY;
         }
     } else {
         Rotation = Heading;

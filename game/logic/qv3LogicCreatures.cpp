@@ -5,6 +5,7 @@
 
 #include "foundation/Exceptions.h"
 #include "game/data/qv3CreatureTypes.h"
+#include "game/logic/qv3LogicUnits.h"
 
 namespace qv {
 
@@ -18,7 +19,8 @@ const TLogicCreatureType& LogicCreatureType(int type) {
             const TCreatureTypeInfo& info = CreatureTypes[i];
             r[i] = TLogicCreatureType{CreatureSizes()[i],  info.Points,      info.Segments,
                                       info.FrameColumns * info.FrameRows, CreatureDrawWidth(info),
-                                      info.YBase,          info.YRange,      info.List};
+                                      info.YBase,          info.YRange,      info.List,
+                                      CreatureSizes()[i] * kWorldPerPixel, t};
         }
         return r;
     }();

@@ -23,11 +23,21 @@ struct TLogicCreatureType {
     float YRange;
     // The sprite list of the logic: 0 viruses, 1 nivlets, 9 bubbles.
     std::int32_t List;
+    // Size in world units.
+    double Reach;
+    // The creature type of the row.
+    std::int32_t Type;
 };
 
 inline constexpr int kLogicCreatureTypes = kCreatureTypeCount;
 
 // The row of `type`; a type outside 0..15 throws EListError.
 const TLogicCreatureType& LogicCreatureType(int type);
+
+// The frame shown after `count` frames: count mod FrameCount, 0 without
+// frames.
+inline std::int32_t FrameOf(std::int32_t count, const TLogicCreatureType& type) {
+    return type.FrameCount > 0 ? count % type.FrameCount : 0;
+}
 
 }  // namespace qv

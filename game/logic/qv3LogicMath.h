@@ -33,34 +33,6 @@ inline std::int32_t TruncToI32(double value) {
     return static_cast<std::int32_t>(value);
 }
 
-// A function of the logic's clocks, which run in steps of 10 (ms, reload
-// counters), computed once at first + 10 i for i < count: a clock read many
-// times a second costs a look-up. Find gives exactly what the function
-// gives.
-class TClockTable {
-public:
-    template <typename Fn>
-    TClockTable(std::int32_t first, std::int32_t count, Fn fn) : first_(first), end_(first + 10 * count) {
-        values_.reserve(static_cast<std::size_t>(count));
-        for (std::int32_t i = 0; i < count; ++i) values_.push_back(fn(first + 10 * i));
-    }
-    // The value at `clock` when it is one of the table's points.
-    bool Find(double clock, double& value) const {
-        if (!(clock >= first_ && clock < end_)) return false;
-        const auto whole = static_cast<std::int32_t>(clock);
-        if (whole != clock) return false;
-        const std::int32_t offset = whole - first_;
-        if (offset % 10 != 0) return false;
-        value = values_[static_cast<std::size_t>(offset / 10)];
-        return true;
-    }
-
-private:
-    std::int32_t first_;
-    std::int32_t end_;
-    std::vector<double> values_;
-};
-
 // Two's-complement addition, so a hostile start score cannot overflow.
 inline std::int32_t WrappingAdd(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));

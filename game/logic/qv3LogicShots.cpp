@@ -3,6 +3,7 @@
 #include "game/logic/qv3LogicSprites.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -35,14 +36,19 @@ TCannonSprite::TCannonSprite(TGameLogic& logic) : TCustomLogicSprite(logic, slCa
 bool TCannonSprite::Act() {
     Counter = std::max(0, Counter - 10);
     Active = Id == 0 || (Id == 1 && Logic.Cannon1Active());
-    static const TClockTable kRecoil(0, 301, [](std::int32_t c) { return LogicSin(c * 2.0 * kLogicPi / 1000.0); });
-    if (Counter < 1) {
+    // The recoil by reload count, for the counts from a shot's 3000 down.
+    auto recoil = [](std::int32_t c) { return F(750.0 - LogicSin(c * 2.0 * kLogicPi / 1000.0) * c / 300.0); };
+    static const std::array<float, 301> kRecoil = [&recoil] {
+        std::array<float, 301> x{};
+        for (std::int32_t i = 0; i < 301; ++i) x[static_cast<std::size_t>(i)] = recoil(10 * i);
+        return x;
+    }();
+    if (Counter < 1)
         X = 750.0f;
-    } else {
-        double sine;
-        if (!kRecoil.Find(Counter, sine)) sine = LogicSin(Counter * 2.0 * kLogicPi / 1000.0);
-        X = F(750.0 - sine * Counter / 300.0);
-    }
+    else if (Counter <= 3000 && Counter % 10 == 0)
+        X = kRecoil[static_cast<std::size_t>(Counter / 10)];
+    else
+        X = recoil(Counter);
     // The mouse cannon and a keyboard cannon in use are drawn opaque, the
     // others faint.
     Alpha = Active ? 1.0f : 0.5f;
@@ -74,10 +80,16 @@ bool TShotSprite::IsCandidate(const TBotSprite& bot) const {
 
 void TShotSprite::AddCandidate(const TBotSprite& bot) {
     const std::uint64_t key = bot.Key();
-    const auto at = std::lower_bound(candidates_.begin(), candidates_.end(), key);
-    if (at != candidates_.end() && *at == key) return;
-    candidateBots_.insert(candidateBots_.begin() + (at - candidates_.begin()), const_cast<TBotSprite*>(&bot));
-    candidates_.insert(at, key);
+    if (candidates_.empty() || candidates_.back() < key) {
+        // The lists come in the order of their keys: mostly at the end.
+        candidateBots_.push_back(const_cast<TBotSprite*>(&bot));
+        candidates_.push_back(key);
+    } else {
+        const auto at = std::lower_bound(candidates_.begin(), candidates_.end(), key);
+        if (at != candidates_.end() && *at == key) return;
+        candidateBots_.insert(candidateBots_.begin() + (at - candidates_.begin()), const_cast<TBotSprite*>(&bot));
+        candidates_.insert(at, key);
+    }
     LowerFrontBound(bot.Front());
 }
 
@@ -89,7 +101,7 @@ void TShotSprite::DropCandidate(const TBotSprite& bot) {
     }
 }
 
-double TShotSprite::FrontBound() const { return frontBound_ - (Logic.FrontDropTotal() - dropAtBound_); }
+inline double TShotSprite::FrontBound() const { return frontBound_ - (Logic.FrontDropTotal() - dropAtBound_); }
 
 void TShotSprite::LowerFrontBound(double front) {
     frontBound_ = candidates_.size() == 1 ? front : std::min(FrontBound(), front);
@@ -135,6 +147,10 @@ void TShotSprite::Advance() {
 }
 
 void TShotSprite::CollectCandidates() {
+    std::size_t creatures = candidates_.size();
+    for (int list : kCreatureLists) creatures += Logic.SpriteList(list).size();
+    candidates_.reserve(creatures);
+    candidateBots_.reserve(creatures);
     for (int list : kCreatureLists) {
         const TSpriteList& sprites = Logic.SpriteList(list);
         for (int i = 0; i < static_cast<int>(sprites.size()); ++i) {
@@ -151,6 +167,10 @@ bool TShotSprite::TestCandidates(const TFlight& flight) {
     // (The margin covers the rounding of the bound's sums.)
     constexpr double kMargin = 1e-3;
     if (FrontBound() > D(X) + kMargin) return false;
+    return TestReached(flight);
+}
+
+bool TShotSprite::TestReached(const TFlight& flight) {
     // The free candidates whose front the shot has reached are tested, once
     // each, in the order of the lists (0, 1, 9) and from the last to the
     // first in each; the others give the new bound.

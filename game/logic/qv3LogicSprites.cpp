@@ -3,6 +3,7 @@
 #include "game/logic/qv3LogicSprites.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -79,8 +80,10 @@ bool TOptionSprite::Check() {
         Angle = F(std::max(0.0, D(Angle) - kTurn));
         Brightness = F(std::max(0.0, D(Brightness) - 0.02));
     }
-    Tilt = F(D(Pulse) * LogicSin(D(Pulse) * kTwoPi) * kLogicPi / 20.0);
-    Scale = F((LogicSin(D(Angle)) * 0.2 + 1.0) * D(Brightness));
+    // Without a pulse or an angle the sines are 0 and the products come out
+    // exactly as below.
+    Tilt = Pulse == 0 ? 0.0f : F(D(Pulse) * LogicSin(D(Pulse) * kTwoPi) * kLogicPi / 20.0);
+    Scale = Angle == 0 ? Brightness : F((LogicSin(D(Angle)) * 0.2 + 1.0) * D(Brightness));
     const auto level = static_cast<std::uint32_t>(TruncToI32(D(Brightness) * 255.0)) & 0xFFu;
     Colors.fill(level << 24 | level << 16 | level << 8 | level);
     return true;
@@ -112,13 +115,35 @@ bool TScoreSprite::Act() {
     return Age < 800;
 }
 
+namespace {
+
+// How a score sprite floats at an age: its sway, its rise and its fading.
+struct TScoreFloat {
+    double Sway;
+    double Rise;
+    float Alpha;
+
+    static TScoreFloat At(std::int32_t age) {
+        return TScoreFloat{LogicCos(age * kLogicPi / 200.0) * 15.0, age * 0.05,
+                           age < 500 ? 1.0f : F(1.0 - (age - 500) / 300.0)};
+    }
+};
+
+// By age, for the ages a score sprite has: 0 to 800 in steps of 10 ms.
+const std::array<TScoreFloat, 81> kScoreFloat = [] {
+    std::array<TScoreFloat, 81> rows{};
+    for (std::int32_t i = 0; i < 81; ++i) rows[static_cast<std::size_t>(i)] = TScoreFloat::At(10 * i);
+    return rows;
+}();
+
+}  // namespace
+
 bool TScoreSprite::Check() {
-    static const TClockTable kSway(0, 81, [](std::int32_t age) { return LogicCos(age * kLogicPi / 200.0); });
-    double sway;
-    if (!kSway.Find(Age, sway)) sway = LogicCos(Age * kLogicPi / 200.0);
-    X = F(StartX + sway * 15.0);
-    Y = F(StartY - Age * 0.05);
-    Alpha = Age < 500 ? 1.0f : F(1.0 - (Age - 500) / 300.0);
+    const auto step = static_cast<std::uint32_t>(Age) / 10u;
+    const TScoreFloat at = step < kScoreFloat.size() && Age % 10 == 0 ? kScoreFloat[step] : TScoreFloat::At(Age);
+    X = F(StartX + at.Sway);
+    Y = F(StartY - at.Rise);
+    Alpha = at.Alpha;
     return true;
 }
 

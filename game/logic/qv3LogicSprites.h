@@ -232,6 +232,8 @@ protected:
 private:
     void DropCandidate(const TBotSprite& bot);
     void DropTarget();
+    // TestCandidates once the bound allows a reached candidate.
+    bool TestReached(const TFlight& flight);
     // The lowest front of a free candidate, at most: `frontBound_` as of the
     // logic's front drop total `dropAtBound_`, less what the creatures have
     // moved toward the cannons since.
@@ -339,7 +341,17 @@ protected:
     const TLogicCreatureType* type_;  // its row of the creature-type table
 
 private:
+    struct TAgeRow;
+    // The row of `age`, or none for an age off the steps.
+    static const TAgeRow* AgeRow(float age);
+    void Turn();
+    void Derive(const TAgeRow& row);
+    void DeriveOffStep();
     double passFront_ = 0;  // its front at the last TakeFrontDrop
+    // The row of the last update: the next age's row follows it.
+    const TAgeRow* ageRow_ = nullptr;
+    // ListIndex, for Key.
+    std::int32_t list_;
     // The whole frame count Frame was last taken from; never a count (a
     // count is 0 or more), so the first update sets Frame.
     std::int32_t frameWhole_ = -1;
@@ -389,10 +401,10 @@ public:
 // Asked for in the shots' inner loops: kept inline.
 inline std::int32_t TBotSprite::Size() const { return type_->Size; }
 
-inline double TBotSprite::Front() const { return D(WorldX) - Size() * kWorldPerPixel; }
+inline double TBotSprite::Front() const { return D(WorldX) - type_->Reach; }
 
 inline std::uint64_t TBotSprite::Key() const {
-    return static_cast<std::uint64_t>(ListIndex()) << 32 | static_cast<std::uint32_t>(Id);
+    return static_cast<std::uint64_t>(list_) << 32 | static_cast<std::uint32_t>(Id);
 }
 
 }  // namespace qv
