@@ -10,6 +10,7 @@
 #include "foundation/qv3Log.h"
 #include "platform/system/Files.h"
 #include "platform/system/Folders.h"
+#include "tests/support/EnglishTexts.h"
 #include "tests/support/TempDir.h"
 
 namespace qv::test {
@@ -17,15 +18,8 @@ namespace qv::test {
 class TLobbyFolders {
 public:
     TLobbyFolders() {
-        sys::FolderInputs in;
-        in.programDir = dir_ / "bin/";
-        in.userDataBase = dir_ / "share";
-        in.commonDataDir = dir_ / "common/";
-        sys::CreateDirectories(in.programDir);
-        InitializeGlobals({}, in);
+        EnterProgramFolders(dir_);
         SetLogFile(UserDataDir + kLogFileName);
-        SetLanguageResourceOpener([](const std::string& name) { return sys::ReadFileText(BinaryDir() + name); });
-        SetLanguage(0);
         Environment = TEnvironmentRecord{};
     }
     ~TLobbyFolders() {

@@ -5,19 +5,13 @@
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
 #include "platform/system/Files.h"
+#include "tests/support/EnglishTexts.h"
 
 namespace qv::test {
 
 void OnlineTest::SetUp() {
-    sys::FolderInputs in;
-    in.programDir = dir_ / "bin/";
-    in.userDataBase = dir_ / "share";
-    in.commonDataDir = dir_ / "common/";
-    sys::CreateDirectories(in.programDir);
-    InitializeGlobals({}, in);
+    EnterProgramFolders(dir_);
     SetLogFile(UserDataDir + kLogFileName);
-    SetLanguageResourceOpener([](const std::string& name) { return sys::ReadFileText(BinaryDir() + name); });
-    SetLanguage(0);
     Environment = TEnvironmentRecord{};
     HostsResolved = false;
 

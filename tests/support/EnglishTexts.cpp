@@ -12,16 +12,7 @@ namespace {
 
 class TEnglishTexts final : public ::testing::Environment {
 public:
-    void SetUp() override {
-        sys::FolderInputs in;
-        in.programDir = dir_ / "bin/";
-        in.userDataBase = dir_ / "share";
-        in.commonDataDir = dir_ / "common/";
-        sys::CreateDirectories(in.programDir);
-        InitializeGlobals({}, in);
-        SetLanguageResourceOpener([](const std::string& name) { return sys::ReadFileText(BinaryDir() + name); });
-        SetLanguage(0);
-    }
+    void SetUp() override { EnterProgramFolders(dir_); }
     void TearDown() override { SetLanguageResourceOpener(nullptr); }
 
 private:
@@ -29,6 +20,17 @@ private:
 };
 
 }  // namespace
+
+void EnterProgramFolders(const TempDir& dir) {
+    sys::FolderInputs in;
+    in.programDir = dir / "bin/";
+    in.userDataBase = dir / "share";
+    in.commonDataDir = dir / "common/";
+    sys::CreateDirectories(in.programDir);
+    InitializeGlobals({}, in);
+    SetLanguageResourceOpener([](const std::string& name) { return sys::ReadFileText(BinaryDir() + name); });
+    SetLanguage(0);
+}
 
 bool UseEnglishTexts() {
     static const bool registered = [] {

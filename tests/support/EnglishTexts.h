@@ -7,6 +7,10 @@
 
 namespace qv::test {
 
+// The program's folders under `dir` (bin/, share, common/) and the English
+// texts as the current language.
+void EnterProgramFolders(const TempDir& dir);
+
 // Registers a test environment that does this before the first test.
 bool UseEnglishTexts();
 
