@@ -1,6 +1,7 @@
 #include "foundation/qv3Global.h"
 
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 
 #include "foundation/Random.h"
@@ -100,11 +101,24 @@ std::string RendererErrorText(std::uint32_t code) {
     }
 }
 
+namespace {
+bool LockHeldElsewhere(const std::string& path) {
+    const auto result = InstanceLock().AcquireFile(path);
+    // Not our own lock file (another user's, or not a file): this user's
+    // program runs without the guard rather than not at all.
+    if (result == sys::TInstanceLock::Result::Failed) {
+        std::fprintf(stderr, "%s\n", InstanceLock().Error().c_str());
+        std::fflush(stderr);
+    }
+    return result == sys::TInstanceLock::Result::HeldElsewhere;
+}
+}  // namespace
+
 bool IsAnotherInstanceRunning(const std::string& runtimeDir) {
-    return InstanceLock().Acquire(runtimeDir, kProductName) == sys::TInstanceLock::Result::HeldElsewhere;
+    return LockHeldElsewhere(sys::WithTrailingSlash(runtimeDir) + kProductName + ".lock");
 }
 
-bool IsAnotherInstanceRunning() { return IsAnotherInstanceRunning(sys::RuntimeDir()); }
+bool IsAnotherInstanceRunning() { return LockHeldElsewhere(sys::InstanceLockPath(kProductName)); }
 
 void ReleaseInstanceLock() { InstanceLock().Release(); }
 

@@ -79,7 +79,7 @@ void SetLogFile(const std::string& path) {
         std::lock_guard guard(LogLock());
         LogPath() = path;
         if (!path.empty()) {
-            int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+            int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0644);
             if (fd >= 0) ::close(fd);
         }
     } catch (...) {

@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "foundation/qv3Environment.h"
 #include "foundation/qv3Global.h"
@@ -40,6 +41,7 @@
 #include "platform/system/Files.h"
 #include "platform/window/GameWindow.h"
 #include "platform/system/InstanceMessage.h"
+#include "platform/system/KeyStore.h"
 #ifdef QUORVEX_HAVE_WEBENGINE
 #include "frontend/ui/qv3WebBrowser.h"
 #endif
@@ -178,6 +180,16 @@ int main(int argc, char** argv) {
                 return sys::ReadFileText(ProgramDir + name);
             }
         });
+        std::vector<std::string> untouched;  // files kept as they are, for the message below
+        const sys::TKeyStoreCheck keyStore = sys::TKeyStore(KeyStorePath()).Check();
+        if (keyStore.state == sys::TKeyStoreCheck::State::Absent) {
+            LogMessage("Key store treated as absent: " + keyStore.reason, lkWarning);
+        } else if (keyStore.state == sys::TKeyStoreCheck::State::Untouched) {
+            LogMessage("Key store cannot be read, running on the default values and leaving it untouched: " +
+                           keyStore.reason,
+                       lkWarning);
+            untouched.push_back(keyStore.reason);
+        }
         SetLanguage(ReadLanguageIndex());
         SetProgramSettingsHost(SettingsHost());
 
@@ -210,6 +222,16 @@ int main(int argc, char** argv) {
         std::printf("Log: %s%s\n", UserDataDir.c_str(), kLogFileName);
         std::fflush(stdout);
         frmMain->show();
+        if (const auto problem = UntouchedSettingsFile(SettingsFilePath())) untouched.push_back(*problem);
+        if (!untouched.empty() && !quitting) {
+            std::string text = "These files cannot be read:\n";
+            for (const auto& why : untouched) text += "\n" + why + "\n";
+            text += "\n" + std::string(kProductName) +
+                    " runs on the default settings and leaves the files as they are. Settings changed "
+                    "now are not saved.";
+            QMessageBox box(QMessageBox::Warning, kProductName, QString::fromStdString(text));
+            box.exec();
+        }
         if (!quitting) app.exec();
         SetGameSettingsSaver(nullptr);
         // The options dialog saves the settings as it goes.

@@ -2,7 +2,8 @@
 
 #include <cstring>
 #include <exception>
-#include <fstream>
+#include <map>
+#include <mutex>
 #include <string_view>
 #include <utility>
 
@@ -28,17 +29,32 @@ TBlowfish& SettingsCipher() {
     return cipher;
 }
 
-// The first kSettingsFileSize bytes of the file at most: the reader never
-// looks further, so a huge file costs nothing.
-bool ReadSettingsBytes(const std::string& path, std::vector<std::uint8_t>& out) {
-    if (!sys::FileExists(path)) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.resize(kSettingsFileSize);
-    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
-    if (in.bad()) return false;
-    out.resize(static_cast<std::size_t>(in.gcount()));
-    return true;
+// Settings files found unreadable in this run: left untouched, never saved over.
+std::mutex& UntouchedLock() {
+    static std::mutex lock;
+    return lock;
+}
+std::map<std::string, std::string>& UntouchedFiles() {
+    static std::map<std::string, std::string> files;
+    return files;
+}
+
+// The file's bytes. False with `problem` empty when it is missing (the
+// defaults then), with `problem` set when it exists but cannot be read.
+bool ReadSettingsBytes(const std::string& path, std::vector<std::uint8_t>& out, std::string& problem) {
+    std::string error;
+    switch (sys::ReadFile(path, sys::LinkRule::Follow, kMaxSettingsFileSize, out, &error)) {
+        case sys::FileStatus::Ok:
+            return true;
+        case sys::FileStatus::Missing:
+            return false;
+        case sys::FileStatus::NotRegular:
+        case sys::FileStatus::TooLarge:
+        case sys::FileStatus::Failed:
+            problem = error;
+            return false;
+    }
+    return false;
 }
 
 }  // namespace
@@ -48,7 +64,19 @@ std::string SettingsFilePath() { return UserDataDir + kSettingsFileName; }
 bool LoadEnvironment(TEnvironmentRecord& record, const std::string& path, const TSettingsHost& host) {
     try {
         std::vector<std::uint8_t> file;
-        if (!ReadSettingsBytes(path, file)) throw Exception("Cannot open " + path);
+        std::string problem;
+        if (!ReadSettingsBytes(path, file, problem)) {
+            if (!problem.empty()) {
+                {
+                    std::lock_guard guard(UntouchedLock());
+                    UntouchedFiles()[path] = problem;
+                }
+                LogMessage("Settings file cannot be read, running on the default settings and leaving it "
+                           "untouched: " + problem,
+                           lkWarning);
+            }
+            throw Exception("Cannot open " + path);
+        }
         TDecryptionStream stream(file, SettingsCipher());
 
         char magic[kSettingsMagicSize] = {};
@@ -89,6 +117,14 @@ bool LoadEnvironment(TEnvironmentRecord& record, const std::string& path, const 
     }
 }
 
+std::optional<std::string> UntouchedSettingsFile(const std::string& path) {
+    std::lock_guard guard(UntouchedLock());
+    const auto& files = UntouchedFiles();
+    const auto it = files.find(path);
+    if (it == files.end()) return std::nullopt;
+    return it->second;
+}
+
 std::vector<std::uint8_t> EncodeSettingsFile(const TEnvironmentRecord& record) {
     const std::vector<std::uint8_t> body = record.ToBytes();
     TMemorySink sink;
@@ -105,9 +141,14 @@ bool SaveEnvironment(TEnvironmentRecord& record, const std::string& path, const 
     std::string error;
     try {
         record.CurrentScenario = CurrentSlotOf(host);
-        const std::vector<std::uint8_t> data = EncodeSettingsFile(record);
-        const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
-        if (sys::WriteFileAtomic(path, bytes, &error)) return true;
+        if (const auto problem = UntouchedSettingsFile(path)) {
+            error = path + " could not be read at start and is left untouched";
+        } else {
+            const std::vector<std::uint8_t> data = EncodeSettingsFile(record);
+            const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
+            // It holds the player's e-mail address and log-in key.
+            if (sys::WriteFileAtomic(path, bytes, &error, 0600)) return true;
+        }
     } catch (const std::exception& e) {
         error = e.what();
     }

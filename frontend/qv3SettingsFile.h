@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ inline constexpr const char* kSettingsKeyText = "xyn%&*#!&$^tartaru_gelados%*$mw
 // Tag + record, completed to whole cipher blocks: 4684 blocks of 8.
 inline constexpr std::size_t kSettingsFileSize = (kSettingsMagicSize + TEnvironmentRecord::kSize + 7) / 8 * 8;
 static_assert(kSettingsFileSize == 37472);
+// Far above any settings file; only the first kSettingsFileSize bytes are used.
+inline constexpr std::size_t kMaxSettingsFileSize = 1024 * 1024;
 
 // What the settings operations ask of the rest of the program.
 struct TSettingsHost {
@@ -34,13 +37,21 @@ struct TSettingsHost {
 std::string SettingsFilePath();
 
 // Reads the settings file at `path` into `record`. When the file is missing,
-// unreadable, foreign (wrong tag) or short, `record` gets the defaults,
-// keeping the Country value read so far; nothing is shown or logged.
+// foreign (wrong tag) or short, `record` gets the defaults, keeping the
+// Country value read so far, and the next save rewrites it; nothing is
+// shown or logged. A file that exists but cannot be read (permissions, an
+// I/O error, not a regular file, larger than kMaxSettingsFileSize) also
+// gives the defaults, but is left untouched: a Warning is logged and no
+// save writes over it in this run (UntouchedSettingsFile).
 // Returns whether the record came from the file.
 bool LoadEnvironment(TEnvironmentRecord& record, const std::string& path, const TSettingsHost& host = {});
 
+// Why the settings file at `path` was left untouched in this run, if it was.
+std::optional<std::string> UntouchedSettingsFile(const std::string& path);
+
 // Sets CurrentScenario to the current slot and replaces the file at `path`
-// atomically (a temporary file beside it, renamed over it). On failure the
+// atomically (a temporary file beside it, renamed over it), readable by
+// this user only. On failure (also for a file left untouched) the
 // old file stays as it was, a Warning "Unable to save environment file: " +
 // the reason is logged, and false is returned; `record` keeps its values.
 bool SaveEnvironment(TEnvironmentRecord& record, const std::string& path, const TSettingsHost& host = {});

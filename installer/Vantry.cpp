@@ -7,24 +7,30 @@
 //   1  not used (kept free: the folder rule needs no library to be loaded)
 //   2  the folders could not be determined (this program's own folder is
 //      unreadable)
-//   3  not copied: a name with a folder part, source missing or not a plain
-//      file, common folder missing, target not writable
+//   3  not copied: a name with a folder part; the source missing, a link,
+//      not a regular file or larger than the game loads; the common folder
+//      missing, or not usable and this program not beside the game; the
+//      target not writable. A line on stderr says why.
 //   4  no argument
 //
 // Further arguments are ignored. The common folder is never created here:
 // the game creates it at its first start, so installing before that fails
-// with 3. The copy goes to a temporary file in the target folder, which is
-// then renamed over the target, so a running game never sees a half-written
-// package.
+// with 3. The copy goes to a new file beside the target, which is then
+// renamed over the target, so a running game never sees a half-written
+// package; it is readable by others only as far as the source is.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "platform/system/CommonDataFolder.h"
+#include "platform/system/FileCore.h"
 #include "platform/system/InstanceMessage.h"
 
 namespace {
@@ -67,49 +73,34 @@ std::string TargetFolder(const std::string& ownFolder) {
     return ownFolder;
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+int Refuse(const std::string& why) {
+    std::fprintf(stderr, "vantry: %s\n", why.c_str());
+    return kCopyFailed;
 }
 
-bool CopyContents(int from, int to) {
+// Copies `source`, opened and checked, to `target` through a new file beside it.
+bool CopyReplacing(const qv::sys::TReadableFile& source, const std::string& target, std::string& error) {
+    qv::sys::TReplacementFile out(target, source.Mode() & 0644);
+    if (!out.Create(&error)) return false;
     char buffer[64 * 1024];
+    std::uint64_t copied = 0;
     for (;;) {
-        const ssize_t n = ::read(from, buffer, sizeof buffer);
+        const ssize_t n = ::read(source.Fd(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) return true;
-        if (!WriteAll(to, buffer, static_cast<std::size_t>(n))) return false;
+        if (n < 0) {
+            error = std::string("Cannot read the package: ") + std::strerror(errno);
+            return false;
+        }
+        if (n == 0) break;
+        copied += static_cast<std::uint64_t>(n);
+        // The file may grow while it is copied.
+        if (copied > qv::sys::kMaxScenarioPackageSize) {
+            error = "The package grew past the largest size the game loads";
+            return false;
+        }
+        if (!out.Write(buffer, static_cast<std::size_t>(n), &error)) return false;
     }
-}
-
-// Copies `source` to `target` through a temporary file beside the target.
-bool CopyReplacing(const std::string& source, const std::string& folder, const std::string& name) {
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return false;
-    struct stat st {};
-    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(in);
-        return false;
-    }
-    std::string temp = folder + "." + name + ".XXXXXX";
-    const int out = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (out < 0) {
-        ::close(in);
-        return false;
-    }
-    bool ok = CopyContents(in, out) && ::fchmod(out, 0644) == 0 && ::fsync(out) == 0;
-    ok = ::close(out) == 0 && ok;
-    ::close(in);
-    ok = ok && ::rename(temp.c_str(), (folder + name).c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
+    return out.Commit(&error);
 }
 
 }  // namespace
@@ -119,19 +110,24 @@ int main(int argc, char** argv) {
     const std::string name = argv[1];
     const std::string ownFolder = qv::sys::ExecutableFolder();
     if (ownFolder.empty()) return kFolderUnknown;
-    if (!IsPlainName(name)) return kCopyFailed;
+    if (!IsPlainName(name)) return Refuse("\"" + name + "\" is not a plain file name");
 
     const std::string source = ownFolder + name;
     const std::string folder = TargetFolder(ownFolder);
-    if (folder.empty()) return kCopyFailed;
-    if (folder == ownFolder) {
-        // The game reads its packages from this very folder: the package is
-        // in place once it is there.
-        struct stat st {};
-        if (::stat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return kCopyFailed;
-    } else if (!CopyReplacing(source, folder, name)) {
-        return kCopyFailed;
+    if (folder.empty()) return Refuse("the common data folder " + qv::sys::WantedCommonDataDir() + " does not exist yet");
+    if (folder == ownFolder && qv::sys::InspectFile(ownFolder + qv::sys::kProgramPackName,
+                                                    qv::sys::LinkRule::Follow) != qv::sys::FileStatus::Ok)
+        return Refuse("the common data folder " + qv::sys::WantedCommonDataDir() +
+                      " cannot be used and the game does not lie beside this program");
+    // Never through a link: it may point at any file this user can read.
+    const auto package = qv::sys::TReadableFile::Open(source, qv::sys::LinkRule::Refuse, qv::sys::kMaxScenarioPackageSize);
+    if (package.Status() != qv::sys::FileStatus::Ok) return Refuse(package.Error());
+    if (folder != ownFolder) {
+        std::string error;
+        if (!CopyReplacing(package, folder + name, error)) return Refuse(error);
     }
+    // Otherwise the game reads its packages from this very folder: the
+    // package is in place once it is there.
 
     // A game that is not running, or does not answer in time, is no failure.
     qv::sys::TInstanceMessage message;

@@ -1,5 +1,7 @@
 #include "media/zkDSound.h"
 
+#include "platform/system/FileCore.h"
+
 #include <algorithm>
 #include <cstring>
 #include <exception>
@@ -179,12 +181,19 @@ void TzkDSound::UnloadACMDriver() {
 }
 
 void TzkDSound::ConvertToPCMFile(TWaveReadStream& source, const std::string& fileName) {
-    auto target = codec::TMmio::Open(fileName, codec::MMIO_CREATE | codec::MMIO_READWRITE | codec::MMIO_ALLOCBUF);
-    if (!target) {
+    // A new file beside the target, renamed over it only once complete: a
+    // failed conversion leaves the old file (or none), never a cut-off one.
+    sys::TReplacementFile file(fileName);
+    std::unique_ptr<codec::TFileStorage> storage;
+    if (file.Create()) storage = codec::TFileStorage::FromDescriptor(file.Fd(), "w+b");
+    if (!storage) {
         TWavePCMReader reader(source, CodecDriver);
         RaiseLoggedError("Error creating chunk wave.");
     }
-    ConvertToPCM(source, *target);
+    codec::TMmio target(std::move(storage));
+    ConvertToPCM(source, target);
+    std::string error;
+    if (!file.Commit(&error)) RaiseLoggedError(error);
 }
 
 void TzkDSound::ConvertToPCM(TWaveReadStream& source, codec::TMmio& target) {

@@ -79,8 +79,11 @@ void TQVX3Resources::Scan() {
                 available_[i] = true;  // built in
             } else {
                 package = folder_ + ScenarioPackageName(slot);
-                if (!sys::FileExists(package)) continue;
-                modules_[i] = sys::TResourceContainer::OpenFile(package);
+                // In the machine-wide folder a link or anything but a regular
+                // file is not a package (the warning below says so).
+                if (sys::InspectFile(package, sys::LinkRule::Refuse) == sys::FileStatus::Missing) continue;
+                modules_[i] = sys::TResourceContainer::OpenFile(package, sys::LinkRule::Refuse,
+                                                                sys::kMaxScenarioPackageSize);
                 available_[i] = true;
             }
             SelectScenario(slot);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "foundation/Exceptions.h"
+#include "platform/system/CommonDataFolder.h"
 #include "game/data/qv3ResourceSource.h"
 #include "game/data/qv3ScenarioConfig.h"
 
@@ -29,7 +30,7 @@ inline constexpr int kScenarioSlots = 100;
 // The slot that stands for "more scenarios": never available, and current
 // while no scenario is selected.
 inline constexpr int kMoreScenariosSlot = 100;
-inline constexpr const char* kProgramResourceFile = "quorvex.dat";
+inline constexpr const char* kProgramResourceFile = sys::kProgramPackName;
 inline constexpr const char* kSharedResourceType = "DATA";
 
 // "SCENARIO<slot>"

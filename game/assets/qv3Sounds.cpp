@@ -111,25 +111,26 @@ void TGameSounds::PrepareMusic() {
         if (e.StaticFlag != kBufferStreamed || ClassVolume(id) <= 0) continue;
         const std::string path = CommonDataDir + e.Name + ".wav";
         std::int32_t expected = 0;
-        if (sys::FileExists(path) && config_.SoundSize(e.Name, expected)) {
+        // The machine-wide folder: a link or anything but a regular file
+        // there is treated as absent, and the conversion replaces it.
+        const sys::FileStatus found = sys::InspectFile(path, sys::LinkRule::Refuse);
+        if (found == sys::FileStatus::NotRegular)
+            LogMessage("Sound file " + path + " is a link or not a regular file; treated as absent", lkWarning);
+        if (found == sys::FileStatus::Ok && config_.SoundSize(e.Name, expected)) {
             try {
                 if (FileSize(path) == static_cast<std::uint64_t>(static_cast<std::uint32_t>(expected))) continue;
             } catch (const std::exception& ex) {
                 LogMessage(std::string("Error checking sound file size: ") + ex.what(), lkError);
             }
         }
-        // Written beside the file and renamed over it at the end, so a
-        // conversion that fails never leaves a cut-off file to play.
-        const std::string temporary = path + ".tmp";
+        // The conversion writes a new file and renames it over the old one at
+        // the end, so one that fails never leaves a cut-off file to play.
         try {
             LogMessage(std::string("Decompressing sound file \"") + e.Name + "\"", lkInfo);
             const std::vector<std::uint8_t> resource = resources_.OpenResource(std::string(e.Name) + ".wav");
             TStreamWaveReadStream source{std::span<const std::uint8_t>(resource)};
-            Sound->ConvertToPCMFile(source, temporary);
-            if (std::rename(temporary.c_str(), path.c_str()) != 0)
-                throw Exception("Cannot replace " + path + ": " + std::strerror(errno));
+            Sound->ConvertToPCMFile(source, path);
         } catch (const std::exception& ex) {
-            sys::RemoveFile(temporary);
             LogMessage(std::string("Failed to decompress music files: ") + ex.what(), lkWarning);
             break;
         }

@@ -77,7 +77,9 @@ std::int32_t TGameCore::InsertHighScore(std::int32_t Score, std::int32_t Level) 
         if (Level > 1) progress.BestGameStats = progress.LastGameStats;
         const std::string last = LastReplayPath(Resources().CurrentSlot());
         const std::string best = MyBestReplayPath(Resources().CurrentSlot());
-        const auto data = sys::ReadFileBytes(last);
+        // The last game is a replay file: what the replay reader accepts at most.
+        constexpr std::size_t kMaxLastGameCopySize = kMaxReplayFileSize;
+        const auto data = sys::ReadFileBytes(last, kMaxLastGameCopySize);
         std::string error = "no last game";
         if (!data || !sys::WriteFileAtomic(best, std::string_view(reinterpret_cast<const char*>(data->data()),
                                                                    data->size()),

@@ -1,12 +1,15 @@
 #include "platform/codec/Acm.h"
 
+#include <unistd.h>
+
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
 #include <iterator>
 #include <mutex>
 #include <set>
 
 #include "platform/codec/Converter.h"
+#include "platform/system/FileCore.h"
 
 namespace qv::codec {
 
@@ -72,13 +75,20 @@ std::string CodecDescriptor() {
 }
 
 HCODECMODULE LoadCodecModule(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return nullptr;
-    std::string text;
     constexpr std::size_t kMaxDescriptor = 4096;
-    text.resize(kMaxDescriptor + 1);
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
+    // The driver file lies in the machine-wide folder: no link, no FIFO.
+    const sys::TReadableFile file = sys::TReadableFile::Open(path, sys::LinkRule::Refuse, kMaxDescriptor);
+    if (file.Status() != sys::FileStatus::Ok) return nullptr;
+    std::string text(kMaxDescriptor + 1, '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t n = ::read(file.Fd(), text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return nullptr;
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    text.resize(got);
     if (text.size() > kMaxDescriptor) return nullptr;
     auto module = std::make_unique<TCodecModule>();
     bool first = true;

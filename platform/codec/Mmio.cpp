@@ -1,8 +1,14 @@
 #include "platform/codec/Mmio.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
+
+#include "platform/system/FileCore.h"
 
 namespace qv::codec {
 
@@ -77,12 +83,37 @@ std::int64_t TMemoryStorage::Seek(std::int64_t offset, int origin) {
 }
 
 std::unique_ptr<TFileStorage> TFileStorage::Open(const std::string& path, std::uint32_t flags) {
-    const char* mode = "rb";
     const std::uint32_t access = flags & 0x3u;
-    if (flags & MMIO_CREATE) mode = access == MMIO_WRITE ? "wb" : "w+b";
-    else if (access == MMIO_WRITE || access == MMIO_READWRITE) mode = "r+b";
-    std::FILE* f = std::fopen(path.c_str(), mode);
-    if (!f) return nullptr;
+    const bool writes = (flags & MMIO_CREATE) || access == MMIO_WRITE || access == MMIO_READWRITE;
+    if (!writes) {
+        // Sound files lie in the machine-wide folder: no link, no FIFO.
+        sys::TReadableFile file = sys::TReadableFile::Open(path, sys::LinkRule::Refuse, sys::kNoSizeLimit);
+        if (file.Status() != sys::FileStatus::Ok) return nullptr;
+        return FromDescriptor(file.Fd(), "rb");
+    }
+    // Written in place: never through a link, never into a FIFO or device.
+    // (Whole files are written as replacements: FromDescriptor.)
+    int oflags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | (access == MMIO_WRITE ? O_WRONLY : O_RDWR);
+    if (flags & MMIO_CREATE) oflags |= O_CREAT | O_TRUNC;
+    const int fd = ::open(path.c_str(), oflags, 0644);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    std::unique_ptr<TFileStorage> storage;
+    const int fl = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && fl >= 0 && ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) == 0)
+        storage = FromDescriptor(fd, (flags & MMIO_CREATE) && access == MMIO_WRITE ? "wb" : "r+b");
+    ::close(fd);
+    return storage;
+}
+
+std::unique_ptr<TFileStorage> TFileStorage::FromDescriptor(int fd, const char* mode) {
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0) return nullptr;
+    std::FILE* f = ::fdopen(own, mode);
+    if (!f) {
+        ::close(own);
+        return nullptr;
+    }
     return std::unique_ptr<TFileStorage>(new TFileStorage(f));
 }
 

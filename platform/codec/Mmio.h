@@ -121,6 +121,8 @@ class TFileStorage final : public IMmioStorage {
 public:
     // Null when the file cannot be opened with these open flags.
     static std::unique_ptr<TFileStorage> Open(const std::string& path, std::uint32_t flags);
+    // Over a copy of the open descriptor `fd` (fdopen mode `mode`).
+    static std::unique_ptr<TFileStorage> FromDescriptor(int fd, const char* mode);
     ~TFileStorage() override;
     std::int64_t Read(void* buffer, std::size_t count) override;
     std::int64_t Write(const void* data, std::size_t count) override;

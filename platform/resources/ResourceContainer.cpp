@@ -1,5 +1,7 @@
 #include "platform/resources/ResourceContainer.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <zip.h>
 
 #include <cstdio>
@@ -32,11 +34,18 @@ std::string ResourceKey(std::string_view type, std::string_view name) {
     return key;
 }
 
-std::unique_ptr<TResourceContainer> TResourceContainer::OpenFile(const std::string& path) {
+std::unique_ptr<TResourceContainer> TResourceContainer::OpenFile(const std::string& path, LinkRule links,
+                                                                std::uint64_t maxSize) {
     // The archive keeps this descriptor for its whole life, so the pack read
     // later is the one checked now, even when the file is replaced meanwhile.
-    FILE* file = std::fopen(path.c_str(), "rbe");
-    if (!file) throw EResourceError("Unable to open resource pack " + path);
+    TReadableFile opened = TReadableFile::Open(path, links, maxSize);
+    if (opened.Status() != FileStatus::Ok) throw EResourceError("Unable to open resource pack " + path + ": " + opened.Error());
+    const int fd = ::dup(opened.Fd());
+    FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "rb");
+    if (!file) {
+        if (fd >= 0) ::close(fd);
+        throw EResourceError("Unable to open resource pack " + path);
+    }
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* source = zip_source_filep_create(file, 0, -1, &error);

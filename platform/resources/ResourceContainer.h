@@ -18,6 +18,8 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+
+#include "platform/system/FileCore.h"
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -38,9 +40,11 @@ public:
     static constexpr std::uint64_t kMaxEntries = 100000;
     static constexpr std::uint64_t kMaxResourceSize = 256u * 1024u * 1024u;
 
-    // Opens the pack file at `path`; throws EResourceError when it is not a
-    // readable pack.
-    static std::unique_ptr<TResourceContainer> OpenFile(const std::string& path);
+    // Opens the pack file at `path` through the file layer, with the link
+    // rule of its folder and at most `maxSize` bytes; throws EResourceError
+    // when it is not a readable pack.
+    static std::unique_ptr<TResourceContainer> OpenFile(const std::string& path, LinkRule links = LinkRule::Follow,
+                                                        std::uint64_t maxSize = kNoSizeLimit);
     // The same over pack bytes held in memory (the container keeps them).
     static std::unique_ptr<TResourceContainer> OpenMemory(std::vector<std::uint8_t> bytes);
 

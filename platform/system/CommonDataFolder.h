@@ -11,6 +11,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -21,6 +22,11 @@ inline constexpr const char* kVendorSubPath = "Tollbeck/Quorvex/";
 // The machine-wide data folder unless QUORVEX_COMMON_DATA names another.
 inline constexpr const char* kDefaultCommonDataDir = "/var/lib/Tollbeck/Quorvex/";
 inline constexpr const char* kCommonDataVariable = "QUORVEX_COMMON_DATA";
+// The largest scenario package the game loads (real ones are a few MB);
+// the installer refuses larger ones.
+inline constexpr std::uint64_t kMaxScenarioPackageSize = 256u * 1024u * 1024u;
+// The game's own resource pack: where it lies is the program's folder.
+inline constexpr const char* kProgramPackName = "quorvex.dat";
 
 // `overrideDir` (the variable's value) when set and not empty, else the default.
 inline std::string WantedCommonDataDir(const char* overrideDir) {

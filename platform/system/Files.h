@@ -1,5 +1,8 @@
-// File helpers over POSIX: whole-file reads, atomic replacement, removal.
+// The file layer: every whole-file read and every file the program writes
+// goes through here (the rules are in FileCore.h). Removal and folders too.
 #pragma once
+
+#include <sys/types.h>
 
 #include <cstdint>
 #include <optional>
@@ -7,9 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/system/FileCore.h"
+
 namespace qv::sys {
 
-// The whole file, or nothing when it cannot be opened or read.
+// The whole file, or nothing when it cannot be opened or read, is not a
+// regular file (links are followed), or is too large.
 std::optional<std::string> ReadFileText(const std::string& path);
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path);
 // The same, refusing a file of more than `maxSize` bytes before reading it
@@ -20,17 +26,32 @@ std::optional<std::string> ReadFileText(const std::string& path, std::size_t max
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, std::size_t maxSize,
                                                        std::string* error = nullptr);
 
-// Writes `path` + ".tmp", flushes it to disk and renames it over `path`.
-// On failure the old file is left as it was, the temporary file removed,
-// and the reason returned in `error` (when given). Returns success.
-bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error = nullptr);
+// The whole file into `out`, with the folder's link rule and the caller's
+// size cap; the status says what stood in the way, `error` (when given) why.
+FileStatus ReadFile(const std::string& path, LinkRule links, std::size_t maxSize, std::string& out,
+                    std::string* error = nullptr);
+FileStatus ReadFile(const std::string& path, LinkRule links, std::size_t maxSize, std::vector<std::uint8_t>& out,
+                    std::string* error = nullptr);
+
+// Writes a new file beside `path` under a unique name, flushes it to disk
+// and renames it over `path` (TReplacementFile); `mode` is its permissions.
+// On failure the old file is left as it was, the new one removed, and the
+// reason returned in `error` (when given). Returns success.
+bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error = nullptr,
+                     mode_t mode = 0644);
+
+// Tests only: reads of `path` through this layer fail with `error` (an errno
+// value) once opened, as a disk error would; 0 stops it. A test running as
+// root cannot make a file unreadable otherwise.
+void InjectReadErrorForTesting(const std::string& path, int error);
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // Removes a file; a missing file is no error. Returns whether it is gone.
 bool RemoveFile(const std::string& path);
-// Creates a folder with all missing parents. Returns whether it exists now.
-bool CreateDirectories(const std::string& path);
+// Creates a folder with all missing parents, each made with `mode`.
+// Returns whether it exists now.
+bool CreateDirectories(const std::string& path, mode_t mode = 0755);
 // `path` with a trailing '/'.
 std::string WithTrailingSlash(std::string path);
 

@@ -1,5 +1,7 @@
 #include "platform/system/Folders.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "platform/system/Files.h"
@@ -26,6 +28,15 @@ std::string RuntimeDir() {
     return WithTrailingSlash(dir);
 }
 
+std::string InstanceLockPath(const char* runtimeDir, unsigned uid, const std::string& name) {
+    if (runtimeDir && *runtimeDir && DirectoryExists(runtimeDir)) return WithTrailingSlash(runtimeDir) + name + ".lock";
+    return "/tmp/" + name + "-" + std::to_string(uid) + ".lock";
+}
+
+std::string InstanceLockPath(const std::string& name) {
+    return InstanceLockPath(std::getenv("XDG_RUNTIME_DIR"), ::getuid(), name);
+}
+
 FolderInputs FolderInputsFromEnvironment() {
     FolderInputs in;
     in.programDir = ExecutableDir();
@@ -45,7 +56,7 @@ Folders ResolveFolders(const FolderInputs& in) {
 
     if (!in.userDataBase.empty()) {
         std::string dir = WithTrailingSlash(in.userDataBase) + kVendorSubPath;
-        if (CreateDirectories(dir)) f.userDataDir = dir;
+        if (CreateDirectories(dir, 0700)) f.userDataDir = dir;
     }
     if (!in.commonDataDir.empty()) {
         std::string dir = WithTrailingSlash(in.commonDataDir);

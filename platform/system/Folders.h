@@ -33,4 +33,9 @@ std::string ExecutableDir();
 // $XDG_RUNTIME_DIR, else /tmp; trailing '/'.
 std::string RuntimeDir();
 
+// The instance lock: `name` + ".lock" in $XDG_RUNTIME_DIR (when it names a
+// folder), else /tmp/<name>-<uid>.lock, as the instance socket is named.
+std::string InstanceLockPath(const char* runtimeDir, unsigned uid, const std::string& name);
+std::string InstanceLockPath(const std::string& name);
+
 }  // namespace qv::sys

@@ -1,5 +1,7 @@
 #include "platform/system/KeyStore.h"
 
+#include <mutex>
+#include <set>
 #include <vector>
 
 #include "platform/system/Files.h"
@@ -44,13 +46,59 @@ std::optional<std::string_view> SectionName(std::string_view line) {
     return std::nullopt;
 }
 
+// The key stores found unreadable in this run: never written over.
+std::mutex& UntouchedLock() {
+    static std::mutex lock;
+    return lock;
+}
+std::set<std::string>& UntouchedStores() {
+    static std::set<std::string> paths;
+    return paths;
+}
+bool IsUntouched(const std::string& path) {
+    std::lock_guard guard(UntouchedLock());
+    return UntouchedStores().count(path) > 0;
+}
+
+// The file's text (empty when missing or treated as absent).
+TKeyStoreCheck Load(const std::string& path, std::string& text) {
+    TKeyStoreCheck check;
+    text.clear();
+    std::string error;
+    switch (ReadFile(path, LinkRule::Refuse, kMaxKeyStoreSize, text, &error)) {
+        case FileStatus::Ok:
+        case FileStatus::Missing:
+            break;
+        case FileStatus::NotRegular:
+            check = {TKeyStoreCheck::State::Absent, error};
+            break;
+        case FileStatus::TooLarge:
+        case FileStatus::Failed: {
+            std::lock_guard guard(UntouchedLock());
+            UntouchedStores().insert(path);
+            check = {TKeyStoreCheck::State::Untouched, error};
+            break;
+        }
+    }
+    if (check.state != TKeyStoreCheck::State::Usable) text.clear();
+    return check;
+}
+
 }  // namespace
 
+TKeyStoreCheck TKeyStore::Check() const {
+    std::string text;
+    TKeyStoreCheck check = Load(path_, text);
+    if (check.state == TKeyStoreCheck::State::Usable && IsUntouched(path_))
+        check = {TKeyStoreCheck::State::Untouched, path_ + " could not be read earlier in this run"};
+    return check;
+}
+
 std::optional<std::string> TKeyStore::ReadString(const std::string& key, const std::string& name) const {
-    auto text = ReadFileText(path_);
-    if (!text) return std::nullopt;
+    std::string text;
+    Load(path_, text);
     bool inKey = false;
-    for (const std::string& line : SplitLines(*text)) {
+    for (const std::string& line : SplitLines(text)) {
         if (auto section = SectionName(line)) {
             inKey = SameText(*section, key);
             continue;
@@ -70,8 +118,10 @@ bool TKeyStore::WriteString(const std::string& key, const std::string& name, con
         key.find_first_of("\r\n]") != std::string::npos) {
         return false;
     }
-    std::vector<std::string> lines;
-    if (auto text = ReadFileText(path_)) lines = SplitLines(*text);
+    if (IsUntouched(path_)) return false;
+    std::string text;
+    if (Load(path_, text).state == TKeyStoreCheck::State::Untouched) return false;
+    std::vector<std::string> lines = SplitLines(text);
 
     const std::string entry = name + "=" + value;
     bool inKey = false, done = false;

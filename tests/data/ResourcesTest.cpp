@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "foundation/qv3Log.h"
 #include "game/assets/qv3Resources.h"
@@ -96,6 +98,29 @@ TEST_F(ResourcesTest, OnlyPackagesThatPassTheCheckAreOffered) {
     EXPECT_EQ(resources->CurrentSlot(), 5);
     EXPECT_EQ(resources->Config().Number, 5);
     EXPECT_EQ(resources->Config().Title, "Five");
+}
+
+// The packages lie in the machine-wide folder: a link (even to a good
+// package), a FIFO, a folder or a file larger than any package is not
+// offered, with a Warning, and the scan goes on without hanging.
+TEST_F(ResourcesTest, PlantedPackagesAreNotOffered) {
+    ASSERT_TRUE(sys::CreateDirectories(dir / "elsewhere"));
+    test::WritePackage(dir / "elsewhere/", 6, Scenario(6, "Six"));
+    ASSERT_EQ(::symlink((dir / "elsewhere/scenario6.c3p").c_str(), (packages + "scenario6.c3p").c_str()), 0);
+    ASSERT_EQ(::mkfifo((packages + "scenario8.c3p").c_str(), 0644), 0);
+    ASSERT_TRUE(sys::CreateDirectories(packages + "scenario10.c3p"));
+    sys::WriteFileAtomic(packages + "scenario11.c3p", "");
+    ASSERT_EQ(::truncate((packages + "scenario11.c3p").c_str(), static_cast<off_t>(sys::kMaxScenarioPackageSize + 1)), 0);
+    test::WritePackage(packages, 5, Scenario(5, "Five"));
+    const auto resources = Make();
+    for (int slot : {6, 8, 10, 11}) {
+        EXPECT_FALSE(resources->ScenarioAvailable(slot)) << slot;
+        EXPECT_NE(Log().find("* Warning: Scenario " + std::to_string(slot) + " not offered (" + packages + "scenario" +
+                             std::to_string(slot) + ".c3p)"),
+                  std::string::npos)
+            << Log();
+    }
+    EXPECT_TRUE(resources->ScenarioAvailable(5));
 }
 
 TEST_F(ResourcesTest, SelectingGoesUpToTheNextAvailableSlotOrEndsAt100) {

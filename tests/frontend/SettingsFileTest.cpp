@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <filesystem>
 #include <string>
@@ -10,6 +13,7 @@
 #include "foundation/qv3Log.h"
 #include "frontend/qv3SettingsFile.h"
 #include "platform/system/Files.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TempDir.h"
 
 namespace qv {
@@ -202,10 +206,12 @@ TEST_F(SettingsFileTest, FailedSaveKeepsTheOldFileAndLogsAWarning) {
     ASSERT_TRUE(SaveEnvironment(rec, path_, host_));
     const auto before = sys::ReadFileBytes(path_);
 
-    // A folder in the temporary file's place makes the write fail.
-    std::filesystem::create_directory(path_ + ".tmp");
+    // The disk takes only part of the new file (the log line still fits).
     rec.MusicVolume = 1;
-    EXPECT_FALSE(SaveEnvironment(rec, path_, host_));
+    {
+        test::FileSizeLimit full(16 * 1024);
+        EXPECT_FALSE(SaveEnvironment(rec, path_, host_));
+    }
     EXPECT_EQ(sys::ReadFileBytes(path_), before);
     EXPECT_EQ(rec.MusicVolume, 1);
     EXPECT_NE(Log().find("* Warning: Unable to save environment file: "), std::string::npos) << Log();
@@ -213,6 +219,66 @@ TEST_F(SettingsFileTest, FailedSaveKeepsTheOldFileAndLogsAWarning) {
     TEnvironmentRecord back;
     EXPECT_TRUE(LoadEnvironment(back, path_, host_));
     EXPECT_EQ(back.MusicVolume, 35);
+}
+
+// A settings file that is there but cannot be read holds the player's
+// scores: it is left as it is for the whole run, the run goes on with the
+// defaults and says so. A readable one that is short or foreign is not
+// worth keeping: it is reset and rewritten (see the tests above).
+TEST_F(SettingsFileTest, AFileThatCannotBeReadIsLeftUntouched) {
+    const TBytes saved = EncodeSettingsFile(Sample());
+    struct Case {
+        const char* name;
+        const char* logged;
+    } cases[] = {
+        {"unreadable", "Input/output error"},  // injected: running as root, permissions stop nothing
+        {"fifo", "not a regular file"},
+        {"oversize", "is too large"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir_ / (std::string(c.name) + ".dat");
+        TBytes before = saved;
+        if (std::string(c.name) == "fifo") {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);  // no writer: a blocking open would hang
+            before.clear();
+        } else {
+            if (std::string(c.name) == "oversize") before.resize(kMaxSettingsFileSize + 1, 0);
+            dir_.Write(std::string(c.name) + ".dat", AsText(before));
+        }
+        if (std::string(c.name) == "unreadable") sys::InjectReadErrorForTesting(path, EIO);
+
+        TEnvironmentRecord rec;
+        rec.Country = 3;
+        EXPECT_FALSE(LoadEnvironment(rec, path, host_));
+        EXPECT_EQ(rec, Defaults(3));
+        ASSERT_TRUE(UntouchedSettingsFile(path));
+        EXPECT_NE(UntouchedSettingsFile(path)->find(c.logged), std::string::npos) << *UntouchedSettingsFile(path);
+        EXPECT_NE(Log().find("* Warning: Settings file cannot be read, running on the default settings and leaving "
+                             "it untouched: "),
+                  std::string::npos)
+            << Log();
+        EXPECT_FALSE(SaveEnvironment(rec, path, host_));
+        EXPECT_FALSE(SaveEnvironment(rec, path, host_));
+        sys::InjectReadErrorForTesting(path, 0);
+        if (!before.empty()) {
+            EXPECT_EQ(sys::ReadFileBytes(path), before);
+        }
+        struct stat st {};
+        ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+        if (before.empty()) {
+            EXPECT_TRUE(S_ISFIFO(st.st_mode));
+        }
+    }
+    EXPECT_FALSE(UntouchedSettingsFile(path_));
+}
+
+TEST_F(SettingsFileTest, TheFileIsPrivateToTheUser) {
+    TEnvironmentRecord rec = Sample();
+    ASSERT_TRUE(SaveEnvironment(rec, path_, host_));
+    struct stat st {};
+    ASSERT_EQ(::stat(path_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST_F(SettingsFileTest, SaveIntoAMissingFolderFails) {

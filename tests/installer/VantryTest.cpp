@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/system/CommonDataFolder.h"
 #include "platform/system/Files.h"
 #include "platform/system/InstanceMessage.h"
 #include "tests/support/Process.h"
@@ -190,6 +191,7 @@ TEST_F(VantryTest, ACommonFolderTheGameCannotUseMeansTheProgramFolder) {
     // As for the game: a plain file where the folder should be sends the
     // game to its own folder, where the package already lies.
     dir_.Write("blocked", "not a folder");
+    dir_.Write("bin/quorvex.dat", "the game's pack");
     FakeGame game(Socket(), dir_ / "bin/scenario3.c3p", true);
     ASSERT_TRUE(game.Ok());
     EXPECT_EQ(Run({"scenario3.c3p"}, "blocked/Tollbeck/Quorvex").exitCode, 0);
@@ -206,6 +208,57 @@ TEST_F(VantryTest, AGameThatNeverAnswersDoesNotHoldTheInstallerForever) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(sys::ReadFileText(dir_ / "common/scenario3.c3p"), "package three");
     EXPECT_LT(took, std::chrono::seconds(30));
+}
+
+// Sources and folders a hostile local user could arrange: each is refused
+// with exit 3 and a line on stderr, and nothing lands in the common folder.
+TEST_F(VantryTest, HostileSourcesAndUnusableFoldersAreRefused) {
+    const std::string secret = dir_.Write("private/secret", "private data");
+    ASSERT_EQ(::chmod(secret.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink(secret.c_str(), (dir_ / "bin/scenario5.c3p").c_str()), 0);
+    ASSERT_EQ(::mkfifo((dir_ / "bin/scenario6.c3p").c_str(), 0644), 0);  // no writer: an open would hang
+    ASSERT_TRUE(sys::CreateDirectories(dir_ / "bin/scenario7.c3p"));
+    // One byte more than the game loads, without taking the disk space.
+    const std::string large = dir_.Write("bin/scenario8.c3p", "");
+    ASSERT_EQ(::truncate(large.c_str(), static_cast<off_t>(sys::kMaxScenarioPackageSize + 1)), 0);
+    dir_.Write("blocked", "not a folder");
+    struct Case {
+        const char* name;
+        const char* common;
+        const char* said;  // on stderr
+    } cases[] = {
+        {"scenario5.c3p", "common", "a link"},
+        {"scenario6.c3p", "common", "not a regular file"},
+        {"scenario7.c3p", "common", "not a regular file"},
+        {"scenario8.c3p", "common", "too large"},
+        {"scenario4.c3p", "common", "No such file"},
+        {"../outside.c3p", "common", "not a plain file name"},
+        {"scenario3.c3p", "missing", "does not exist yet"},
+        // The common folder unusable and no game beside the installer:
+        // the package would lie where no game reads it.
+        {"scenario3.c3p", "blocked/Tollbeck/Quorvex", "does not lie beside"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " into " + c.common);
+        const auto r = Run({c.name}, c.common);
+        EXPECT_EQ(r.exitCode, 3);
+        EXPECT_NE(r.err.find("vantry: "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+        EXPECT_EQ(::rmdir((dir_ / "common").c_str()), 0) << "something was left in the common folder";
+        ASSERT_TRUE(sys::CreateDirectories(dir_ / "common"));
+    }
+    EXPECT_EQ(sys::ReadFileText(secret), "private data");
+}
+
+TEST_F(VantryTest, TheCopyIsNoMoreReadableThanTheSource) {
+    for (const mode_t mode : {0644u, 0600u, 0640u}) {
+        SCOPED_TRACE(mode);
+        ASSERT_EQ(::chmod((dir_ / "bin/scenario3.c3p").c_str(), mode), 0);
+        EXPECT_EQ(Run({"scenario3.c3p"}).exitCode, 0);
+        struct stat st {};
+        ASSERT_EQ(::stat((dir_ / "common/scenario3.c3p").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, mode);
+    }
 }
 
 }  // namespace qv

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "platform/system/Files.h"
 #include "platform/system/Folders.h"
@@ -27,6 +28,13 @@ TEST(FoldersTest, BothDataFoldersAreCreatedWithTrailingSlashes) {
     EXPECT_EQ(f.commonDataDir, dir / "var/lib/Tollbeck/Quorvex/");
     EXPECT_TRUE(DirectoryExists(f.userDataDir));
     EXPECT_TRUE(DirectoryExists(f.commonDataDir));
+    // The player's folders are private: they hold the e-mail address and
+    // the log-in key.
+    for (const std::string& folder : {f.userDataDir, dir / "home/.local/share/Tollbeck"}) {
+        struct stat st {};
+        ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
+    }
 }
 
 TEST(FoldersTest, CommonFolderThatRefusesTheTestFileFallsBackToTheProgramFolder) {

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/system/Files.h"
+#include "platform/system/Folders.h"
 #include "platform/system/InstanceLock.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
@@ -35,6 +40,39 @@ TEST(InstanceLockTest, AFolderThatCannotHoldTheLockFileFails) {
     test::TempDir dir;
     TInstanceLock lock;
     EXPECT_EQ(lock.Acquire(dir / "missing/", "Quorvex"), TInstanceLock::Result::Failed);
+}
+
+// In a folder all users share (/tmp), a lock file of another user, or a
+// link or FIFO planted there, does not stop this user's program: it is
+// refused (the program then runs unguarded) instead of being waited on.
+TEST(InstanceLockTest, ALockFileThisUserDoesNotOwnIsRefused) {
+    test::TempDir dir;
+    const std::string path = dir / "Quorvex.lock";
+    dir.Write("Quorvex.lock", "");
+    if (::geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
+    ASSERT_EQ(::chown(path.c_str(), ::geteuid() + 4321, static_cast<gid_t>(-1)), 0);
+    const std::string target = dir.Write("target", "");
+    ASSERT_EQ(::symlink(target.c_str(), (dir / "Link.lock").c_str()), 0);
+    ASSERT_EQ(::mkfifo((dir / "Fifo.lock").c_str(), 0666), 0);
+    for (const char* name : {"Quorvex", "Link", "Fifo"}) {
+        SCOPED_TRACE(name);
+        TInstanceLock lock;
+        EXPECT_EQ(lock.Acquire(dir.Path(), name), TInstanceLock::Result::Failed);
+        EXPECT_FALSE(lock.Held());
+        EXPECT_NE(lock.Error().find(dir / name), std::string::npos) << lock.Error();
+    }
+    // This user's own lock file is used as before.
+    ASSERT_EQ(::chown(path.c_str(), ::geteuid(), static_cast<gid_t>(-1)), 0);
+    TInstanceLock lock;
+    EXPECT_EQ(lock.Acquire(dir.Path(), "Quorvex"), TInstanceLock::Result::Acquired);
+}
+
+TEST(InstanceLockTest, TheLockIsNamedForTheUserOutsideTheRuntimeFolder) {
+    test::TempDir dir;
+    EXPECT_EQ(InstanceLockPath(dir.Path().c_str(), 1234, "Quorvex"), dir / "Quorvex.lock");
+    EXPECT_EQ(InstanceLockPath(nullptr, 1234, "Quorvex"), "/tmp/Quorvex-1234.lock");
+    EXPECT_EQ(InstanceLockPath("", 1234, "Quorvex"), "/tmp/Quorvex-1234.lock");
+    EXPECT_EQ(InstanceLockPath((dir / "missing").c_str(), 1234, "Quorvex"), "/tmp/Quorvex-1234.lock");
 }
 
 }  // namespace qv::sys

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
 #include "platform/system/Files.h"
 #include "platform/system/KeyStore.h"
 #include "tests/support/TempDir.h"
@@ -53,6 +59,68 @@ TEST(KeyStoreTest, ValuesThatWouldBreakTheFileAreRefused) {
 TEST(KeyStoreTest, WriteIntoAMissingFolderFails) {
     test::TempDir dir;
     EXPECT_FALSE(TKeyStore(dir / "none/registry.ini").WriteString(kProgramKey, "Language", "ENU"));
+}
+
+// The key store lies in the machine-wide folder, where another local user
+// may plant files. What it does with each.
+TEST(KeyStoreTest, HostileFilesInTheMachineWideFolder) {
+    using State = TKeyStoreCheck::State;
+    const std::string valid = "[HKEY_LOCAL_MACHINE\\Software\\Tollbeck\\Quorvex]\nLanguage=DEU\n";
+    struct Case {
+        const char* name;
+        State state;
+        bool written;  // a value can be set (the file is then a plain file of ours)
+    } cases[] = {
+        {"link", State::Absent, true},        // to a private file: never read, never written through
+        {"fifo", State::Absent, true},        // no hang; replaced by the write
+        {"folder", State::Absent, false},     // cannot be replaced by a file
+        {"oversize", State::Untouched, false},
+        {"unreadable", State::Untouched, false},
+        {"tmp-link", State::Usable, true},    // a link at the old temporary name
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        const std::string path = dir / "registry.ini";
+        const std::string victim = dir.Write("victim", valid);
+        std::string planted;
+        if (std::string(c.name) == "link") {
+            ASSERT_EQ(::symlink(victim.c_str(), path.c_str()), 0);
+        } else if (std::string(c.name) == "fifo") {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0666), 0);
+        } else if (std::string(c.name) == "folder") {
+            ASSERT_TRUE(CreateDirectories(path));
+        } else if (std::string(c.name) == "oversize") {
+            planted = valid + std::string(kMaxKeyStoreSize, ';');
+            dir.Write("registry.ini", planted);
+        } else if (std::string(c.name) == "unreadable") {
+            planted = valid;
+            dir.Write("registry.ini", planted);
+            InjectReadErrorForTesting(path, EACCES);
+        } else {
+            dir.Write("registry.ini", valid);
+            ASSERT_EQ(::symlink(victim.c_str(), (path + ".tmp").c_str()), 0);
+        }
+        TKeyStore store(path);
+        const TKeyStoreCheck check = store.Check();
+        EXPECT_EQ(check.state, c.state) << check.reason;
+        if (c.state != State::Usable) {
+            EXPECT_NE(check.reason.find(path), std::string::npos) << check.reason;
+        }
+        EXPECT_EQ(store.ReadString(kProgramKey, "Language").has_value(), c.state == State::Usable);
+        EXPECT_EQ(store.WriteString(kProgramKey, "Language", "ITA"), c.written);
+        if (c.written) {
+            EXPECT_EQ(store.ReadString(kProgramKey, "Language").value(), "ITA");
+        }
+        EXPECT_EQ(ReadFileText(victim).value(), valid);  // whatever a link pointed at is untouched
+        InjectReadErrorForTesting(path, 0);
+        if (!planted.empty()) {
+            // Left as it was, and not written later in this run either.
+            EXPECT_EQ(ReadFileText(path).value(), planted);
+            EXPECT_FALSE(store.WriteString(kProgramKey, "Language", "ITA"));
+            EXPECT_EQ(store.Check().state, State::Untouched);
+        }
+    }
 }
 
 }  // namespace qv::sys

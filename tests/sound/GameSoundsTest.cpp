@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <map>
 
@@ -191,6 +193,31 @@ TEST_F(GameSoundsTest, MusicIsRebuiltUnlessItsSizeEntryMatches) {
     sounds.PrepareMusic();
     EXPECT_EQ(resources_.Opens("QVX3MenuMusic.wav"), 1);
     EXPECT_EQ(resources_.Opens("QVX3HighScoreMusic.wav"), 1);
+}
+
+// The music files lie in the machine-wide folder: a link there (even one to
+// a file of the right size) or a FIFO is treated as absent and replaced by
+// a converted file; what the link pointed at is never written.
+TEST_F(GameSoundsTest, PlantedMusicFilesAreReplacedNotFollowed) {
+    const std::string victim = dir_.Write("victim", std::string(resources_.MusicFileSize(), 'v'));
+    ASSERT_EQ(::symlink(victim.c_str(), MusicPath(0).c_str()), 0);
+    ASSERT_EQ(::mkfifo(MusicPath(1).c_str(), 0666), 0);
+    const std::string size = std::to_string(resources_.MusicFileSize());
+    config_.Load("SndQVX3GameMusic=" + size + "\r\nSndQVX3MenuMusic=" + size + "\r\nSndQVX3HighScoreMusic=" + size +
+                 "\r\n");
+    TGameSounds sounds(sound_.get(), resources_, config_);
+    sounds.PrepareMusic();
+    EXPECT_EQ(sys::ReadFileText(victim).value(), std::string(resources_.MusicFileSize(), 'v'));
+    for (int id = 0; id < 2; ++id) {
+        struct stat st {};
+        ASSERT_EQ(::lstat(MusicPath(id).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode)) << id;
+        EXPECT_EQ(static_cast<std::size_t>(st.st_size), resources_.MusicFileSize()) << id;
+        EXPECT_NE(log_.Text().find("* Warning: Sound file " + MusicPath(id) +
+                                   " is a link or not a regular file; treated as absent"),
+                  std::string::npos)
+            << log_.Text();
+    }
 }
 
 TEST_F(GameSoundsTest, FailedConversionEndsTheMusicAndLeavesNoFile) {
