@@ -221,17 +221,18 @@ int main(int argc, char** argv) {
         std::printf("%s %s\n", kProductName, QUORVEX_VERSION_STRING);
         std::printf("Log: %s%s\n", UserDataDir.c_str(), kLogFileName);
         std::fflush(stdout);
-        frmMain->show();
         if (const auto problem = UntouchedSettingsFile(SettingsFilePath())) untouched.push_back(*problem);
         if (!untouched.empty() && !quitting) {
+            // Told before the main window opens, so that it is seen.
             std::string text = "These files cannot be read:\n";
             for (const auto& why : untouched) text += "\n" + why + "\n";
             text += "\n" + std::string(kProductName) +
-                    " runs on the default settings and leaves the files as they are. Settings changed "
-                    "now are not saved.";
-            QMessageBox box(QMessageBox::Warning, kProductName, QString::fromStdString(text));
+                    " runs on the default settings and leaves the files as they are. Settings changed now are "
+                    "not saved.";
+            QMessageBox box(QMessageBox::Warning, kProductName, ui::QText(text));
             box.exec();
         }
+        frmMain->show();
         if (!quitting) app.exec();
         SetGameSettingsSaver(nullptr);
         // The options dialog saves the settings as it goes.
