@@ -22,12 +22,6 @@ std::string ExecutableDir() {
     return dir.empty() ? "./" : dir;
 }
 
-std::string RuntimeDir() {
-    std::string dir = Env("XDG_RUNTIME_DIR");
-    if (dir.empty() || !DirectoryExists(dir)) dir = "/tmp";
-    return WithTrailingSlash(dir);
-}
-
 std::string InstanceLockPath(const char* runtimeDir, unsigned uid, const std::string& name) {
     if (runtimeDir && *runtimeDir && DirectoryExists(runtimeDir)) return WithTrailingSlash(runtimeDir) + name + ".lock";
     return "/tmp/" + name + "-" + std::to_string(uid) + ".lock";

@@ -30,9 +30,6 @@ Folders ResolveFolders(const FolderInputs& inputs);
 // The folder of the running executable, with a trailing '/'.
 std::string ExecutableDir();
 
-// $XDG_RUNTIME_DIR, else /tmp; trailing '/'.
-std::string RuntimeDir();
-
 // The instance lock: `name` + ".lock" in $XDG_RUNTIME_DIR (when it names a
 // folder), else /tmp/<name>-<uid>.lock, as the instance socket is named.
 std::string InstanceLockPath(const char* runtimeDir, unsigned uid, const std::string& name);
