@@ -43,7 +43,7 @@ void TMachine::GetInfo() {
     BIOSName = source.ReadLine("/sys/class/dmi/id/bios_vendor");
     BIOSCopyright = source.ReadLine("/sys/class/dmi/id/bios_version");
     BIOSDate = source.ReadLine("/sys/class/dmi/id/bios_date");
-    BIOSExtendedInfo.clear();
+    BIOSExtendedInfo = source.ReadLine("/sys/class/dmi/id/bios_release");
     DELL_ServiceTag.clear();
 
     CapsLock = LedOn(source, "capslock");
