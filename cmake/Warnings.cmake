@@ -5,6 +5,14 @@ target_compile_options(qv_options INTERFACE
     -Wcast-align -Woverloaded-virtual -Wformat=2
     -Wimplicit-fallthrough
     -ffp-contract=off)
+# Our code builds without warnings: every target of the project links
+# qv_options, so they all turn warnings into errors. Headers of Qt, GTest and
+# the other libraries come in through their imported targets as system
+# includes, where the compiler reports nothing.
+option(QUORVEX_WERROR "Treat warnings in the project's own code as errors" ON)
+if(QUORVEX_WERROR)
+    target_compile_options(qv_options INTERFACE -Werror)
+endif()
 target_include_directories(qv_options INTERFACE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(qv_options INTERFACE
     QUORVEX_VERSION_STRING="${PROJECT_VERSION}"

@@ -30,7 +30,7 @@ void DescribeMachine(const TSysSource& source, const TMSIFactory& factory, const
         write("System Up Time: " + FormatDuration(true, false, false, seconds));
     }
     if (const TCPU* cpu = msi.CPU()) {
-        write("(" + Num(cpu->Count) + "x)CPU: " + cpu->Vendor + " " + cpu->VendorID + " - " + Num(cpu->Frequency) +
+        write("(" + Num(cpu->Count) + "x)CPU: " + VendorAndName(cpu->Vendor, cpu->VendorID) + " - " + Num(cpu->Frequency) +
               " Mhz (" + cpu->CodeName + ")");
     }
     if (const TMemory* memory = msi.Memory()) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "foundation/TextUtil.h"
@@ -25,6 +26,7 @@ template <class OwnText, class Raise>
     LogMessageCode(std::string(tag) + " $" + Hex8(result) + ": " + resultText + " - " + ownText + " " + context,
                    ownCode);
     raise(ownText);
+    std::abort();  // raise() always throws; one that returned would leave nothing to go on with
 }
 
 }  // namespace qv

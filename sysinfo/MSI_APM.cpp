@@ -1,6 +1,5 @@
 #include "sysinfo/MSI_APM.h"
 
-#include <charconv>
 #include <optional>
 #include <string>
 
@@ -8,12 +7,7 @@ namespace qv {
 
 namespace {
 
-std::optional<std::int64_t> Number(const std::string& text) {
-    std::int64_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
-    return value;
-}
+std::optional<std::int64_t> Number(const std::string& text) { return sysinfo::ParseNumber<std::int64_t>(text); }
 
 // Seconds for `amount` (µWh or µAh) at `rate` (µW or µA).
 std::int32_t Seconds(std::optional<std::int64_t> amount, std::optional<std::int64_t> rate) {
@@ -53,7 +47,8 @@ void TAPM::GetInfo() {
             // Any mains supply online means the machine runs on mains.
             if (online == "1") ACPowerStatus = psOnline;
             else if (online == "0" && ACPowerStatus != psOnline) ACPowerStatus = psOffline;
-        } else if (type == "Battery" && !batterySeen) {
+        } else if (type == "Battery" && !batterySeen && source.ReadLine(path + "scope") != "Device") {
+            // A battery of scope "Device" powers a mouse or a headset, not the machine.
             batterySeen = true;
             const std::string status = source.ReadLine(path + "status");
             const std::string level = source.ReadLine(path + "capacity_level");

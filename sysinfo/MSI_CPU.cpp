@@ -2,6 +2,7 @@
 
 #include <sched.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -418,16 +419,12 @@ std::int32_t CountCpuList(const std::string& list) {
         if (end == std::string::npos) end = list.size();
         const std::string part = list.substr(at, end - at);
         at = end + 1;
-        char* rest = nullptr;
-        const long first = std::strtol(part.c_str(), &rest, 10);
-        if (rest == part.c_str() || first < 0) continue;
-        long last = first;
-        if (*rest == '-') {
-            char* tail = nullptr;
-            last = std::strtol(rest + 1, &tail, 10);
-            if (tail == rest + 1) continue;
-        }
-        if (last >= first && last - first < 1'000'000) count += static_cast<std::int32_t>(last - first + 1);
+        const std::size_t dash = part.find('-');
+        const std::optional<long> first = sysinfo::ParseNumber<long>(std::string_view(part).substr(0, dash));
+        const std::optional<long> last =
+            dash == std::string::npos ? first : sysinfo::ParseNumber<long>(std::string_view(part).substr(dash + 1));
+        if (!first || !last) continue;
+        if (*last >= *first && *last - *first < 1'000'000) count += static_cast<std::int32_t>(*last - *first + 1);
     }
     return count;
 }
@@ -516,6 +513,12 @@ void TCPU::GetInfo() {
     VendorID = name.VendorID;
     CodeName = name.CodeName;
     Transistors = name.Transistors;
+}
+
+std::string VendorAndName(const std::string& vendor, const std::string& name) {
+    const bool repeats = !vendor.empty() && name.rfind(vendor, 0) == 0 &&
+                         (name.size() == vendor.size() || !std::isalnum(static_cast<unsigned char>(name[vendor.size()])));
+    return repeats ? name : vendor + " " + name;
 }
 
 }  // namespace qv

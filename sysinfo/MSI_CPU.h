@@ -100,4 +100,8 @@ public:
     std::array<std::uint32_t, 4> SignatureRegs{};
 };
 
+// "<vendor> <name>" as the start-up report shows a processor; the vendor is
+// left out when the name already starts with it ("AMD EPYC 7B13").
+std::string VendorAndName(const std::string& vendor, const std::string& name);
+
 }  // namespace qv

@@ -193,14 +193,14 @@ void TDevices::Enumerate() {
     const std::vector<sysinfo::TAlsaCard> cards =
         sysinfo::ParseAlsaCards(source.ReadText("/proc/asound/cards").value_or(""));
     for (const std::string& name : source.ListDir("/sys/class/sound")) {
-        if (name.rfind("card", 0) != 0 || name.find_first_not_of("0123456789", 4) != std::string::npos ||
-            name.size() == 4)
-            continue;
+        // "card<n>"; a number out of range is no card of ours.
+        const std::optional<int> index =
+            name.rfind("card", 0) == 0 ? sysinfo::ParseNumber<int>(std::string_view(name).substr(4)) : std::nullopt;
+        if (!index || *index < 0) continue;
         std::optional<TDevice> device = reader.Read("/sys/class/sound/" + name, "MEDIA");
         if (!device) continue;
-        const int index = std::stoi(name.substr(4));
         for (const sysinfo::TAlsaCard& card : cards)
-            if (card.Index == index) {
+            if (card.Index == *index) {
                 if (!card.LongName.empty()) device->FriendlyName = card.LongName;
                 if (device->Description.empty()) device->Description = card.ShortName;
             }

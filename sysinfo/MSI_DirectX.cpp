@@ -1,5 +1,7 @@
 #include "sysinfo/MSI_DirectX.h"
 
+#include "platform/session/DPlay8.h"
+
 namespace qv {
 
 void TDirectX::GetInfo() {
@@ -9,6 +11,8 @@ void TDirectX::GetInfo() {
     Direct3D.clear();
     DirectPlay.clear();
     DirectMusic.clear();
+    // The program's one session provider: the transport of the lobby and duels.
+    DirectPlay.push_back(dpn::TransportName());
     if (!runtime.GlVersion.empty()) {
         std::string gl = "OpenGL " + runtime.GlVersion;
         if (!runtime.GlRenderer.empty()) gl += " (" + runtime.GlRenderer + ")";

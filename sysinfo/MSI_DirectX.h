@@ -20,7 +20,7 @@ public:
     // "OpenGL <version> (<renderer>)" when a GL context could be made,
     // then one "SDL <name> renderer" per render driver.
     std::vector<std::string> Direct3D;
-    std::vector<std::string> DirectPlay;   // no counterpart: empty
+    std::vector<std::string> DirectPlay;   // the session transport (dpn::TransportName)
     std::vector<std::string> DirectMusic;  // no counterpart: empty
 };
 

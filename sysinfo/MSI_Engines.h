@@ -1,6 +1,6 @@
 // Versions of installed database engines and of the SCSI programming layer.
-// Only the ODBC driver manager has a counterpart here (unixODBC, as the
-// package manager records it); the others are always empty.
+// The ODBC driver manager (unixODBC, as the package manager records it) and
+// the SCSI generic driver have counterparts here; the others are always empty.
 #pragma once
 
 #include <string>
@@ -19,7 +19,7 @@ public:
     std::string ODBC;  // the installed unixODBC version; "" when not installed
     std::string DAO;
     std::string ADO;
-    std::string ASPI;
+    std::string ASPI;  // "sg <version>" of the SCSI generic driver; "" when not loaded
 };
 
 }  // namespace qv

@@ -29,11 +29,12 @@ void TMachine::GetInfo() {
     LastBoot = 0;
     const std::string upTime = source.ReadLine("/proc/uptime");
     if (!upTime.empty()) {
-        char* end = nullptr;
-        const double seconds = std::strtod(upTime.c_str(), &end);
-        if (end != upTime.c_str() && seconds >= 0 && seconds < 1e12) {
-            SystemUpTime = seconds;
-            LastBoot = (source.Now() - seconds) / 86400.0 + kUnixEpochDateTime;
+        // "<up> <idle>": the first field.
+        const std::vector<std::string> fields = sysinfo::SplitFields(upTime);
+        const std::optional<double> seconds = fields.empty() ? std::nullopt : sysinfo::ParseDecimal(fields[0]);
+        if (seconds && *seconds >= 0 && *seconds < 1e12) {
+            SystemUpTime = *seconds;
+            LastBoot = (source.Now() - *seconds) / 86400.0 + kUnixEpochDateTime;
         }
     }
     Name = GetMachineName(source);
@@ -42,7 +43,7 @@ void TMachine::GetInfo() {
     BIOSName = source.ReadLine("/sys/class/dmi/id/bios_vendor");
     BIOSCopyright = source.ReadLine("/sys/class/dmi/id/bios_version");
     BIOSDate = source.ReadLine("/sys/class/dmi/id/bios_date");
-    BIOSExtendedInfo.clear();
+    BIOSExtendedInfo = source.ReadLine("/sys/class/dmi/id/bios_release");
     DELL_ServiceTag.clear();
 
     CapsLock = LedOn(source, "capslock");

@@ -23,7 +23,7 @@ public:
     TDateTime LastBoot = 0;   // 0 when unknown
     std::string BIOSCopyright;     // the firmware version
     std::string BIOSDate;
-    std::string BIOSExtendedInfo;  // no counterpart: ""
+    std::string BIOSExtendedInfo;  // the firmware's release ("5.17") where it gives one
     std::string BIOSName;          // the firmware vendor
     bool CapsLock = false, NumLock = false, ScrollLock = false;
     std::string Computer;          // maker and model of the machine

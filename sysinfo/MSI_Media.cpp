@@ -26,12 +26,11 @@ std::string DriverVersionText(const TSysSource& source) {
     if (at != std::string::npos) {
         std::size_t i = at + 8;
         while (i < line.size() && !std::isdigit(static_cast<unsigned char>(line[i])) && line[i] != ' ') ++i;
+        // At most three digits a part.
         auto number = [&](int& out) {
-            int digits = 0;
-            while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])) && digits < 3) {
-                out = out * 10 + (line[i++] - '0');
-                ++digits;
-            }
+            const std::size_t start = i;
+            while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])) && i - start < 3) ++i;
+            out = sysinfo::ParseNumber<int>(std::string_view(line).substr(start, i - start)).value_or(0);
         };
         number(major);
         if (i < line.size() && line[i] == '.') {

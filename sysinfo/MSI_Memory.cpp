@@ -71,10 +71,9 @@ void TMemory::GetInfo() {
     const std::int64_t page = source.PageSize ? source.PageSize() : 0;
     PageSize = static_cast<std::int32_t>(std::clamp<std::int64_t>(page, 0, INT32_MAX));
     AllocGranularity = PageSize;
-    const std::string minAddress = source.ReadLine("/proc/sys/vm/mmap_min_addr");
-    if (!minAddress.empty() && minAddress.size() <= 19 &&
-        minAddress.find_first_not_of("0123456789") == std::string::npos)
-        MinAppAddress = std::stoull(minAddress);
+    if (const std::optional<std::uint64_t> minAddress =
+            sysinfo::ParseNumber<std::uint64_t>(source.ReadLine("/proc/sys/vm/mmap_min_addr")))
+        MinAppAddress = *minAddress;
     MaxAppAddress = AddressSpaceSize() - 1;
 }
 

@@ -51,6 +51,8 @@ void TNetwork::GetInfo() {
     CardAdapterIndex = -1;
     for (const std::string& name : source.ListDir("/sys/class/net")) {
         const std::string path = "/sys/class/net/" + name;
+        // Interfaces are folders; files beside them (bonding_masters) are controls.
+        if (!source.IsDirectory(path)) continue;
         if (name == "lo" || source.ReadLine(path + "/type") == "772") continue;  // loopback
         const bool physical = source.Exists(path + "/device");
         std::string shown = physical ? deviceName(source.Resolve(path).value_or("")) : std::string();
@@ -69,14 +71,12 @@ void TNetwork::GetInfo() {
     // /proc/net/protocols: a header line, then one protocol a line.
     Protocols.clear();
     const std::string table = source.ReadText("/proc/net/protocols").value_or("");
-    std::size_t at = table.find('\n');
-    while (at != std::string::npos && at + 1 < table.size()) {
-        const std::size_t end = table.find('\n', at + 1);
-        const std::vector<std::string> fields =
-            sysinfo::SplitFields(std::string_view(table).substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1));
+    sysinfo::TLines lines(table);
+    lines.Next();
+    while (const auto line = lines.Next()) {
+        const std::vector<std::string> fields = sysinfo::SplitFields(*line);
         if (!fields.empty() && std::find(Protocols.begin(), Protocols.end(), fields[0]) == Protocols.end())
             Protocols.push_back(fields[0]);
-        at = end;
     }
     Services.clear();
     Clients.clear();

@@ -18,16 +18,12 @@ std::map<std::string, std::string> OsRelease(const TSysSource& source) {
     return text ? sysinfo::ParseShellAssignments(*text) : std::map<std::string, std::string>{};
 }
 
-// Reads a number of at most 9 digits at `at`; -1 when there is none.
+// Reads the digits at `at` as a number; -1 when there are none or too many.
 int ReadNumber(std::string_view text, std::size_t& at) {
-    int value = 0, digits = 0;
-    while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])) && digits < 9) {
-        value = value * 10 + (text[at] - '0');
-        ++at;
-        ++digits;
-    }
+    const std::size_t start = at;
     while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) ++at;
-    return digits ? value : -1;
+    const std::optional<int> value = sysinfo::ParseNumber<int>(text.substr(start, at - start));
+    return value && *value <= 999'999'999 ? *value : -1;
 }
 
 // A zone name of a POSIX rule: letters, or anything quoted in <>.
@@ -102,8 +98,31 @@ std::string TzifFooter(std::string_view file) {
     return std::string(file.substr(start + 1, file.size() - start - 2));
 }
 
+// The name of the zone file below /usr/share/zoneinfo that holds the same
+// bytes as `data` (an /etc/localtime copied rather than linked); "" when
+// none does. Links and the posix/ and right/ copies are passed over, so the
+// zone's own name is found.
+std::string MatchZoneFile(const TSysSource& source, const std::string& data, const std::string& folder = "",
+                          int depth = 0) {
+    const std::string base = "/usr/share/zoneinfo/";
+    for (const std::string& entry : source.ListDir(base + folder)) {
+        const std::string name = folder + entry;
+        if (depth == 0 && (entry == "posix" || entry == "right")) continue;
+        if (source.ReadLink(base + name)) continue;
+        if (source.IsDirectory(base + name)) {
+            if (depth < 2)
+                if (std::string found = MatchZoneFile(source, data, name + "/", depth + 1); !found.empty())
+                    return found;
+            continue;
+        }
+        if (source.ReadText(base + name, data.size() + 1) == data) return name;
+    }
+    return "";
+}
+
 void TTimeZone::GetInfo(const TSysSource& source) {
-    // The zone's name: TZ, else /etc/timezone, else where /etc/localtime points.
+    // The zone's name: TZ, else /etc/timezone, else where /etc/localtime
+    // points, else the zone file a copied /etc/localtime matches.
     std::string tz = Env(source, "TZ");
     TPosixZone zone;
     zone.StandardName = "UTC";
@@ -116,6 +135,10 @@ void TTimeZone::GetInfo(const TSysSource& source) {
                 const std::string marker = "zoneinfo/";
                 const std::size_t at = target->find(marker);
                 if (at != std::string::npos) name = target->substr(at + marker.size());
+            } else if (std::optional<std::string> copy = source.ReadText("/etc/localtime", 1 << 20);
+                       copy && copy->rfind("TZif", 0) == 0) {
+                name = MatchZoneFile(source, *copy);
+                if (name.empty()) ParsePosixZone(TzifFooter(*copy), zone);  // the rule, without a name
             }
         }
     }

@@ -1,7 +1,6 @@
 #include "sysinfo/MSI_Processes.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace qv {
 
@@ -9,9 +8,8 @@ void TProcesses::GetInfo() {
     const TSysSource& source = Source();
     processes_.clear();
     for (const std::string& entry : source.ListDir("/proc")) {
-        std::int32_t pid = 0;
-        const auto [end, ec] = std::from_chars(entry.data(), entry.data() + entry.size(), pid);
-        if (ec != std::errc() || end != entry.data() + entry.size() || pid <= 0) continue;
+        const std::int32_t pid = sysinfo::ParseNumber<std::int32_t>(entry).value_or(0);
+        if (pid <= 0) continue;
         const std::string dir = "/proc/" + entry;
         std::string name;
         // The executable's link is readable for this user's processes only.

@@ -88,7 +88,7 @@ std::string DecodeMountField(const std::string& field) {
         if (field[i] == '\\' && i + 3 < field.size()) {
             const std::string digits = field.substr(i + 1, 3);
             if (digits.size() == 3 && digits.find_first_not_of("01234567") == std::string::npos) {
-                out += static_cast<char>(std::stoi(digits, nullptr, 8) & 0xFF);
+                out += static_cast<char>(sysinfo::ParseNumber<int>(digits, 8).value_or(0) & 0xFF);
                 i += 3;
                 continue;
             }
@@ -117,7 +117,7 @@ std::string DecodeHexEscapes(const std::string& name) {
     for (std::size_t i = 0; i < name.size(); ++i) {
         if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' &&
             std::isxdigit(static_cast<unsigned char>(name[i + 2])) && std::isxdigit(static_cast<unsigned char>(name[i + 3]))) {
-            out += static_cast<char>(std::stoi(name.substr(i + 2, 2), nullptr, 16));
+            out += static_cast<char>(sysinfo::ParseNumber<int>(std::string_view(name).substr(i + 2, 2), 16).value_or(0));
             i += 3;
             continue;
         }

@@ -97,7 +97,7 @@ TfrmGameOptions::TfrmGameOptions(QWidget* parent, TzkD3D8* d3d, std::string sett
     rgLanguageBox_ = new QGroupBox(language);
     rgLanguage_ = new QButtonGroup(this);
     auto* rl = new QGridLayout(rgLanguageBox_);
-    const char* names[] = {"English", "German", "Fran\xC3\xA7" "ais", "Italiano"};
+    const char* names[] = {"English", "German", "Fran\u00E7ais", "Italiano"};
     for (int i = 0; i < 4; ++i) {
         auto* b = new QRadioButton(QString::fromUtf8(names[i]), rgLanguageBox_);
         rgLanguage_->addButton(b, i);

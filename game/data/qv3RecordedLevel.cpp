@@ -22,13 +22,20 @@ std::vector<std::uint8_t> RecordedLevelContent(const TRecordedLevelHeader& heade
     return out.Take();
 }
 
+// The cipher, set up once: its key never changes, and after the key set-up
+// its block operations only read its tables.
+static TBlowfish& LevelStreamCipher() {
+    static TBlowfish cipher(kLevelStreamKey);
+    return cipher;
+}
+
 std::vector<std::uint8_t> EncipherLevelStream(std::span<const std::uint8_t> plain) {
-    TBlowfish cipher(kLevelStreamKey);
+    TBlowfish& cipher = LevelStreamCipher();
     return EncipherBytes(cipher, plain);
 }
 
 std::vector<std::uint8_t> DecipherLevelStream(std::span<const std::uint8_t> enciphered) {
-    TBlowfish cipher(kLevelStreamKey);
+    TBlowfish& cipher = LevelStreamCipher();
     return DecipherBytes(cipher, enciphered);
 }
 

@@ -21,13 +21,20 @@ const char* BoolText(bool value) { return value ? "True" : "False"; }
 
 }  // namespace
 
+// The cipher, set up once: its key never changes, and after the key set-up
+// its block operations only read its tables.
+static TBlowfish& ReplayPackCipher() {
+    static TBlowfish cipher(kReplayPackKey);
+    return cipher;
+}
+
 std::vector<std::uint8_t> EncipherReplayPack(std::span<const std::uint8_t> plain) {
-    TBlowfish cipher(kReplayPackKey);
+    TBlowfish& cipher = ReplayPackCipher();
     return EncipherBytes(cipher, plain);
 }
 
 std::vector<std::uint8_t> DecipherReplayPack(std::span<const std::uint8_t> enciphered) {
-    TBlowfish cipher(kReplayPackKey);
+    TBlowfish& cipher = ReplayPackCipher();
     return DecipherBytes(cipher, enciphered);
 }
 

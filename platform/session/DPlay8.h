@@ -310,6 +310,10 @@ private:
     std::unique_ptr<TImpl> impl_;
 };
 
+// The transport sessions run on, as a service provider is named: "ENet
+// <version> (reliable UDP over IPv4)", the version the program is linked with.
+std::string TransportName();
+
 // Makes a session object; fails with DPNERR_GENERIC when ENet cannot start.
 HRESULT DirectPlay8Create(ERole role, const TSessionOptions& options, std::unique_ptr<TSession>* out);
 

@@ -1103,6 +1103,13 @@ HRESULT TSession::Close(DWORD) {
     return DPN_OK;
 }
 
+std::string TransportName() {
+    const ENetVersion version = enet_linked_version();
+    return "ENet " + std::to_string(ENET_VERSION_GET_MAJOR(version)) + "." +
+           std::to_string(ENET_VERSION_GET_MINOR(version)) + "." + std::to_string(ENET_VERSION_GET_PATCH(version)) +
+           " (reliable UDP over IPv4)";
+}
+
 HRESULT DirectPlay8Create(ERole role, const TSessionOptions& options, std::unique_ptr<TSession>* out) {
     if (out == nullptr) return DPNERR_INVALIDPOINTER;
     static const int started = enet_initialize();

@@ -271,12 +271,8 @@ std::optional<std::string> TSysSource::Resolve(std::string_view machinePath) con
 
 std::map<std::string, std::string> ParseShellAssignments(std::string_view text) {
     std::map<std::string, std::string> values;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string line = TrimBlanks(text.substr(at, end - at));
-        at = end + 1;
+    for (TLines lines(text); const auto raw = lines.Next();) {
+        const std::string line = TrimBlanks(*raw);
         if (line.empty() || line.front() == '#') continue;
         const std::size_t eq = line.find('=');
         if (eq == std::string::npos || eq == 0) continue;
@@ -313,25 +309,15 @@ std::map<std::string, std::string> ParseShellAssignments(std::string_view text) 
 
 std::map<std::string, std::uint64_t> ParseColonNumbers(std::string_view text) {
     std::map<std::string, std::uint64_t> values;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string_view line = text.substr(at, end - at);
-        at = end + 1;
+    for (TLines lines(text); const auto next = lines.Next();) {
+        const std::string_view line = *next;
         const std::size_t colon = line.find(':');
         if (colon == std::string_view::npos || colon == 0) continue;
         const std::vector<std::string> fields = SplitFields(line.substr(colon + 1));
         if (fields.empty()) continue;
-        const std::string& digits = fields[0];
-        if (digits.empty() || digits.size() > 19) continue;
-        std::uint64_t number = 0;
-        bool ok = true;
-        for (char c : digits) {
-            if (c < '0' || c > '9') ok = false;
-            else number = number * 10 + static_cast<std::uint64_t>(c - '0');
-        }
-        if (!ok) continue;
+        std::optional<std::uint64_t> parsed = ParseNumber<std::uint64_t>(fields[0]);
+        if (!parsed) continue;
+        std::uint64_t number = *parsed;
         if (fields.size() > 1 && fields[1] == "kB") {
             if (number > UINT64_MAX / 1024) continue;
             number *= 1024;
@@ -344,12 +330,8 @@ std::map<std::string, std::uint64_t> ParseColonNumbers(std::string_view text) {
 TIniSections ParseIniText(std::string_view text) {
     TIniSections sections;
     std::string section;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string line = TrimBlanks(text.substr(at, end - at));
-        at = end + 1;
+    for (TLines lines(text); const auto raw = lines.Next();) {
+        const std::string line = TrimBlanks(*raw);
         if (line.empty() || line.front() == '#' || line.front() == ';') continue;
         if (line.front() == '[') {
             const std::size_t close = line.find(']');
@@ -372,12 +354,8 @@ std::vector<TDpkgPackage> ParseDpkgStatus(std::string_view text) {
         if (!current.Package.empty()) packages.push_back(std::move(current));
         current = TDpkgPackage{};
     };
-    std::size_t at = 0;
-    while (at <= text.size()) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string_view line = text.substr(at, end - at);
-        at = end + 1;
+    for (TLines lines(text); const auto next = lines.Next();) {
+        const std::string_view line = *next;
         if (TrimBlanks(line).empty()) {
             finish();
             continue;
@@ -397,12 +375,8 @@ std::vector<TDpkgPackage> ParseDpkgStatus(std::string_view text) {
 
 std::map<std::string, std::string> ParseUdevProperties(std::string_view text) {
     std::map<std::string, std::string> values;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string_view line = text.substr(at, end - at);
-        at = end + 1;
+    for (TLines lines(text); const auto next = lines.Next();) {
+        const std::string_view line = *next;
         if (line.size() < 3 || line.substr(0, 2) != "E:") continue;
         const std::size_t eq = line.find('=');
         if (eq == std::string_view::npos || eq == 2) continue;
@@ -415,20 +389,19 @@ std::vector<TAlsaCard> ParseAlsaCards(std::string_view text) {
     // " 0 [PCH            ]: HDA-Intel - HDA Intel PCH"
     // "                      HDA Intel PCH at 0xf7f10000 irq 32"
     std::vector<TAlsaCard> cards;
-    std::size_t at = 0;
     bool wantLongName = false;
-    while (at < text.size()) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string line = TrimBlanks(text.substr(at, end - at));
-        at = end + 1;
+    for (TLines lines(text); const auto raw = lines.Next();) {
+        const std::string line = TrimBlanks(*raw);
         const std::size_t open = line.find(" [");
         const std::size_t close = line.find("]: ");
         const bool head = open != std::string::npos && close != std::string::npos && open < close && open > 0 &&
-                          open <= 3 && line.find_first_not_of("0123456789") == open;
-        if (head) {
+                          line.find_first_not_of("0123456789") == open;
+        const std::optional<int> index = head ? ParseNumber<int>(std::string_view(line).substr(0, open)) : std::nullopt;
+        if (head && !index) {
+            wantLongName = false;  // a card number out of range: the card is skipped
+        } else if (head) {
             TAlsaCard card;
-            card.Index = std::stoi(line.substr(0, open));
+            card.Index = *index;
             card.Id = TrimBlanks(std::string_view(line).substr(open + 2, close - open - 2));
             const std::string rest = line.substr(close + 3);
             const std::size_t dash = rest.find(" - ");
@@ -442,6 +415,15 @@ std::vector<TAlsaCard> ParseAlsaCards(std::string_view text) {
         }
     }
     return cards;
+}
+
+std::optional<double> ParseDecimal(std::string_view text) {
+    double value = 0;
+    if (text.empty() || text.front() == '+') return std::nullopt;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::general);
+    if (error != std::errc() || stop != end) return std::nullopt;
+    return value;
 }
 
 std::vector<std::string> SplitFields(std::string_view line) {

@@ -7,6 +7,7 @@
 // as its default.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -165,6 +166,42 @@ struct TDpkgPackage {
 // The paragraphs of /var/lib/dpkg/status that name a package, in order.
 // Continuation lines (starting with a blank) belong to the field above.
 std::vector<TDpkgPackage> ParseDpkgStatus(std::string_view text);
+
+// The number a whole text spells in `base` (digits only, a leading '-' for
+// signed types), or nothing when the text is empty, holds anything else or
+// does not fit the type. Every number the inventory reads from the machine
+// goes through here.
+template <typename T>
+std::optional<T> ParseNumber(std::string_view text, int base = 10) {
+    T value{};
+    if (text.empty() || text.front() == '+') return std::nullopt;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, base);
+    if (error != std::errc() || stop != end) return std::nullopt;
+    return value;
+}
+// A fractional number in fixed or exponent form ("1234.56"), whole text.
+std::optional<double> ParseDecimal(std::string_view text);
+
+// The lines of a text, without their line breaks; a last line without one
+// counts, an empty text has none.
+//   for (TLines lines(text); auto line = lines.Next();) ...
+class TLines {
+public:
+    explicit TLines(std::string_view text) : text_(text) {}
+    std::optional<std::string_view> Next() {
+        if (at_ >= text_.size()) return std::nullopt;
+        std::size_t end = text_.find('\n', at_);
+        if (end == std::string_view::npos) end = text_.size();
+        const std::string_view line = text_.substr(at_, end - at_);
+        at_ = end + 1;
+        return line;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t at_ = 0;
+};
 
 // Splits at blanks and tabs, dropping empty fields.
 std::vector<std::string> SplitFields(std::string_view line);

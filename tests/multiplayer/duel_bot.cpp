@@ -94,8 +94,10 @@ int main(int argc, char** argv) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         const auto late = [&] { return std::chrono::steady_clock::now() > deadline; };
         // The connection dialog's part: wait until the opponent is there.
-        const int connected = args.host ? mp::TDuelPeerHost::hsJoined : mp::TDuelPeerClient::csConnected;
-        const int closed = args.host ? mp::TDuelPeerHost::hsClosed : mp::TDuelPeerClient::csClosed;
+        const int connected = args.host ? static_cast<int>(mp::TDuelPeerHost::hsJoined)
+                                        : static_cast<int>(mp::TDuelPeerClient::csConnected);
+        const int closed = args.host ? static_cast<int>(mp::TDuelPeerHost::hsClosed)
+                                     : static_cast<int>(mp::TDuelPeerClient::csClosed);
         while (peer->State() < connected && !late()) Pump();
         if (peer->State() == closed || peer->State() < connected) {
             std::printf("outcome=0 race=%s total=0 text=%s\n", TGuid().ToRegistryHex32().c_str(),

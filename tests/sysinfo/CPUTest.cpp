@@ -356,12 +356,29 @@ TEST(CPUTest, WithoutSysfsTheProcessorsOfCpuinfoAreCounted) {
     EXPECT_EQ(cpu.RegVendorIdentifier, "GenuineIntel");  // still the first processor's
 }
 
+TEST(CPUTest, VendorIsNotRepeatedBeforeANameThatStartsWithIt) {
+    const struct {
+        const char* Vendor;
+        const char* Name;
+        const char* Shown;
+    } kCases[] = {
+        {"AMD", "AMD EPYC 7B13 64-Core Processor", "AMD EPYC 7B13 64-Core Processor"},
+        {"Intel", "Intel(R) Xeon(R) CPU E5-2680 v4 @ 2.40GHz", "Intel(R) Xeon(R) CPU E5-2680 v4 @ 2.40GHz"},
+        {"Intel", "Pentium III", "Intel Pentium III"},
+        {"AMD", "AMDx86 Sample", "AMD AMDx86 Sample"},  // a longer word is another name
+        {"AMD", "AMD", "AMD"},
+        {"", "", " "},
+        {"", "Unknown", " Unknown"},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(VendorAndName(c.Vendor, c.Name), c.Shown) << c.Vendor << "|" << c.Name;
+}
+
 TEST(CPUTest, ThisMachineIsPlausible) {
     TCPU cpu;
     cpu.GetInfo();
     EXPECT_GE(cpu.Count, 1);
     EXPECT_TRUE(cpu.Frequency == 0 || (cpu.Frequency >= 100 && cpu.Frequency <= 10000)) << cpu.Frequency;
-    std::cout << "(" << cpu.Count << "x)CPU: " << cpu.Vendor << " " << cpu.VendorID << " - " << cpu.Frequency
+    std::cout << "(" << cpu.Count << "x)CPU: " << VendorAndName(cpu.Vendor, cpu.VendorID) << " - " << cpu.Frequency
               << " Mhz (" << cpu.CodeName << ")\n";
 }
 

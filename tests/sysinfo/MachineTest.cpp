@@ -3,6 +3,7 @@
 #include <cmath>
 #include <iostream>
 
+#include "platform/session/DPlay8.h"
 #include "sysinfo/MSI_DirectX.h"
 #include "sysinfo/MSI_Machine.h"
 #include "sysinfo/MSI_Memory.h"
@@ -97,6 +98,10 @@ TEST(MachineTest, DesktopFacts) {
     EXPECT_TRUE(machine.NumLock);
     EXPECT_FALSE(machine.ScrollLock);
     EXPECT_EQ(machine.Computer, "Lindqvist Computers Tower 5");
+
+    fx.Write("/sys/devices/virtual/dmi/id/bios_release", "5.17\n");
+    machine.GetInfo();
+    EXPECT_EQ(machine.BIOSExtendedInfo, "5.17");
 }
 
 TEST(MachineTest, EmptyTreeGivesEmptyTexts) {
@@ -149,7 +154,10 @@ TEST(DirectXTest, RuntimeUnderTheGraphicsLabels) {
     EXPECT_EQ(directX.Version, "SDL 2.26.5");
     EXPECT_EQ(directX.Direct3D, (std::vector<std::string>{"OpenGL 4.5 (Compatibility Profile) Mesa 22.3.6 (llvmpipe)",
                                                           "SDL opengl renderer", "SDL software renderer"}));
-    EXPECT_TRUE(directX.DirectPlay.empty());
+    // The stale entry is gone; the session transport is the one provider.
+    ASSERT_EQ(directX.DirectPlay.size(), 1u);
+    EXPECT_EQ(directX.DirectPlay[0], dpn::TransportName());
+    EXPECT_EQ(directX.DirectPlay[0].rfind("ENet 1.", 0), 0u) << directX.DirectPlay[0];
     EXPECT_TRUE(directX.DirectMusic.empty());
 
 }

@@ -194,6 +194,14 @@ TEST(EnginesTest, OnlyTheOdbcDriverManagerHasAVersion) {
     engines.GetInfo();
     EXPECT_EQ(engines.ODBC, "2.3.11-2+deb12u1");
     EXPECT_EQ(engines.BDE + engines.DAO + engines.ADO + engines.ASPI, "");
+
+    // The SCSI generic driver stands where the SCSI programming layer stood.
+    fx.Write("/proc/scsi/sg/version", "30536\t3.5.36 [20140603]\n");
+    engines.GetInfo();
+    EXPECT_EQ(engines.ASPI, "sg 3.5.36");
+    fx.Write("/proc/scsi/sg/version", "30536\n");
+    engines.GetInfo();
+    EXPECT_EQ(engines.ASPI, "");
 }
 
 }  // namespace

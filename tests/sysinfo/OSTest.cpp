@@ -102,6 +102,28 @@ TEST(TimeZoneTest, FromTzTimezoneFileOrLocaltimeLink) {
     EXPECT_EQ(utc.StandardName, "UTC");
 }
 
+TEST(TimeZoneTest, CopiedLocaltimeIsNamedByTheZoneFileItMatches) {
+    test::SysFixture fx;
+    WriteZone(fx, "America/New_York", "EST5EDT,M3.2.0,M11.1.0");
+    WriteZone(fx, "posix/Europe/Berlin", "CET-1CEST,M3.5.0,M10.5.0/3");
+    WriteZone(fx, "Europe/Berlin", "CET-1CEST,M3.5.0,M10.5.0/3");
+    fx.Link("/usr/share/zoneinfo/Arctic/Longyearbyen", "../Europe/Berlin");
+    fx.Write("/etc/localtime", std::string("TZif2\0\0\0binary\n", 15) + "CET-1CEST,M3.5.0,M10.5.0/3\n");
+    TTimeZone zone;
+    zone.GetInfo(fx.Source());
+    EXPECT_EQ(zone.DisplayName, "Europe/Berlin");
+    EXPECT_EQ(zone.Bias, -60);
+    EXPECT_EQ(zone.StandardName, "CET");
+
+    // A copy of no zone we have: its own rule, without a name.
+    fx.Write("/etc/localtime", std::string("TZif2\0\0\0binary\n", 15) + "JST-9\n");
+    TTimeZone unknown;
+    unknown.GetInfo(fx.Source());
+    EXPECT_EQ(unknown.DisplayName, "");
+    EXPECT_EQ(unknown.Bias, -540);
+    EXPECT_EQ(unknown.StandardName, "JST");
+}
+
 TEST(OperatingSystemTest, DesktopTree) {
     test::SysFixture fx;
     fx.BuildDesktop();

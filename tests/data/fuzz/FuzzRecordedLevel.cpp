@@ -39,10 +39,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::int32_t mouseY = 0;
         std::uint8_t direction = 0;
         bool torpedo = false, seeker = false, space = false, clicked = false;
+        // Each record covers up to 255 ticks: a few thousand play every kind
+        // of record several times over.
+        constexpr std::int32_t kTicks = 8192;
         const std::int32_t ticks = replay.PendingTicks();
-        for (std::int32_t t = 0; t < ticks && t < 100000; ++t)
+        for (std::int32_t t = 0; t < ticks && t < kTicks; ++t)
             replay.NextTick(mouseY, direction, torpedo, seeker, space, clicked);
-        if (ticks <= 100000 && !replay.Empty()) __builtin_trap();
+        if (ticks <= kTicks && !replay.Empty()) __builtin_trap();
     } catch (const qv::EDataError&) {
     } catch (const qv::EBinaryError&) {
     }

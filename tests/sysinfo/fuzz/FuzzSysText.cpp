@@ -1,10 +1,13 @@
-// Hostile machine files: the same bytes as every text file the inventory
-// reads (/proc, /etc, the user's XDG files, desktop entries, zone files),
-// through the objects that read them from a tree.
+// Hostile machine files: the bytes after the first as one of the text files
+// the inventory reads (/proc, /etc, the user's XDG files, desktop entries,
+// zone files; the first byte picks which), the others empty, through the
+// objects that read them from a tree. Each reader sees every input meant for
+// it, and an input costs one file written instead of all of them.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -27,23 +30,42 @@ const std::string& Root() {
     return root;
 }
 
+constexpr const char* kFiles[] = {"proc/meminfo", "proc/self/status", "proc/uptime", "proc/self/mounts",
+                                  "proc/asound/cards", "etc/os-release", "home/u/.config/user-dirs.dirs",
+                                  "home/u/.config/mimeapps.list", "usr/share/applications/a.desktop",
+                                  "proc/sys/vm/mmap_min_addr",
+                                  "proc/sys/kernel/osrelease", "etc/timezone", "usr/share/zoneinfo/Zone/Here",
+                                  "proc/cpuinfo", "sys/devices/system/cpu/online"};
+constexpr std::size_t kFileCount = sizeof kFiles / sizeof kFiles[0];
+// The readers stop at 1 MiB; beyond 64 KiB an input reaches nothing new.
+constexpr std::size_t kMaxText = 64 * 1024;
+
 void Put(const std::string& path, std::string_view text) {
-    const std::string full = Root() + path;
-    std::filesystem::create_directories(std::filesystem::path(full).parent_path());
-    std::ofstream(full, std::ios::binary | std::ios::trunc).write(text.data(), static_cast<std::streamsize>(text.size()));
+    std::ofstream(Root() + path, std::ios::binary | std::ios::trunc)
+        .write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+// Every file there and empty; the one given the last input.
+std::size_t& Filled() {
+    static std::size_t filled = [] {
+        for (const char* path : kFiles) {
+            std::filesystem::create_directories(std::filesystem::path(Root() + path).parent_path());
+            Put(path, "");
+        }
+        return std::size_t{0};
+    }();
+    return filled;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
-    for (const char* path : {"proc/meminfo", "proc/self/status", "proc/uptime", "proc/self/mounts",
-                             "proc/asound/cards", "etc/os-release", "home/u/.config/user-dirs.dirs",
-                             "home/u/.config/mimeapps.list", "usr/share/applications/a.desktop",
-                             "proc/sys/vm/mmap_min_addr",
-                             "proc/sys/kernel/osrelease", "etc/timezone", "usr/share/zoneinfo/Zone/Here",
-                             "proc/cpuinfo", "sys/devices/system/cpu/online"})
-        Put(path, text);
+    if (size < 1 || size > kMaxText + 1) return 0;
+    const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
+    std::size_t& filled = Filled();
+    Put(kFiles[filled], "");
+    filled = data[0] % kFileCount;
+    Put(kFiles[filled], text);
     qv::sysinfo::TSysSource source(Root());
     source.GetEnv = [](const std::string& name) -> std::optional<std::string> {
         if (name == "HOME") return std::string("/home/u");
@@ -54,21 +76,45 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     source.GraphicsRuntime = [] { return qv::sysinfo::TGraphicsRuntime{}; };
     source.Interfaces = [] { return std::vector<qv::sysinfo::TNetInterface>{}; };
 
-    qv::TMemory memory(source);
-    memory.GetInfo();
-    if (memory.PhysicalFree > memory.PhysicalTotal || memory.MemoryLoad < 0 || memory.MemoryLoad > 100)
-        __builtin_trap();
-    qv::TMachine machine(source);
-    machine.GetInfo();
-    if (machine.SystemUpTime < 0) __builtin_trap();
-    qv::TDiskInfo disk;
-    qv::GetDiskInfo("/", disk, source);
-    qv::ReadSystemUnit(source);
-    qv::GetDefaultBrowser(source);
-    std::string target, arguments;
-    qv::ResolveShellLink("/usr/share/applications/a.desktop", target, arguments, source);
-    qv::TOperatingSystem os(source);
-    os.SetExceptionMode(qv::emRaise);
-    os.GetInfo();
+    // The readers of the file given the input; the operating system object,
+    // the costliest, for the files only it reads.
+    const std::string_view file = kFiles[filled];
+    auto is = [&](std::initializer_list<std::string_view> names) {
+        for (std::string_view name : names)
+            if (file == name) return true;
+        return false;
+    };
+    if (is({"proc/meminfo", "proc/self/status", "proc/sys/vm/mmap_min_addr"})) {
+        qv::TMemory memory(source);
+        memory.GetInfo();
+        if (memory.PhysicalFree > memory.PhysicalTotal || memory.MemoryLoad < 0 || memory.MemoryLoad > 100)
+            __builtin_trap();
+    }
+    if (is({"proc/uptime", "proc/asound/cards", "proc/sys/kernel/osrelease", "proc/cpuinfo",
+            "sys/devices/system/cpu/online"})) {
+        qv::TMachine machine(source);
+        machine.GetInfo();
+        if (machine.SystemUpTime < 0) __builtin_trap();
+    }
+    if (is({"proc/self/mounts"})) {
+        qv::TDiskInfo disk;
+        qv::GetDiskInfo("/", disk, source);
+    }
+    if (is({"etc/os-release"})) qv::ReadSystemUnit(source);
+    if (is({"home/u/.config/mimeapps.list", "usr/share/applications/a.desktop"})) {
+        qv::GetDefaultBrowser(source);
+        std::string target, arguments;
+        qv::ResolveShellLink("/usr/share/applications/a.desktop", target, arguments, source);
+    }
+    if (is({"etc/timezone", "usr/share/zoneinfo/Zone/Here"})) {
+        qv::TTimeZone zone;
+        zone.GetInfo(source);
+    }
+    if (is({"etc/os-release", "home/u/.config/user-dirs.dirs", "proc/sys/kernel/osrelease",
+            "home/u/.config/mimeapps.list"})) {
+        qv::TOperatingSystem os(source);
+        os.SetExceptionMode(qv::emRaise);
+        os.GetInfo();
+    }
     return 0;
 }
