@@ -24,6 +24,8 @@ public:
     std::function<bool(const std::string& url)> OnBeforeNavigate;
     // A page finished loading.
     std::function<void()> OnDocumentComplete;
+    // A page could not be loaded (no answer, a closed connection ...).
+    std::function<void()> OnLoadFailed;
 };
 
 using TBrowserFactory = std::function<std::unique_ptr<IBrowserView>(QWidget* parent)>;
