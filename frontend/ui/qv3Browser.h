@@ -1,5 +1,5 @@
 // The start page's embedded browser, behind a small interface: the real one
-// is Qt WebEngine, made only when the start page is first shown; tests use
+// is Qt WebEngine, made only when the start page is first loaded; tests use
 // a fake. No browser shows a context menu.
 #pragma once
 

@@ -1,6 +1,7 @@
-// The start page in the real browser engine: made only when first shown,
-// loaded from a local HTTP server, without a context menu, and a page that
+// The start page in the real browser engine: made only at the first load,
+// fetched from a local HTTP server, without a context menu, and a page that
 // leads outside the internal pages is handed to the system's browser.
+// A server that closes the connection leaves the logo pictures in the frame.
 #include <httplib.h>
 
 #include <QApplication>
