@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(kProductName);
+    // No display name: the toolkit would append it to every window caption.
     InstallErrorBox();
 
     // SIGTERM and SIGINT reach the event loop through a pipe; SDL installs

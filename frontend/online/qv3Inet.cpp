@@ -12,6 +12,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "foundation/TextUtil.h"
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
 #include "frontend/online/qv3OnlineUi.h"
@@ -349,8 +350,11 @@ bool SendErrorReportMail(const std::string& sender, const std::string& body, con
         return false;
     }
     try {
-        if (!IsSafeMailAddress(sender)) throw EInetError("Invalid sender address");
         const TInetSettings s = MailSettings();
+        // A report without an address comes from the report mailbox itself,
+        // which its own server accepts; the maker cannot answer it.
+        const std::string from = TrimText(sender).empty() ? s.MailRecipient : TrimText(sender);
+        if (!IsSafeMailAddress(from)) throw EInetError("Invalid sender address");
         std::string name, bytes;
         if (!attachment.empty()) {
             const auto file = sys::ReadFileText(attachment);
@@ -359,11 +363,11 @@ bool SendErrorReportMail(const std::string& sender, const std::string& body, con
             bytes = *file;
         }
         const std::string date = InetSystem().MailDate ? InetSystem().MailDate() : CurrentMailDate();
-        const std::string message = BuildErrorReportMessage(sender, s.MailRecipient, date, body, name, bytes,
+        const std::string message = BuildErrorReportMessage(from, s.MailRecipient, date, body, name, bytes,
                                                             "----=_QuorvexReport_" + std::to_string(bytes.size()));
         Request r("smtp://" + s.MailHost + ":" + std::to_string(s.MailPort), "smtp");
-        const std::string from = "<" + sender + ">";
-        curl_easy_setopt(r.get(), CURLOPT_MAIL_FROM, from.c_str());
+        const std::string mailFrom = "<" + from + ">";
+        curl_easy_setopt(r.get(), CURLOPT_MAIL_FROM, mailFrom.c_str());
         curl_slist* list = curl_slist_append(nullptr, ("<" + s.MailRecipient + ">").c_str());
         if (!list) throw EInetError("Out of memory");
         SlistPtr rcpt(list);

@@ -86,7 +86,8 @@ void TKnownErrorLookup::LookUpKnownError() {
         const std::string log = ReadLogText();
         for (const std::string& line : *knownErrors_) {
             const std::optional<TKnownError> entry = ParseKnownErrorLine(line);
-            if (!entry || !KnownErrorMatches(entry->Pattern, log)) continue;
+            // An empty pattern would match every log: such an entry names no error.
+            if (!entry || entry->Pattern.empty() || !KnownErrorMatches(entry->Pattern, log)) continue;
             ResolveHosts();
             const std::string url = InternalPrefix() + "errors/" + entry->Page;
             if (BrowserShown && BrowserShown() && NavigateBrowser) {

@@ -15,6 +15,7 @@ namespace qv {
 namespace {
 
 constexpr int kTextInvalidSender = 31;
+constexpr int kTextInvalidReportSender = 423;
 constexpr int kTextSendingCard = 33;
 constexpr int kTextCardFailed = 347;
 
@@ -45,6 +46,12 @@ std::string ErrorReportAttachment(int slot) {
 
 bool SendErrorReport(const std::string& email, const std::string& description, const std::string& logText, int slot) {
     return SendErrorReportMail(email, ErrorReportBody(description, logText), ErrorReportAttachment(slot));
+}
+
+bool CheckErrorReportSender(const std::string& email) {
+    if (TrimText(email).empty() || IsValidCardSender(email)) return true;
+    ShowOnlineMessage(TMessageKind::Plain, LangText(kTextInvalidReportSender));
+    return false;
 }
 
 void StoreErrorReportEmail(const std::string& email) { Environment.ErrorReportEmail = email; }

@@ -17,6 +17,9 @@ std::string ErrorReportAttachment(int slot);
 // Mails the report (SendErrorReportMail reports the outcome). Returns
 // whether it was sent.
 bool SendErrorReport(const std::string& email, const std::string& description, const std::string& logText, int slot);
+// Whether the report may go with `email`: none at all, or one that passes
+// the card's rule (IsValidCardSender). Any other is refused with a message.
+bool CheckErrorReportSender(const std::string& email);
 // The sender address into the settings record (saved with the next save).
 void StoreErrorReportEmail(const std::string& email);
 

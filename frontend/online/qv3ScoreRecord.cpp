@@ -122,7 +122,8 @@ std::map<std::string, std::string> ParseNameValueReply(const std::string& reply)
     for (const std::string& line : SplitLines(reply)) {
         const std::size_t eq = line.find('=');
         if (eq == std::string::npos || eq == 0) continue;
-        values.emplace(line.substr(0, eq), line.substr(eq + 1));
+        // The server's names count in any case; they are kept in upper case.
+        values.emplace(UpperAscii(line.substr(0, eq)), line.substr(eq + 1));
     }
     return values;
 }

@@ -50,8 +50,8 @@ std::string BuildScoreRecord(const TEnvironmentRecord& record, int slot, bool ne
 // Inserts a blank into every empty field ("||" becomes "| |").
 std::string FillEmptyFields(std::string text);
 
-// NAME=VALUE lines; names as sent, the first of a name wins, values with
-// trailing line ends removed.
+// NAME=VALUE lines; names in upper case (they match in any case), the first
+// of a name wins, values with trailing line ends removed.
 std::map<std::string, std::string> ParseNameValueReply(const std::string& reply);
 
 inline constexpr const char* kUploadBoundary = "------------------------------QVX2Rulez";

@@ -1,5 +1,5 @@
 // The start page's embedded browser, behind a small interface: the real one
-// is Qt WebEngine, made only when the start page is first shown; tests use
+// is Qt WebEngine, made only when the start page is first loaded; tests use
 // a fake. No browser shows a context menu.
 #pragma once
 
@@ -24,6 +24,8 @@ public:
     std::function<bool(const std::string& url)> OnBeforeNavigate;
     // A page finished loading.
     std::function<void()> OnDocumentComplete;
+    // A page could not be loaded (no answer, a closed connection ...).
+    std::function<void()> OnLoadFailed;
 };
 
 using TBrowserFactory = std::function<std::unique_ptr<IBrowserView>(QWidget* parent)>;

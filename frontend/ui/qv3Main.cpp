@@ -19,6 +19,7 @@
 #include "foundation/qv3Global.h"
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
+#include "frontend/online/qv3HostList.h"
 #include "frontend/ui/qv3About.h"
 #include "frontend/ui/qv3Carousel.h"
 #include "frontend/ui/qv3Magnetic.h"
@@ -42,6 +43,7 @@ constexpr const char* kMenuPictureNames[9] = {
 constexpr int kHoverPicture[3] = {4, 6, 8};
 constexpr int kPressedPicture[3] = {3, 5, 7};
 constexpr std::uint32_t kLogoSwitchMs = 4000;
+constexpr std::uint32_t kStartPageRetryMs = 60000;
 constexpr std::int32_t kEmptyScore = -100000;
 constexpr const char* kCampaignSiteUrl = "https://www.quorvex.example/";
 constexpr const char* kCodecFileName = "l3codecx.acm";
@@ -108,8 +110,8 @@ TfrmMain::TfrmMain(TMainWindowServices services) : services_(std::move(services)
         ownMessages_ = std::make_unique<TQtMessages>(this);
         messages_ = ownMessages_.get();
     }
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     picture_ = QImage(kMenuWidth, kMenuHeight, QImage::Format_RGB32);
     picture_.fill(QApplication::palette().color(QPalette::Window));
     view_ = new TMenuPicture(this, &picture_);
@@ -263,6 +265,7 @@ void TfrmMain::CreateActions() {
 }
 
 void TfrmMain::ApplyCaptions() {
+    LoadToolkitTranslations(ReadLanguageIndex());
     setWindowTitle("Quorvex");
     const QList<QAction*> menus = menuBar()->actions();
     const int menuLines[4] = {6, 7, 10, 4};
@@ -436,28 +439,51 @@ std::string TfrmMain::InternalPrefix() const {
     return "http://" + Environment.InternalHost.Str() + Environment.InternalBase.Str();
 }
 std::string TfrmMain::ScorePrefix() const {
+    // Before the hosts were ever resolved the record holds none: the
+    // built-in ones serve then.
+    if (Environment.HighScoreHost.empty()) return std::string("http://") + kDefaultHighScoreHost + kDefaultHighScoreBase;
     return "http://" + Environment.HighScoreHost.Str() + Environment.HighScoreBase.Str();
+}
+
+bool TfrmMain::EnsureBrowser() {
+    if (browser_ || !services_.MakeBrowser) return browser_ != nullptr;
+    browser_ = services_.MakeBrowser(view_);
+    if (!browser_) return false;
+    browser_->OnBeforeNavigate = [this](const std::string& url) {
+        ResolveHosts();
+        if (IsInternalUrl(url, InternalPrefix())) return true;
+        OpenURL(url);
+        return false;
+    };
+    browser_->OnDocumentComplete = [this] {
+        // A page that arrives after the window went offline stays hidden.
+        if (!startPageLoading_ && !BrowserShown) return;
+        startPageLoading_ = false;
+        loadFailed_ = false;
+        ShowBrowser(true);
+        ResolveHosts();
+    };
+    browser_->OnLoadFailed = [this] {
+        // The frame goes back to the logo pictures; the start page is tried
+        // again later, hidden until it has loaded.
+        startPageLoading_ = false;
+        loadFailed_ = true;
+        lastLoadFailure_ = Now();
+        ShowBrowser(false);
+        if (LogoIndex == 0) {
+            LogoIndex = 1;
+            LastLogoSwitch = lastLoadFailure_;
+        }
+        CopyLogo(LogoIndex);
+    };
+    return true;
 }
 
 void TfrmMain::ShowBrowser(bool visible) {
     if (visible == BrowserShown) return;
     BrowserShown = visible;
     try {
-        if (visible && !browser_ && services_.MakeBrowser) {
-            browser_ = services_.MakeBrowser(view_);
-            if (browser_) {
-                browser_->OnBeforeNavigate = [this](const std::string& url) {
-                    ResolveHosts();
-                    if (IsInternalUrl(url, InternalPrefix())) return true;
-                    OpenURL(url);
-                    return false;
-                };
-                browser_->OnDocumentComplete = [this] {
-                    ShowBrowser(true);
-                    ResolveHosts();
-                };
-            }
-        }
+        if (visible) EnsureBrowser();
         if (browser_) browser_->SetGeometry(visible ? kBrowserRect : QRect());
         if (visible) {
             QPainter p(&picture_);
@@ -476,27 +502,31 @@ void TfrmMain::CopyLogo(int index) {
 
 void TfrmMain::Timer1Timer() {
     if (Busy) return;
+    const std::uint32_t now = Now();
     if (Online()) {
         ResolveHosts();
-        if (!BrowserShown) {
-            ShowBrowser(true);
+        // The start page loads behind the logo pictures and shows once it
+        // has loaded; after a failure it is tried once a minute at most.
+        if (!BrowserShown && !startPageLoading_ && (!loadFailed_ || now - lastLoadFailure_ >= kStartPageRetryMs))
             StartPagePending = true;
-        }
-        if (BrowserShown && StartPagePending) {
+        if (StartPagePending) {
             char page[64];
             std::snprintf(page, sizeof page, "index.asp?id=%d&lid=%d", static_cast<int>(Environment.Country),
                           ReadLanguageIndex());
             StartPagePending = false;
-            if (browser_) browser_->Navigate(InternalPrefix() + page);
+            if (EnsureBrowser()) {
+                startPageLoading_ = true;
+                browser_->Navigate(InternalPrefix() + page);
+            }
         }
     } else {
         ShowBrowser(false);
-        const std::uint32_t now = Now();
-        if (now - LastLogoSwitch > kLogoSwitchMs) {
-            LogoIndex = LogoIndex == 1 ? 2 : 1;
-            LastLogoSwitch = now;
-            CopyLogo(LogoIndex);
-        }
+        startPageLoading_ = false;
+    }
+    if (!BrowserShown && now - LastLogoSwitch > kLogoSwitchMs) {
+        LogoIndex = LogoIndex == 1 ? 2 : 1;
+        LastLogoSwitch = now;
+        CopyLogo(LogoIndex);
     }
     if (CheckLogPending && services_.Hooks.LookUpKnownError && isActiveWindow()) {
         CheckLogPending = false;
@@ -623,8 +653,20 @@ void TfrmMain::ResetAll() {
     DisplayState = 1;
     HostsResolved = false;
     CheckDisplay();
-    // The packages are gone: the carousel must not keep showing them.
+    // The packages are gone: the carousel must not keep showing them. The
+    // defaults start on the first scenario (or the next one there is), and
+    // that is stored at once so no later save brings back the old slot.
     RescanScenarios();
+    if (GameResources) {
+        try {
+            GameResources->SelectScenario(1);
+        } catch (const std::exception& e) {
+            LogMessage(std::string("Rescan: ") + e.what(), lkWarning);
+        }
+    }
+    if (options_) options_->SaveEnvironment();
+    DrawCarousel();
+    UpdateActions();
 }
 
 void TfrmMain::Help() {

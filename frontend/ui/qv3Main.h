@@ -1,7 +1,7 @@
 // The main window: the menu picture with the scenario carousel and its hot
 // regions, the start page over the logo, the menus with every action of the
-// program, and the 2 s timer that shows the start page when online and
-// alternates the logo pictures when not.
+// program, and the 2 s timer that loads the start page when online (shown
+// once it has loaded) and alternates the logo pictures while it is not shown.
 #pragma once
 
 #include <QAction>
@@ -141,6 +141,8 @@ private:
     void LoadMenuBitmaps();
     void ExportCodec();
     void CopyLogo(int index);
+    // Makes the start page's browser at its first use; false without one.
+    bool EnsureBrowser();
     std::uint32_t Now() const;
     void OpenURL(const std::string& url);
     bool Online() const;
@@ -171,6 +173,10 @@ private:
     QTimer timer_;
     std::unique_ptr<IBrowserView> browser_;
     bool shown_ = false;
+    // The start page is loading, hidden; the last load failed, and when.
+    bool startPageLoading_ = false;
+    bool loadFailed_ = false;
+    std::uint32_t lastLoadFailure_ = 0;
 };
 
 }  // namespace qv::ui

@@ -1,7 +1,13 @@
 #include "frontend/ui/qv3Messages.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QString>
+#include <QTranslator>
+
+#include <array>
+#include <memory>
 
 #include "foundation/TextUtil.h"
 #include "foundation/qv3Log.h"
@@ -17,6 +23,27 @@ bool Suppressed(const std::string& text) {
 }  // namespace
 
 void SetMessagesSuppressed(bool value) { suppressed = value; }
+
+bool LoadToolkitTranslations(int language) {
+    // The toolkit's own texts (Yes, No, OK, Cancel ...) per language index;
+    // English needs none.
+    static const std::array<const char*, 4> kNames = {"", "qtbase_de", "qtbase_fr", "qtbase_it"};
+    static std::unique_ptr<QTranslator> installed;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed.get());
+        installed.reset();
+    }
+    if (language <= 0 || static_cast<std::size_t>(language) >= kNames.size()) return language == 0;
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(kNames[static_cast<std::size_t>(language)],
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        LogMessage(std::string("No toolkit translation ") + kNames[static_cast<std::size_t>(language)], lkWarning);
+        return false;
+    }
+    QCoreApplication::installTranslator(translator.get());
+    installed = std::move(translator);
+    return true;
+}
 
 QString QText(const std::string& cp1252) { return QString::fromStdString(Cp1252ToUtf8(cp1252)); }
 std::string Cp1252(const QString& text) { return Utf8ToCp1252(text.toStdString()); }

@@ -37,6 +37,12 @@ private:
 // shown; the texts go to the log.
 void SetMessagesSuppressed(bool suppressed);
 
+// Installs the toolkit's translations for language index 0..3 (English,
+// German, French, Italian), so that standard buttons speak the game's
+// language; replaces the ones installed before. False (and a warning in the
+// log) when the translation is missing; English is always there.
+bool LoadToolkitTranslations(int language);
+
 // Windows-1252 bytes as a QString.
 
 QString QText(const std::string& cp1252);

@@ -1,6 +1,8 @@
 #include "frontend/ui/qv3WebBrowser.h"
 
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 namespace qv::ui {
@@ -29,10 +31,18 @@ public:
         view_->setPage(new TStartPage(this, view_));
         view_->setContextMenuPolicy(Qt::NoContextMenu);
         view_->setFocusPolicy(Qt::NoFocus);
+        // A failed load is told to the owner, which shows its own pictures:
+        // the engine's error page never shows.
+        view_->page()->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
         view_->hide();
-        QObject::connect(view_, &QWebEngineView::loadFinished, view_, [this](bool ok) {
-            if (ok && OnDocumentComplete) OnDocumentComplete();
-        });
+        QObject::connect(view_->page(), &QWebEnginePage::loadingChanged, view_,
+                         [this](const QWebEngineLoadingInfo& info) {
+                             if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus && !info.isErrorPage()) {
+                                 if (OnDocumentComplete) OnDocumentComplete();
+                             } else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
+                                 if (OnLoadFailed) OnLoadFailed();
+                             }
+                         });
     }
     ~TWebBrowser() override { delete view_; }
     void Navigate(const std::string& url) override { view_->load(QUrl(QString::fromStdString(url))); }

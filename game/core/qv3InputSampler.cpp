@@ -16,7 +16,18 @@ void TInputSampler::Sample(IInputSampleTarget& target, std::int32_t frameTicks) 
             target.ProcessKey(27);
             if (!target.Sampling()) return;
         }
-        if ((target.ReplayLive() && target.LivePlay()) || frameTicks <= 0) return;
+        if (target.ReplayLive() && target.LivePlay()) {
+            Unsampled.fill(0);
+            return;
+        }
+        if (frameTicks <= 0) {
+            // No record this frame: what went down is kept for the next one,
+            // so a tap read now still counts there.
+            for (std::size_t i = 0; i < KeyState.size(); ++i) Unsampled[i] |= KeyState[i] & 0x80u;
+            return;
+        }
+        for (std::size_t i = 0; i < KeyState.size(); ++i) KeyState[i] |= Unsampled[i];
+        Unsampled.fill(0);
         if (NewlyPressed(kKeyP)) {
             target.ProcessKey(Down(kKeyLeftCtrl) || Down(kKeyRightCtrl) ? -2 : 80);
             if (!target.Sampling()) {

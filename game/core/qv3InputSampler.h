@@ -53,6 +53,9 @@ public:
 struct TInputSampler {
     TKeyState KeyState{};
     TKeyState PrevKeyState{};
+    // Keys read down in frames without ticks since the last record; they
+    // count as down in the next one.
+    TKeyState Unsampled{};
     bool ClickPending = false;
 
     bool Down(int code) const { return (KeyState[static_cast<std::size_t>(code)] & 0x80u) != 0; }

@@ -1,6 +1,7 @@
 #include "platform/audio/Mixer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace qv::audio {
@@ -77,6 +78,7 @@ bool TMixer::Open(const codec::WAVEFORMATEX& format) {
     {
         std::lock_guard l(Lock);
         Output = format;
+        limiterGain_ = 1.0f;
     }
     open_ = backend_->Open(format.nSamplesPerSec, format.nChannels,
                            [this](std::int16_t* out, std::size_t frames) { Render(out, frames); });
@@ -127,9 +129,31 @@ void TMixer::Render(std::int16_t* out, std::size_t frames) {
     for (TVoice* v : Voices) {
         if (v->Playing && !v->Lost) MixVoice(*v, frames, channels);
     }
-    for (std::size_t i = 0; i < samples; ++i) {
-        const float s = std::clamp(accum_[i], -32768.0f, 32767.0f);
-        out[i] = static_cast<std::int16_t>(s);
+    Limit(out, frames, channels);
+}
+
+void TMixer::Limit(std::int16_t* out, std::size_t frames, std::uint16_t channels) {
+    // A mix the output can hold passes unchanged. A frame that would go past
+    // full scale lowers the gain of the whole output at once, to put that
+    // frame at kLimiterTarget; the gain then comes back to 1 over
+    // kLimiterReleaseSeconds.
+    const float rate = static_cast<float>(std::max<std::uint32_t>(Output.nSamplesPerSec, 1));
+    const float release = 1.0f / (kLimiterReleaseSeconds * rate);
+    for (std::size_t f = 0; f < frames; ++f) {
+        const float* frame = accum_.data() + f * channels;
+        bool over = false;
+        float peak = 0.0f;
+        for (std::uint16_t c = 0; c < channels; ++c) {
+            const float s = frame[c] * limiterGain_;
+            over = over || s > 32767.0f || s < -32768.0f;
+            peak = std::max(peak, std::fabs(frame[c]));
+        }
+        if (over) limiterGain_ = kLimiterTarget / peak;
+        for (std::uint16_t c = 0; c < channels; ++c) {
+            const float s = std::clamp(frame[c] * limiterGain_, -32768.0f, 32767.0f);
+            out[f * channels + c] = static_cast<std::int16_t>(s);
+        }
+        if (limiterGain_ < 1.0f) limiterGain_ = std::min(1.0f, limiterGain_ + release);
     }
 }
 

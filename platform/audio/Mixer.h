@@ -38,6 +38,12 @@ struct TVoice {
     }
 };
 
+// Where the limiter puts a frame that would go past full scale: 90 % of it
+// (about -0.9 dB), so limited output never sits at full scale.
+inline constexpr float kLimiterTarget = 29490.0f;
+// How long the limiter's gain takes to come back from 0 to 1.
+inline constexpr float kLimiterReleaseSeconds = 0.1f;
+
 class TMixer {
 public:
     explicit TMixer(std::unique_ptr<IAudioBackend> backend) : backend_(std::move(backend)) {}
@@ -48,7 +54,9 @@ public:
     bool Open(const codec::WAVEFORMATEX& format);
     void Close();
 
-    // Mixes `frames` output frames of every playing voice. Takes Lock.
+    // Mixes `frames` output frames of every playing voice, through a
+    // limiter that lowers sums that would clip (see kLimiterTarget); what
+    // the output can hold passes unchanged. Takes Lock.
     void Render(std::int16_t* out, std::size_t frames);
 
     std::mutex Lock;
@@ -59,11 +67,14 @@ public:
 
 private:
     void MixVoice(TVoice& v, std::size_t frames, std::uint16_t outChannels);
+    // Writes the accumulated frames to `out` through the limiter.
+    void Limit(std::int16_t* out, std::size_t frames, std::uint16_t channels);
 
     std::unique_ptr<IAudioBackend> backend_;
     std::mutex openLock_;
     bool open_ = false;
     std::vector<float> accum_;
+    float limiterGain_ = 1.0f;  // guarded by Lock
 };
 
 }  // namespace qv::audio

@@ -1,5 +1,6 @@
 #include "platform/input/DInput8.h"
 
+#include <array>
 #include <cstring>
 
 namespace qv::dinput {
@@ -65,7 +66,8 @@ public:
             Drop(window);
             return DIERR_INPUTLOST;
         }
-        std::memcpy(data, window->State().data(), kKeyboardStateSize);
+        const std::array<std::uint8_t, 256> state = window->TakeState();
+        std::memcpy(data, state.data(), kKeyboardStateSize);
         return DI_OK;
     }
 

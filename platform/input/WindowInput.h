@@ -9,6 +9,7 @@
 // events at all: keys reach the program only through the device's state. A
 // key that went down during such a hold stays hidden from the window until
 // it is released, so its auto-repeats do not leak out once the hold ends.
+// A key tapped between two reads of the state is read as down once.
 //
 // Losing the focus lets go of every key (no key-up arrives for keys released
 // while the window is in the background) and ends an exclusive hold.
@@ -51,6 +52,10 @@ public:
     bool KeyDown(std::uint8_t key) const { return keys_[key] != 0; }
     // The 256-byte immediate state: 0x80 for a key that is down, else 0.
     const std::array<std::uint8_t, 256>& State() const { return keys_; }
+    // The state a device reads: as State(), and a key that went down during
+    // an exclusive hold since the last TakeState counts as down even when it
+    // is already up again, so a tap between two reads is read once.
+    std::array<std::uint8_t, 256> TakeState();
 
     // An exclusive hold for `owner`; false when another owner has one.
     bool TakeExclusive(const void* owner);
@@ -67,6 +72,8 @@ private:
     std::array<std::uint8_t, 256> keys_{};
     // SDL scancodes that went down while the keyboard was held (SDL has 512).
     std::bitset<512> hidden_;
+    // DirectInput codes pressed during a hold and not yet taken.
+    std::bitset<256> pressedUnread_;
     bool focused_ = false;
     std::uint32_t focusLosses_ = 0;
     const void* exclusiveOwner_ = nullptr;

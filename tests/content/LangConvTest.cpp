@@ -14,7 +14,7 @@ namespace qv {
 
 namespace {
 
-constexpr int kLineCount = 423;
+constexpr int kLineCount = 424;
 
 // A language source of `count` lines: the given first lines, then "x" up to
 // the last line, which stays empty; each line ends with `eol`.
@@ -79,7 +79,7 @@ TEST_F(LangConvTest, WritesWindows1252WithCrLfLineEnds) {
         const auto lines = ParseLanguageFile(*written);
         ASSERT_EQ(lines.size(), static_cast<std::size_t>(kLineCount));
         EXPECT_EQ(lines[1], "Zwei Zeilen\r\nund ein \\ Zeichen");
-        EXPECT_EQ(lines[422], "");
+        EXPECT_EQ(lines[kLineCount - 1], "");
     }
 }
 
@@ -99,8 +99,8 @@ TEST_F(LangConvTest, RefusesSourcesItCannotConvertAndLeavesNoOutput) {
         {"cut sequence", Source({"end \xC3"}), "byte 0xC3 is not valid UTF-8"},
         {"tab", Source({"a\tb"}), "control character U+0009"},
         {"byte order mark inside", Source({"ok", "\xEF\xBB\xBFno"}), "U+FEFF"},
-        {"one line short", Source(none, kLineCount - 1), "has 422 lines; a language file has exactly 423"},
-        {"one line too many", Source(none, kLineCount + 1), "has 424 lines"},
+        {"one line short", Source(none, kLineCount - 1), "has 423 lines; a language file has exactly 424"},
+        {"one line too many", Source(none, kLineCount + 1), "has 425 lines"},
         {"empty file", "", "has 0 lines"},
     };
     sys::CreateDirectories(dir_ / "out");

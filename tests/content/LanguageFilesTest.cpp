@@ -20,7 +20,7 @@ namespace qv {
 
 namespace {
 
-constexpr int kLineCount = 423;
+constexpr int kLineCount = 424;
 constexpr int kFirstCountry = 83;
 constexpr int kCountryCount = 243;
 
@@ -133,6 +133,8 @@ TEST_F(LanguageFilesTest, EveryLanguageHasAllTextsAndTheFixedEntries) {
         SCOPED_TRACE(lang.code);
         EXPECT_EQ(lang.lines[82], world[i]);
         EXPECT_EQ(lang.lines[422], "");
+        // Texts of our own follow the empty line.
+        for (int n = 423; n < kLineCount; ++n) EXPECT_FALSE(lang.lines[static_cast<std::size_t>(n)].empty()) << n;
         for (int n = 0; n < 422; ++n) {
             const std::string& text = lang.lines[static_cast<std::size_t>(n)];
             EXPECT_FALSE(text.empty()) << "text " << n;

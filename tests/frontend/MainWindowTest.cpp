@@ -3,6 +3,8 @@
 // a recorder in place of the game window.
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 #include <algorithm>
@@ -355,6 +357,12 @@ TEST_F(MainWindowTest, OnlineTheStartPageLoadsOncePerShowing) {
     online_ = true;
     main_->Timer1Timer();
     ASSERT_NE(browser_, nullptr);
+    // The page loads hidden and shows once it has loaded.
+    EXPECT_FALSE(main_->BrowserShown);
+    EXPECT_TRUE(browser_->geometry.isEmpty());
+    main_->Timer1Timer();
+    ASSERT_TRUE(browser_->OnDocumentComplete);
+    browser_->OnDocumentComplete();
     EXPECT_TRUE(main_->BrowserShown);
     EXPECT_EQ(browser_->geometry, QRect(102, 69, 292, 190));
     main_->Timer1Timer();
@@ -368,6 +376,8 @@ TEST_F(MainWindowTest, OnlineTheStartPageLoadsOncePerShowing) {
     main_->Timer1Timer();
     main_->Timer1Timer();
     EXPECT_EQ(browser_->navigated.size(), 2u);
+    browser_->OnDocumentComplete();
+    EXPECT_TRUE(main_->BrowserShown);
     EXPECT_EQ(browsersMade_, 1);
 
     // Only internal pages open inside; a foreign page that mentions the
@@ -376,6 +386,86 @@ TEST_F(MainWindowTest, OnlineTheStartPageLoadsOncePerShowing) {
     EXPECT_TRUE(browser_->OnBeforeNavigate("http://127.0.0.1:8/qv/more.asp"));
     EXPECT_FALSE(browser_->OnBeforeNavigate("http://other.example/?x=http://127.0.0.1:8/qv/"));
     EXPECT_EQ(opened_, std::vector<std::string>{"http://other.example/?x=http://127.0.0.1:8/qv/"});
+}
+
+TEST_F(MainWindowTest, AFailedLoadShowsTheLogoAgainAndIsRetriedOnceAMinute) {
+    Start();
+    Settle();
+    Environment.InternalHost.Assign("127.0.0.1:8");
+    Environment.InternalBase.Assign("/qv/");
+    auto logo = [this](int index) {
+        QImage drawn = main_->Picture();
+        DrawStretched(drawn, main_->MenuBitmaps()[static_cast<std::size_t>(index)], kLogoRect);
+        return drawn.copy(kLogoRect);
+    };
+    const QImage logo1 = logo(1);
+    online_ = true;
+    main_->Timer1Timer();
+    ASSERT_NE(browser_, nullptr);
+    // While the page loads the logo pictures stay.
+    EXPECT_EQ(main_->LogoIndex, 1);
+    EXPECT_EQ(main_->Picture().copy(kLogoRect), logo1);
+    ASSERT_TRUE(browser_->OnLoadFailed);
+    browser_->OnLoadFailed();
+    EXPECT_FALSE(main_->BrowserShown);
+    EXPECT_TRUE(browser_->geometry.isEmpty());
+
+    // A page opened inside the shown frame that fails does the same.
+    struct Step {
+        std::uint32_t after;      // ms since the failure
+        std::size_t navigations;  // start-page loads so far
+    } steps[] = {{2000, 1}, {30000, 1}, {59999, 1}, {60000, 2}, {62000, 2}};
+    std::uint32_t failedAt = now_;
+    for (const Step& st : steps) {
+        now_ = failedAt + st.after;
+        main_->Timer1Timer();
+        EXPECT_EQ(browser_->navigated.size(), st.navigations) << st.after;
+        EXPECT_FALSE(main_->BrowserShown) << st.after;
+    }
+    browser_->OnDocumentComplete();
+    EXPECT_TRUE(main_->BrowserShown);
+    browser_->Navigate("http://127.0.0.1:8/qv/more.asp");
+    browser_->OnLoadFailed();
+    EXPECT_FALSE(main_->BrowserShown);
+    const int shownLogo = main_->LogoIndex;
+    EXPECT_EQ(main_->Picture().copy(kLogoRect), logo(shownLogo));
+    failedAt = now_;
+    now_ = failedAt + 59000;
+    main_->Timer1Timer();
+    EXPECT_EQ(browser_->navigated.size(), 3u);
+    now_ = failedAt + 60000;
+    main_->Timer1Timer();
+    EXPECT_EQ(browser_->navigated.size(), 4u);
+    EXPECT_EQ(browsersMade_, 1);
+}
+
+TEST_F(MainWindowTest, StandardButtonsFollowTheGameLanguage) {
+    SetLanguage(1);
+    Start();
+    Settle();
+    EXPECT_EQ(main_->windowTitle(), "Quorvex");
+    EXPECT_FALSE(main_->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(main_->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(options_->windowTitle(), "Options");
+    EXPECT_FALSE(options_->windowFlags() & Qt::WindowMaximizeButtonHint);
+    auto buttons = [] {
+        QMessageBox box(QMessageBox::Question, "Quorvex", "?",
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Ok | QMessageBox::Cancel);
+        std::vector<std::string> texts;
+        for (auto b : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok, QMessageBox::Cancel})
+            texts.push_back(box.button(b)->text().toStdString());
+        return texts;
+    };
+    EXPECT_EQ(buttons(), (std::vector<std::string>{"&Ja", "&Nein", "OK", "Abbrechen"}));
+    // The language chosen in the options applies at once; English again.
+    SetLanguage(0);
+    main_->ApplyCaptions();
+    EXPECT_EQ(buttons(), (std::vector<std::string>{"&Yes", "&No", "OK", "Cancel"}));
+    SetLanguage(2);
+    main_->ApplyCaptions();
+    EXPECT_EQ(buttons()[0], "&Oui");
+    SetLanguage(0);
+    main_->ApplyCaptions();
 }
 
 TEST_F(MainWindowTest, IpInAnyCasePlaysAndThenCloses) {
@@ -470,6 +560,42 @@ TEST_F(MainWindowTest, ResetAsksFirstThenDeletesAndRescans) {
     EXPECT_FALSE(sys::FileExists(CommonDataDir + "scenario2.c3p"));
     EXPECT_FALSE(GameResources->ScenarioAvailable(2));
     EXPECT_EQ(main_->DisplayState, 2);
+}
+
+TEST_F(MainWindowTest, ResetFromAnInstalledScenarioStartsAgainOnTheFirst) {
+    CopyFile(ProgramDir + "scenario2.c3p", CommonDataDir + "scenario2.c3p");
+    MakeResources();
+    Start();
+    Settle();
+    main_->HotspotClick(1);
+    ASSERT_EQ(GameResources->CurrentSlot(), 2);
+    messages_.answer = true;
+    main_->actReset->trigger();
+    EXPECT_EQ(GameResources->CurrentSlot(), 1);
+    EXPECT_FALSE(main_->IsMoreSlot());
+    // The file on disk already names the first scenario, and so does the
+    // save of the options dialog at the end.
+    TEnvironmentRecord saved;
+    ASSERT_TRUE(LoadEnvironment(saved, UserDataDir + "env.dat"));
+    EXPECT_EQ(saved.CurrentScenario, 1);
+    options_.reset();
+    ASSERT_TRUE(LoadEnvironment(saved, UserDataDir + "env.dat"));
+    EXPECT_EQ(saved.CurrentScenario, 1);
+}
+
+TEST_F(MainWindowTest, TheScoreTableUsesTheBuiltInHostsBeforeAnyWereResolved) {
+    Start();
+    Settle();
+    Environment.HighScoreHost.Assign("");
+    Environment.HighScoreBase.Assign("");
+    main_->actGotoHighscore->trigger();
+    ASSERT_EQ(opened_.size(), 1u);
+    EXPECT_EQ(opened_[0].rfind("http://scores.tollbeck.example/qvx3/highscore/highscore.php?w=", 0), 0u) << opened_[0];
+    Environment.HighScoreHost.Assign("127.0.0.1:9");
+    Environment.HighScoreBase.Assign("/s/");
+    main_->actGotoHighscore->trigger();
+    ASSERT_EQ(opened_.size(), 2u);
+    EXPECT_EQ(opened_[1].rfind("http://127.0.0.1:9/s/highscore/highscore.php?w=", 0), 0u) << opened_[1];
 }
 
 }  // namespace

@@ -1,15 +1,23 @@
-// The start page in the real browser engine: made only when first shown,
-// loaded from a local HTTP server, without a context menu, and a page that
+// The start page in the real browser engine: made only at the first load,
+// fetched from a local HTTP server, without a context menu, and a page that
 // leads outside the internal pages is handed to the system's browser.
+// A server that closes the connection leaves the logo pictures in the frame.
 #include <httplib.h>
 
 #include <QApplication>
 #include <QWebEngineView>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <thread>
 
+#include "frontend/ui/qv3Carousel.h"
 #include "frontend/ui/qv3Main.h"
 #include "frontend/ui/qv3Options.h"
 #include "frontend/ui/qv3WebBrowser.h"
@@ -84,7 +92,8 @@ TEST_F(StartPageTest, TheStartPageLoadsFromTheInternalServer) {
     auto* view = main_->findChild<QWebEngineView*>();
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->contextMenuPolicy(), Qt::NoContextMenu);
-    EXPECT_EQ(view->geometry(), QRect(102, 69, 292, 190));
+    // It loads hidden.
+    EXPECT_FALSE(view->isVisible());
     QObject::connect(view, &QWebEngineView::loadFinished, [&completed](bool ok) { completed = completed || ok; });
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -97,6 +106,108 @@ TEST_F(StartPageTest, TheStartPageLoadsFromTheInternalServer) {
     EXPECT_EQ(opened, std::vector<std::string>{Outside()});
     EXPECT_EQ(outsideServed_, 0);
     EXPECT_TRUE(main_->BrowserShown);
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_EQ(view->geometry(), QRect(102, 69, 292, 190));
+}
+
+// A server that takes each connection, reads the request and closes it
+// without an answer.
+class ClosingServer {
+public:
+    ClosingServer() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd_, 16) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+            return;
+        port_ = ntohs(a.sin_port);
+        thread_ = std::thread([this] {
+            while (!stop_) {
+                pollfd p{fd_, POLLIN, 0};
+                if (::poll(&p, 1, 50) <= 0) continue;
+                const int c = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+                if (c < 0) continue;
+                char buf[4096];
+                pollfd q{c, POLLIN, 0};
+                if (::poll(&q, 1, 2000) > 0 && ::recv(c, buf, sizeof buf, 0) > 0) ++closed_;
+                ::close(c);
+            }
+        });
+    }
+    ~ClosingServer() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int Port() const { return port_; }
+    int Closed() const { return closed_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> closed_{0};
+    std::thread thread_;
+};
+
+TEST_F(StartPageTest, AServerThatClosesTheConnectionLeavesTheLogoPictures) {
+    ClosingServer closing;
+    ASSERT_GT(closing.Port(), 0);
+    auto world = std::make_shared<d3d::TFakeWorld>();
+    world->Adapters = {d3d::StandardFakeAdapter()};
+    std::uint32_t now = 100000;
+    TMainWindowServices s;
+    s.MakeDirect3D = [world] { return std::make_unique<TzkD3D8>([world] { return d3d::CreateFakeDirect3D8(world); }); };
+    s.MakeBrowser = MakeWebBrowser;
+    s.TickCount = [&now] { return now; };
+    s.Hooks.IsInternetConnected = [] { return true; };
+    s.Hooks.OpenURL = [](const std::string&) {};
+    s.TimerIntervalMs = 1000000;  // ticks are driven by the test
+    main_ = std::make_unique<TfrmMain>(std::move(s));
+    options_ = std::make_unique<TfrmGameOptions>(nullptr, main_->D3D8Enum(), UserDataDir + "env.dat", TSettingsHost{},
+                                                 nullptr);
+    main_->SetOptions(options_.get());
+    Environment.InternalHost.Assign("127.0.0.1:" + std::to_string(closing.Port()));
+    Environment.InternalBase.Assign("/qv/");
+    main_->show();
+    QApplication::processEvents();
+
+    main_->Timer1Timer();
+    auto* view = main_->findChild<QWebEngineView*>();
+    ASSERT_NE(view, nullptr);
+    int failures = 0, successes = 0;
+    QObject::connect(view, &QWebEngineView::loadFinished, [&](bool ok) { ++(ok ? successes : failures); });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline && failures == 0 && successes == 0)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    for (int i = 0; i < 10; ++i) QApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_GE(closing.Closed(), 1);
+    EXPECT_EQ(successes, 0);
+    EXPECT_EQ(failures, 1);
+    // The frame shows the first logo picture, never the engine's error page.
+    EXPECT_FALSE(main_->BrowserShown);
+    EXPECT_FALSE(view->isVisible());
+    QImage logo = main_->Picture();
+    DrawStretched(logo, main_->MenuBitmaps()[1], kLogoRect);
+    EXPECT_EQ(main_->Picture().copy(kLogoRect), logo.copy(kLogoRect));
+
+    // Later ticks within the minute try nothing; the next try is hidden too.
+    const int served = closing.Closed();
+    now += 30000;
+    main_->Timer1Timer();
+    for (int i = 0; i < 20; ++i) QApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(closing.Closed(), served);
+    now += 30000;
+    main_->Timer1Timer();
+    EXPECT_FALSE(view->isVisible());
+    const auto again = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < again && failures < 2) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(failures, 2);
+    EXPECT_FALSE(main_->BrowserShown);
+    EXPECT_FALSE(view->isVisible());
 }
 
 }  // namespace

@@ -377,5 +377,98 @@ TEST_F(GameFormTest, AScriptedSessionRunsThroughEveryScreenAndItsReplayGivesTheS
     EXPECT_EQ(result.Score, liveScore);
 }
 
+TEST_F(GameFormTest, AKeyTappedWithinOneFrameDuringPlayCountsOnceAndReplaysExactly) {
+    Content(true);
+    TGameWindowServices s = Services();
+    int step = 0, turn = 0, wait = 0;
+    bool played = false;
+    std::int32_t liveScore = -1, liveTime = -1;
+    std::vector<std::string> seen;
+    auto toggles = [](const TGameInput& input) {
+        int n = 0;
+        for (TInputRecord r : input.Records()) n += RecordTorpedoToggle(r);
+        return n;
+    };
+    int togglesBefore = 0;
+    s.OnIdle = [&](TfrmGame& g) {
+        clock_.AdvanceMilliseconds(20);
+        TGameCore* c = g.Core.get();
+        ASSERT_LT(++turn, 20000) << "the session never ended";
+        if (!c || g.Window().Closed()) return;
+        switch (c->State) {
+            case TCoreState::Loading:
+                if (c->Initialized) Tap(g, SDL_SCANCODE_RETURN, SDLK_RETURN);
+                break;
+            case TCoreState::Menu:
+                if (c->Brightness() < 1 || c->MenuAction != TMenuAction::None) break;
+                if (!played) {
+                    played = true;
+                    Mouse(g, SDL_MOUSEBUTTONDOWN, 300);
+                    Mouse(g, SDL_MOUSEBUTTONUP, 300);
+                } else {
+                    Tap(g, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE);
+                }
+                break;
+            case TCoreState::Playing:
+                if (c->PlayPhase != TPlayPhase::Live || c->Logic->LogicTime < 500) break;
+                if (wait > 0) {
+                    --wait;
+                    break;
+                }
+                // Each key goes down and up between two frames: the keyboard
+                // is the game's while it runs, so only the sample can see it.
+                switch (step++) {
+                    case 0:
+                        Tap(g, SDL_SCANCODE_P, SDLK_p);
+                        wait = 3;
+                        break;
+                    case 1:
+                        seen.push_back(c->IsPaused() ? "paused" : "running");
+                        Tap(g, SDL_SCANCODE_P, SDLK_p);  // paused, the window has the key
+                        wait = 3;
+                        break;
+                    case 2:
+                        seen.push_back(c->IsPaused() ? "paused" : "running");
+                        togglesBefore = toggles(c->Logic->RecordedInput);
+                        Tap(g, SDL_SCANCODE_T, SDLK_t);
+                        wait = 3;
+                        break;
+                    case 3:
+                        seen.push_back(std::to_string(toggles(c->Logic->RecordedInput) - togglesBefore) + " toggle");
+                        liveScore = c->Logic->Score;
+                        liveTime = c->Logic->LogicTime;
+                        Tap(g, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE);  // the game ends, its replay is kept
+                        break;
+                    default:
+                        break;
+                }
+                break;
+            case TCoreState::Exit:
+                Tap(g, SDL_SCANCODE_SPACE, SDLK_SPACE);
+                break;
+            default:
+                break;
+        }
+    };
+    {
+        TfrmGame game(kSingleGame, 1, info_, mode_, -1, s);
+        Focus(game, true);
+        EXPECT_EQ(game.ShowModal(), "");
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"paused", "running", "1 toggle"}));
+
+    // The replay holds the toggle once and plays to the same moment.
+    TReplayFile pack(LastReplayPath(kSlot));
+    ASSERT_EQ(pack.LevelCount(), 1);
+    TLogicServices services;
+    services.Resources = resources_.get();
+    services.Config = &resources_->Config();
+    auto replay = TGameLogic::CreateFromRecord(services, gmReplay, pack.GetLevel(1));
+    EXPECT_EQ(toggles(replay->RecordedInput) + toggles(replay->LiveInput), 1);
+    const test::TRunResult result = test::PlayBack(*replay, 50);
+    EXPECT_EQ(result.Score, liveScore);
+    EXPECT_GE(replay->LogicTime, liveTime);
+}
+
 }  // namespace
 }  // namespace qv

@@ -152,6 +152,39 @@ TEST(InputSamplerTest, NoRecordDuringALiveReplayOrAZeroTickFrameButEscStillCount
     EXPECT_TRUE(RecordTorpedoToggle(target.live.Records()[0]));  // T is still new
 }
 
+TEST(InputSamplerTest, KeysReadInAFrameWithoutTicksCountInTheNextRecordOnce) {
+    TFakeTarget target;
+    TInputSampler sampler;
+    target.Press(kKeyP);
+    target.Press(kKeyT);
+    target.Press(kKeySpace);
+    sampler.Sample(target, 0);  // read, but no record this frame
+    target.Release(kKeyP);
+    target.Release(kKeyT);
+    target.Release(kKeySpace);
+    sampler.Sample(target, 1);
+    EXPECT_EQ(target.processed, std::vector<std::int16_t>{80});
+    ASSERT_EQ(target.live.Count(), 1);
+    EXPECT_TRUE(RecordTorpedoToggle(target.live.Records()[0]));
+    EXPECT_TRUE(RecordSpace(target.live.Records()[0]));
+    sampler.Sample(target, 1);
+    EXPECT_EQ(target.processed, std::vector<std::int16_t>{80});
+    ASSERT_EQ(target.live.Count(), 2);
+    EXPECT_FALSE(RecordTorpedoToggle(target.live.Records()[1]));
+    EXPECT_FALSE(RecordSpace(target.live.Records()[1]));
+
+    // What a live replay's frames read is not kept for later.
+    target.Press(kKeyT);
+    sampler.Sample(target, 0);
+    target.replay = true;
+    target.Release(kKeyT);
+    sampler.Sample(target, 1);
+    target.replay = false;
+    sampler.Sample(target, 1);
+    ASSERT_EQ(target.live.Count(), 3);
+    EXPECT_FALSE(RecordTorpedoToggle(target.live.Records()[2]));
+}
+
 TEST(InputSamplerTest, AFailedReadCostsTheFrameItsRecordAndKeepsThePreviousState) {
     test::TLogCapture log;
     TFakeTarget target;

@@ -127,6 +127,63 @@ TEST_F(FormsTest, ErrorReportFormSendsAndKeepsTheAddress) {
     EXPECT_EQ(sink.Mails().size(), 1u);
 }
 
+TEST_F(FormsTest, ErrorReportSenderIsOptionalButMustBeValidWhenTyped) {
+    SmtpSink sink;
+    InetSettings().MailPort = sink.Port();
+    InetSettings().MailRecipient = "reports@example.net";
+    struct Case {
+        const char* typed;
+        const char* from;  // the mail's sender; empty: refused in the form
+    } cases[] = {
+        {"", "reports@example.net"},    {"   ", "reports@example.net"}, {" me@example.org ", "me@example.org"},
+        {"a @b.c", ""},                 {"@b.c", ""},                     {"ab.c", ""},
+        {"a@bc", ""},                   {"me@example.org x", ""},
+    };
+    std::size_t sent = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        messages_.clear();
+        TfrmErrorReportPublish form(1);
+        form.LogText = "log";
+        form.show();
+        form.edtEmail->setText(c.typed);
+        form.Memo1->setPlainText("What I did.");
+        form.btnSendClick();
+        const auto mails = sink.Mails();
+        if (*c.from) {
+            EXPECT_FALSE(form.isVisible());
+            ASSERT_EQ(mails.size(), ++sent);
+            EXPECT_EQ(mails.back().From, std::string("<") + c.from + ">");
+            EXPECT_EQ(ParseMail(mails.back().Data).Header("From"), c.from);
+            EXPECT_EQ(Texts(), std::vector<std::string>{LangText(357)});
+        } else {
+            // Refused before anything is sent; what was typed stays.
+            EXPECT_TRUE(form.isVisible());
+            EXPECT_EQ(mails.size(), sent);
+            EXPECT_EQ(Texts(), std::vector<std::string>{LangText(423)});
+            EXPECT_EQ(form.Memo1->toPlainText(), "What I did.");
+            EXPECT_EQ(form.edtEmail->text(), c.typed);
+        }
+    }
+}
+
+TEST_F(FormsTest, InGermanTheCaptionsAreTheLanguageTextsAlone) {
+    SetLanguageResourceOpener([](const std::string& name) { return sys::ReadFileText(BinaryDir() + name); });
+    SetLanguage(1);
+    ASSERT_EQ(LangText(53), "Fehlerbericht senden");
+    TfrmErrorReportPublish report(1);
+    TfrmEmailCard card(nullptr);
+    const std::pair<QWidget*, int> windows[] = {{&report, 53}, {&card, 25}};
+    for (const auto& [window, text] : windows) {
+        SCOPED_TRACE(text);
+        window->show();
+        EXPECT_EQ(window->windowTitle(), FromCp1252(LangText(text)));
+        EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+        EXPECT_FALSE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+        window->close();
+    }
+}
+
 TEST_F(FormsTest, CardFormNeedsRecipientsAndUsesTheAddressBook) {
     Environment.PlayerAlias = "Ann";
     Environment.Email = "ann@a.b";

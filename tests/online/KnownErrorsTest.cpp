@@ -141,6 +141,28 @@ TEST_F(KnownErrorsTest, FirstMatchOpensItsPageAndOffersTheReport) {
     EXPECT_EQ(reports_, 1);
 }
 
+TEST_F(KnownErrorsTest, AnEntryWithoutPatternMatchesNothing) {
+    list_ = "any,y,\r\nblank,y,   \r\ncrash2,n,violation\r\n";
+    Problem("Access violation at 0045");
+    answers_ = {true};
+    lookup_.LookUpKnownError();
+    EXPECT_EQ(opened_, std::vector<std::string>{"http://" + server_.Host() + "/qvx3internal/errors/crash2"});
+    EXPECT_EQ(questions_, std::vector<std::string>{LangText(58)});
+
+    // With only empty patterns nothing matches: the report is offered.
+    TKnownErrorLookup fresh;
+    fresh.PublishErrorReport = [this] { ++reports_; };
+    fresh.CheckLogPending = true;
+    list_ = "any,y,\r\n";
+    Problem("Access violation at 0046");
+    opened_.clear();
+    questions_.clear();
+    answers_ = {true, false};
+    fresh.LookUpKnownError();
+    EXPECT_TRUE(opened_.empty());
+    EXPECT_EQ(questions_, (std::vector<std::string>{LangText(58), LangText(61)}));
+}
+
 TEST_F(KnownErrorsTest, FlagNOnlyOpensThePageInTheShownBrowser) {
     list_ = "crash2,n,violation at\r\n";
     std::vector<std::string> navigated;

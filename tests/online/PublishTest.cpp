@@ -110,6 +110,32 @@ TEST_F(PublishTest, AnswersWithoutUploadOrWithAnError) {
     EXPECT_TRUE(sys::FileExists(SettingsFilePath()));  // saved all the same
 }
 
+TEST_F(PublishTest, ReplyNamesCountInAnyCase) {
+    struct Case {
+        const char* answer;
+        TPublishResult result;
+        const char* uid;  // the stored id afterwards
+    } cases[] = {
+        {"uid=abc\r\n", TPublishResult::Published, "abc"},
+        {"Uid= xyz \r\n", TPublishResult::Published, "xyz"},
+        {"err=score too low\r\n", TPublishResult::Failed, "u1"},
+        {"Err=locked\r\nUID=new\r\n", TPublishResult::Failed, "u1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        Environment.ScoreUID = "u1";
+        messages_.clear();
+        answer_ = c.answer;
+        EXPECT_EQ(PublishHighscore(fields_, kSlot), c.result);
+        EXPECT_EQ(Environment.ScoreUID, c.uid);
+    }
+    // An upload request in lower case is an upload request.
+    ASSERT_TRUE(sys::WriteFileAtomic(MyBestReplayPath(kSlot), "zkq3p bytes"));
+    answer_ = "upid=replay\r\n";
+    EXPECT_EQ(PublishHighscore(fields_, kSlot), TPublishResult::Published);
+    EXPECT_EQ(uploads_.size(), 1u);
+}
+
 TEST_F(PublishTest, FailuresBeforeAndDuringTheUpload) {
     struct Case {
         const char* name;

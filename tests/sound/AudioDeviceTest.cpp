@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -217,13 +218,58 @@ TEST_F(AudioDeviceTest, VolumeMapsHundredthsOfDecibelsToGain) {
     EXPECT_EQ(fixed->SetVolume(-100), DSERR_CONTROLUNAVAIL);
 }
 
-TEST_F(AudioDeviceTest, VoicesAddUpAndClip) {
+TEST_F(AudioDeviceTest, VoicesAddUpAndLoudSumsAreLimitedBelowFullScale) {
     auto a = Make(MakePcmFormat(1, 44100, 16), test::AsBytes(Samples({1000, 30000, -30000})));
     auto b = Make(MakePcmFormat(1, 44100, 16), test::AsBytes(Samples({-300, 30000, -30000})));
     a->Play(0, 0, 0);
     b->Play(0, 0, 0);
     null_->Render(3);
-    EXPECT_EQ(Left(), Samples({700, 32767, -32768}));
+    const auto left = Left();
+    ASSERT_EQ(left.size(), 3u);
+    EXPECT_EQ(left[0], 700);  // a sum the output holds is exact
+    EXPECT_NEAR(left[1], 29490, 2);
+    EXPECT_NEAR(left[2], -29503, 2);  // the gain already on its way back
+}
+
+TEST_F(AudioDeviceTest, ThirtyTwoLoudVoicesPeakUnderFullScaleAndQuietOnesStayExact) {
+    // Half a second of a loud 16-bit stereo tone per voice, each at its own
+    // pitch and phase, all at full volume.
+    constexpr int kVoices = 32;
+    constexpr int kFrames = 22050;
+    std::vector<std::shared_ptr<TDirectSoundBuffer>> voices;
+    for (int v = 0; v < kVoices; ++v) {
+        std::vector<int> samples;
+        for (int i = 0; i < kFrames; ++i) {
+            const int s = static_cast<int>(std::lround(32767 * std::sin(i * 0.01 * (v + 1) + v)));
+            samples.push_back(s);
+            samples.push_back(-s);
+        }
+        std::vector<std::int16_t> pcm(samples.begin(), samples.end());
+        TBytes bytes(pcm.size() * 2);
+        std::memcpy(bytes.data(), pcm.data(), bytes.size());
+        voices.push_back(Make(MakePcmFormat(2, 44100, 16), bytes));
+        voices.back()->Play(0, 0, 0);
+    }
+    int peak = 0;
+    std::size_t full = 0;
+    for (int chunk = 0; chunk < kFrames / 1024; ++chunk) {
+        null_->Render(1024);
+        for (std::int16_t s : null_->LastOutput()) {
+            peak = std::max(peak, std::abs(int{s}));
+            full += s == 32767 || s == -32768;
+        }
+    }
+    EXPECT_LT(peak, 32767);
+    EXPECT_GT(peak, 29000);  // limited, not made quiet
+    EXPECT_EQ(full, 0u);
+
+    // When the loud voices have ended the limiter lets go: a quiet sound is
+    // exact again after its release time.
+    null_->Render(44100 / 5);
+    auto quiet = Make(MakePcmFormat(1, 44100, 16), test::AsBytes(Samples({1234, -4321, 100})));
+    quiet->Play(0, 0, 0);
+    null_->Render(3);
+    EXPECT_EQ(Left(), Samples({1234, -4321, 100}));
 }
 
 TEST_F(AudioDeviceTest, LockHandsOutTwoRegionsWhenTheRangeWraps) {

@@ -65,6 +65,10 @@ TEST_F(KeyboardTest, StateShowsExactlyTheKeysHeld) {
     TState state{};
     ASSERT_TRUE(keyboard.GetState(state));
     EXPECT_EQ(state[DIK_A], 0x80);
+    EXPECT_EQ(state[DIK_Z], 0x80) << "tapped since the last read: read once";
+    EXPECT_EQ(state[DIK_SPACE], 0x80);
+    ASSERT_TRUE(keyboard.GetState(state));
+    EXPECT_EQ(state[DIK_A], 0x80);
     EXPECT_EQ(state[DIK_Z], 0x00);
     EXPECT_EQ(state[DIK_SPACE], 0x80);
     EXPECT_FALSE(keyboard.Lost);
@@ -98,6 +102,46 @@ TEST_F(KeyboardTest, AnAcquiredKeyboardHidesEveryKeyFromTheWindow) {
     EXPECT_TRUE(window.PressKey(DIK_P)) << "a fresh press reaches the window";
     EXPECT_TRUE(window.KeyEvent(SDL_SCANCODE_P, true, true)) << "and so do its repeats";
     EXPECT_TRUE(window.PressKey(DIK_A));
+}
+
+TEST_F(KeyboardTest, AKeyTappedBetweenTwoReadsIsReadDownOnce) {
+    window.FocusEvent(true);
+    TState state{};
+    ASSERT_TRUE(keyboard.GetState(state));  // acquires: the window sees no keys now
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::uint8_t, bool>> events;  // key, down
+        std::uint8_t key;
+        std::vector<std::uint8_t> reads;  // the key's byte at each read after the events
+    } cases[] = {
+        {"Esc tapped", {{DIK_ESCAPE, true}, {DIK_ESCAPE, false}}, DIK_ESCAPE, {0x80, 0x00, 0x00}},
+        {"P tapped", {{DIK_P, true}, {DIK_P, false}}, DIK_P, {0x80, 0x00}},
+        {"P tapped twice", {{DIK_P, true}, {DIK_P, false}, {DIK_P, true}, {DIK_P, false}}, DIK_P, {0x80, 0x00}},
+        {"T held", {{DIK_T, true}}, DIK_T, {0x80, 0x80}},
+        {"up only", {{DIK_R, false}}, DIK_R, {0x00}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const auto& [key, down] : c.events) EXPECT_FALSE(down ? window.PressKey(key) : window.ReleaseKey(key));
+        for (std::uint8_t expected : c.reads) {
+            ASSERT_TRUE(keyboard.GetState(state));
+            EXPECT_EQ(state[c.key], expected);
+        }
+    }
+    window.ReleaseKey(DIK_T);
+
+    // A tap while the keyboard is not held went to the window: no read
+    // sees it later; nor one whose hold ended before it was read.
+    keyboard.SetAcquired(false);
+    EXPECT_TRUE(window.PressKey(DIK_P));
+    EXPECT_TRUE(window.ReleaseKey(DIK_P));
+    ASSERT_TRUE(keyboard.GetState(state));  // acquires again
+    EXPECT_EQ(state[DIK_P], 0x00);
+    window.PressKey(DIK_T);
+    window.ReleaseKey(DIK_T);
+    keyboard.SetAcquired(false);
+    ASSERT_TRUE(keyboard.GetState(state));
+    EXPECT_EQ(state[DIK_T], 0x00);
 }
 
 TEST_F(KeyboardTest, InTheBackgroundReadsFailAndReportTheLossOnce) {

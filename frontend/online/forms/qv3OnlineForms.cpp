@@ -286,6 +286,11 @@ void TfrmErrorReportPublish::showEvent(QShowEvent* event) {
 }
 
 void TfrmErrorReportPublish::btnSendClick() {
+    // A mistyped address is mended here; the form keeps what was typed.
+    if (!CheckErrorReportSender(ToCp1252(edtEmail->text()))) {
+        edtEmail->setFocus();
+        return;
+    }
     SendErrorReport(ToCp1252(edtEmail->text()), ToCp1252(Memo1->toPlainText()), ToCp1252(memLogFile->toPlainText()),
                     slot_);
     accept();
