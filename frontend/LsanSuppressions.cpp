@@ -5,5 +5,8 @@ extern "C" const char* __lsan_default_suppressions();
 extern "C" const char* __lsan_default_suppressions() {
     return
         // fontconfig's caches, filled when Qt first lays out text.
-        "leak:libfontconfig.so\n";
+        "leak:libfontconfig.so\n"
+        // Qt WebEngine's worker threads, when the program ends soon after
+        // the start page's browser was made.
+        "leak:libQt6WebEngineCore.so\n";
 }
