@@ -8,5 +8,7 @@ extern "C" const char* __lsan_default_suppressions() {
         "leak:libfontconfig.so\n"
         // Qt WebEngine's Chromium (the start page): objects of its browser
         // side that it leaves to the end of the process by design.
+        // Also its worker threads, when the program ends soon after the
+        // start page's browser was made.
         "leak:libQt6WebEngineCore.so\n";
 }

@@ -435,6 +435,12 @@ void TfrmMain::ResolveHosts() {
     if (services_.Hooks.ResolveHosts) services_.Hooks.ResolveHosts();
 }
 
+bool TfrmMain::StartHostLookup() {
+    if (services_.Hooks.ResolveHostsInBackground) return services_.Hooks.ResolveHostsInBackground();
+    ResolveHosts();
+    return true;
+}
+
 std::string TfrmMain::InternalPrefix() const {
     return "http://" + Environment.InternalHost.Str() + Environment.InternalBase.Str();
 }
@@ -450,8 +456,7 @@ bool TfrmMain::EnsureBrowser() {
     browser_ = services_.MakeBrowser(view_);
     if (!browser_) return false;
     browser_->OnBeforeNavigate = [this](const std::string& url) {
-        ResolveHosts();
-        if (IsInternalUrl(url, InternalPrefix())) return true;
+        if (StartHostLookup() && IsInternalUrl(url, InternalPrefix())) return true;
         OpenURL(url);
         return false;
     };
@@ -461,7 +466,7 @@ bool TfrmMain::EnsureBrowser() {
         startPageLoading_ = false;
         loadFailed_ = false;
         ShowBrowser(true);
-        ResolveHosts();
+        StartHostLookup();
     };
     browser_->OnLoadFailed = [this] {
         // The frame goes back to the logo pictures; the start page is tried
@@ -504,12 +509,14 @@ void TfrmMain::Timer1Timer() {
     if (Busy) return;
     const std::uint32_t now = Now();
     if (Online()) {
-        ResolveHosts();
-        // The start page loads behind the logo pictures and shows once it
-        // has loaded; after a failure it is tried once a minute at most.
+        // The host list comes in the background; the start page waits for
+        // it (a later tick). The page loads behind the logo pictures and
+        // shows once it has loaded; after a failure it is tried once a
+        // minute at most.
+        const bool hosts = StartHostLookup();
         if (!BrowserShown && !startPageLoading_ && (!loadFailed_ || now - lastLoadFailure_ >= kStartPageRetryMs))
             StartPagePending = true;
-        if (StartPagePending) {
+        if (hosts && StartPagePending) {
             char page[64];
             std::snprintf(page, sizeof page, "index.asp?id=%d&lid=%d", static_cast<int>(Environment.Country),
                           ReadLanguageIndex());
@@ -725,14 +732,21 @@ void TfrmMain::CheckNewVersion() {
         TfrmPleaseWait wait(this);
         wait.SetSpinnerFrames(SpinnerFrames());
         wait.SetMessageText(LangText(66));
+        bool closed = false;
+        wait.OnClose = [&] {
+            closed = true;
+            if (services_.Hooks.AbortTransfers) services_.Hooks.AbortTransfers();
+        };
         wait.ShowAndRefresh();
         try {
             reply = services_.Hooks.HttpGetText(InternalPrefix() + "version.txt");
         } catch (const std::exception&) {
             wait.hide();
-            messages_->Info(LangText(361));
+            // Closing the box is no failure to report.
+            if (!closed) messages_->Info(LangText(361));
             return;
         }
+        if (closed) return;
     }
     const std::vector<std::string> lines = SplitLines(reply);
     if (lines.size() < 2) return;
