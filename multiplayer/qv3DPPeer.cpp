@@ -57,6 +57,12 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
+dpn::TSessionOptions DuelSessionOptions() {
+    dpn::TSessionOptions o;
+    o.connectTimeoutMs = kDuelConnectTimeoutMs + kDuelCheckMs + 500;
+    return o;
+}
+
 std::string CloseReasonText(std::int32_t reason) {
     switch (reason) {
         case kCloseOpponentQuitted: return "Opponent quitted";
@@ -291,7 +297,7 @@ TDuelPeerClient::TDuelPeerClient(const std::string& playerName, const std::strin
     FState = csSearching;
     StateTime = Now();
     Timer = std::make_unique<TThreadedTimer>(options.TimerClock);
-    Timer->SetInterval(2000);
+    Timer->SetInterval(kDuelCheckMs);
     Timer->OnTimer = [this](TThreadedTimer&) { CheckTimeouts(); };
     Timer->SetEnabled(true);
 }
@@ -322,10 +328,10 @@ void TDuelPeerClient::Finish() { SetState(csFinished); }
 
 void TDuelPeerClient::CheckTimeouts() {
     const std::uint32_t elapsed = Now() - StateTime;
-    if (FState == csSearching && elapsed >= 30000) {
+    if (FState == csSearching && elapsed >= kDuelSearchTimeoutMs) {
         CloseReason = kCloseSearchTimeout;
         Close();
-    } else if (FState == csConnecting && elapsed >= 20000) {
+    } else if (FState == csConnecting && elapsed >= kDuelConnectTimeoutMs) {
         CloseReason = kCloseConnectTimeout;
         Close();
     }

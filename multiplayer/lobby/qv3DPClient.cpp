@@ -4,6 +4,7 @@
 #include <QEvent>
 
 #include <algorithm>
+#include <chrono>
 
 #include "foundation/TextUtil.h"
 #include "foundation/qv3Log.h"
@@ -36,7 +37,22 @@ public:
     std::uint64_t Attempt;
 };
 
+// Past the last check that can see the window run out.
+constexpr dpn::DWORD kConnectMarginMs = 500;
+
 }  // namespace
+
+std::int32_t LobbyConnectWindow(const dpn::TSessionOptions& session) {
+    const dpn::DWORD count = session.enumCount;
+    return static_cast<std::int32_t>(count * session.enumTimeoutMs + (count > 0 ? count - 1 : 0) * session.enumRetryMs);
+}
+
+dpn::TSessionOptions LobbySessionOptions() {
+    dpn::TSessionOptions o;
+    o.connectTimeoutMs =
+        static_cast<dpn::DWORD>(LobbyConnectWindow(o)) + TQVXDPClient::kDeadlineCheckMs + kConnectMarginMs;
+    return o;
+}
 
 TQVXDPClient::TQVXDPClient(QObject* parent) : TQVXDPClient(TOptions{}, parent) {}
 
@@ -315,15 +331,24 @@ void TQVXDPClient::Terminated() {
 }
 
 void TQVXDPClient::DrainChat() {
+    // A flood is handed on over several turns of the event loop, so that
+    // the window keeps painting and taking keys meanwhile.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDrainBudgetMs);
     for (;;) {
         TQueuedChat item;
+        bool more;
         {
             std::lock_guard lock(chatLock_);
             if (chatQueue_.empty()) return;
             item = std::move(chatQueue_.front());
             chatQueue_.pop_front();
+            more = !chatQueue_.empty();
         }
         emit ChatLine(item.Text, item.Private, item.Alias);
+        if (more && std::chrono::steady_clock::now() >= until) {
+            Post(wmChatQueued);
+            return;
+        }
     }
 }
 

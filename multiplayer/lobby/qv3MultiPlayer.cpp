@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImage>
@@ -213,6 +215,9 @@ TfrmMultiPlayer::TfrmMultiPlayer(TLobbyServices services, QWidget* parent)
     });
     connect(lvPlayers, &QTreeWidget::itemSelectionChanged, this, &TfrmMultiPlayer::UpdateActions);
     connect(brwMessages, &QTextBrowser::anchorClicked, this, &TfrmMultiPlayer::LinkClicked);
+    // Ctrl+C is Connect/Disconnect everywhere in the window; only a field
+    // with selected text copies with it.
+    memMessage->installEventFilter(this);
 
     for (int i = 0; i < 2; ++i) stateIcons_[i] = PlayerStateIcon(services_.Picture, i);
     UpdateStatusBar();
@@ -226,10 +231,33 @@ TfrmMultiPlayer::~TfrmMultiPlayer() {
 }
 
 void TfrmMultiPlayer::ShowMessage(const std::string& text) {
-    if (services_.ShowMessage)
-        services_.ShowMessage(text);
-    else
-        QMessageBox::information(this, windowTitle(), Q(text));
+    ShowWhenFree([this, text] {
+        if (services_.ShowMessage)
+            services_.ShowMessage(text);
+        else
+            QMessageBox::information(this, windowTitle(), Q(text));
+    });
+}
+
+void TfrmMultiPlayer::ShowWhenFree(std::function<void()> show) {
+    // A box opened inside the duel's pump would stop that player's duel.
+    if (inDuel_) {
+        held_.push_back(std::move(show));
+        return;
+    }
+    show();
+}
+
+bool TfrmMultiPlayer::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == memMessage && event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Copy) && !memMessage->hasSelectedText()) {
+            // Not taken by the field: the window's shortcut runs.
+            event->ignore();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TfrmMultiPlayer::StartLobby() {
@@ -327,13 +355,13 @@ void TfrmMultiPlayer::OnConnected() {
             FetchEmoticonPictures();
         } else {
             LogMessage("Unable to fetch emoticons", lkWarning);
-            AppendHtml(LangText(391));
+            AppendHeader(LangText(391));
         }
     }
     if (welcomeFetch_) {
         welcomeFetch_->StartAndWait();
         if (welcomeFetch_->Succeeded())
-            AppendHtml(welcomeFetch_->Reply());
+            AppendHeader(welcomeFetch_->Reply());
         else
             LogMessage("Unable to fetch chat msg", lkWarning);
     }
@@ -438,7 +466,8 @@ std::string TfrmMultiPlayer::RenderChatText(const std::string& text) const {
 
 void TfrmMultiPlayer::ShowChatLine(const std::string& text, std::uint8_t isPrivate, const std::string& alias) {
     if (inDuel_) return;
-    const std::string body = RenderChatText(text);
+    // Cut before escaping and pictures, so no cut splits what they make.
+    const std::string body = RenderChatText(text.substr(0, kMaxLineChars));
     const bool mine = client_ && alias == client_->LoginName();
     std::string prefix;
     if (!mine && isPrivate == 1) {
@@ -457,26 +486,124 @@ void TfrmMultiPlayer::ShowChatLine(const std::string& text, std::uint8_t isPriva
 
 void TfrmMultiPlayer::AppendHtml(const std::string& html) {
     if (inDuel_) return;
+    pending_.push_back({html, false});
+    if (appendQueued_) return;
+    appendQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+        appendQueued_ = false;
+        AppendPending(kAppendBudgetMs);
+    });
+}
+
+void TfrmMultiPlayer::AppendPending(int budgetMs) {
+    if (pending_.empty()) return;
+    // Lines a flood pushes out before they are shown are not added at all.
+    std::size_t drop = pending_.size() > static_cast<std::size_t>(kMaxChatLines)
+                           ? pending_.size() - static_cast<std::size_t>(kMaxChatLines)
+                           : 0;
+    for (auto it = pending_.begin(); drop > 0 && it != pending_.end();) {
+        if (it->Keep) {
+            ++it;
+            continue;
+        }
+        it = pending_.erase(it);
+        --drop;
+    }
     QScrollBar* bar = brwMessages->verticalScrollBar();
     const bool follow = bar->value() + bar->pageStep() > bar->maximum() + bar->pageStep() - 30;
+    QElapsedTimer spent;
+    spent.start();
     QTextCursor cursor(brwMessages->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertHtml(Q(html + "<br>"));
+    cursor.beginEditBlock();
+    while (!pending_.empty() && (budgetMs < 0 || spent.elapsed() < budgetMs)) {
+        cursor.movePosition(QTextCursor::End);
+        // One block per line; the first fills the empty block the chat starts with.
+        if (chatLines_ > 0) cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
+        cursor.setCharFormat(QTextCharFormat());
+        cursor.insertHtml(Q(pending_.front().Html));
+        pending_.pop_front();
+        ++chatLines_;
+    }
+    cursor.endEditBlock();
+    TrimChat();
     if (follow) bar->setValue(bar->maximum());
+    if (!pending_.empty() && !appendQueued_) {
+        appendQueued_ = true;
+        QTimer::singleShot(0, this, [this] {
+            appendQueued_ = false;
+            AppendPending(kAppendBudgetMs);
+        });
+    }
+}
+
+void TfrmMultiPlayer::TrimChat() {
+    if (chatLines_ <= kMaxChatLines) return;
+    QTextDocument* doc = brwMessages->document();
+    const auto hasOpenLink = [](const QTextBlock& block) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (format.isAnchor() && !format.anchorHref().isEmpty()) return true;
+        }
+        return false;
+    };
+    // The oldest lines go, except those with an open invitation link.
+    std::vector<std::pair<int, int>> ranges;
+    int excess = chatLines_ - kMaxChatLines;
+    for (QTextBlock block = doc->findBlock(headerEnd_); block.isValid() && excess > 0; block = block.next()) {
+        const QTextBlock next = block.next();
+        if (!next.isValid()) break;  // the newest line stays
+        if (hasOpenLink(block)) continue;
+        if (!ranges.empty() && ranges.back().second == block.position())
+            ranges.back().second = next.position();
+        else
+            ranges.emplace_back(block.position(), next.position());
+        --excess;
+        --chatLines_;
+    }
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    for (auto r = ranges.rbegin(); r != ranges.rend(); ++r) {
+        cursor.setPosition(r->first);
+        cursor.setPosition(r->second, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
+    cursor.endEditBlock();
+}
+
+void TfrmMultiPlayer::AppendHeader(const std::string& html) {
+    if (inDuel_) return;
+    FlushChat();
+    QTextCursor cursor(brwMessages->document());
+    cursor.beginEditBlock();
+    cursor.setPosition(headerEnd_);
+    cursor.setCharFormat(QTextCharFormat());
+    cursor.insertHtml(Q(html));
+    cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
+    headerEnd_ = cursor.position();
+    cursor.endEditBlock();
 }
 
 void TfrmMultiPlayer::AppendInvitationText(const std::string& text) {
     AppendHtml("<font class=\"invite\">" + text + "</font>");
+    // Only invitation lines carry links; an open one is never trimmed.
+    if (text.find("<a ") != std::string::npos || text.find("<A ") != std::string::npos) pending_.back().Keep = true;
 }
 
-int TfrmMultiPlayer::AddLink(const std::string& alias, const std::string& address) {
+int TfrmMultiPlayer::AddLink(const std::string& alias, const std::string& address, bool cancel) {
     const int id = nextLink_++;
-    links_[id] = TLink{alias, address};
+    links_[id] = TLink{alias, address, cancel};
     return id;
 }
 
 bool TfrmMultiPlayer::DisableLinks(const std::function<bool(const std::string&, const std::string&)>& match) {
     bool any = false;
+    for (auto it = links_.begin(); it != links_.end();) {
+        if (match(it->second.Alias, it->second.Cancel ? kCancel : kAccept))
+            it = links_.erase(it);
+        else
+            ++it;
+    }
+    FlushChat();
     QTextDocument* doc = brwMessages->document();
     for (QTextBlock block = doc->lastBlock(); block.isValid(); block = block.previous()) {
         std::vector<QTextFragment> fragments;
@@ -520,31 +647,18 @@ void TfrmMultiPlayer::DisableAllInvitationLinks() {
 }
 
 bool TfrmMultiPlayer::HasOtherOpenInvitation(const std::string& alias) const {
-    const QTextDocument* doc = brwMessages->document();
-    for (QTextBlock block = doc->lastBlock(); block.isValid(); block = block.previous()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat format = it.fragment().charFormat();
-            if (!format.isAnchor() || !format.anchorHref().startsWith(QLatin1String(kCancel))) continue;
-            const QStringList names = format.anchorNames();
-            if (!SameTextNoCase(names.isEmpty() ? std::string() : Bytes(names.first()), alias)) return true;
-        }
-    }
-    return false;
+    return std::any_of(links_.begin(), links_.end(), [&](const auto& entry) {
+        return entry.second.Cancel && !SameTextNoCase(entry.second.Alias, alias);
+    });
 }
 
 void TfrmMultiPlayer::DropStaleInvitations() {
+    // Only open links: a player who left long ago must not close the links
+    // of today's invitations.
     std::vector<std::string> stale;
-    const QTextDocument* doc = brwMessages->document();
-    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat format = it.fragment().charFormat();
-            // Only open links: a player who left long ago must not close the
-            // links of today's invitations.
-            if (!format.isAnchor() || format.anchorHref().isEmpty() || format.anchorNames().isEmpty()) continue;
-            const std::string name = Bytes(format.anchorNames().first());
-            if (!HasPlayer(name) && std::find(stale.begin(), stale.end(), name) == stale.end()) stale.push_back(name);
-        }
-    }
+    for (const auto& [id, link] : links_)
+        if (!HasPlayer(link.Alias) && std::find(stale.begin(), stale.end(), link.Alias) == stale.end())
+            stale.push_back(link.Alias);
     for (const auto& name : stale) {
         DisableCancelLinks(name);
         DisableAnswerLinks(name);
@@ -556,7 +670,7 @@ void TfrmMultiPlayer::actInviteDuelExecute() {
     const std::string alias = SelectedCaption();
     if (alias.empty()) return;
     client_->SendInvitation(alias, lobby::iaInvite);
-    const std::string id = std::to_string(AddLink(alias, ""));
+    const std::string id = std::to_string(AddLink(alias, "", true));
     const std::string name = EscapeHtml(alias);
     AppendInvitationText(FormatS(LangText(386), {name, kCancel, id, name}));
     UpdateActions();
@@ -570,7 +684,7 @@ void TfrmMultiPlayer::OnInvitation(const std::string& alias, std::uint8_t action
     const std::string name = EscapeHtml(alias);
     if (action != lobby::iaCancel) {
         DisableAnswerLinks(alias);
-        const std::string id = std::to_string(AddLink(alias, address));
+        const std::string id = std::to_string(AddLink(alias, address, false));
         AppendInvitationText(FormatS(LangText(384), {name, kAccept, id, "", name, kRefuse, id, name}));
         FlashLobby();
     } else if (DisableAnswerLinks(alias)) {
@@ -594,6 +708,15 @@ void TfrmMultiPlayer::OnInvitationAnswer(const std::string& alias, std::uint8_t 
 }
 
 void TfrmMultiPlayer::LinkClicked(const QUrl& url) {
+    // Other links (the welcome text's) open in the browser; the chat stays.
+    if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) {
+        const std::string address = url.toString(QUrl::FullyEncoded).toStdString();
+        if (services_.OpenURL)
+            services_.OpenURL(address);
+        else
+            OpenURL(address);
+        return;
+    }
     const std::string href = Bytes(url.toString());
     if (href.rfind(kCancel, 0) != 0 && href.rfind(kRefuse, 0) != 0 && href.rfind(kAccept, 0) != 0) return;
     linkQueue_.push_back(href);
@@ -649,6 +772,7 @@ void TfrmMultiPlayer::StartDuel() {
     std::int32_t total = 0;
     int result = 0;
     const TRunDuelHook& runDuel = services_.RunDuel ? services_.RunDuel : LobbyRunDuel();
+    std::string failure;
     try {
         if (runDuel) {
             result = runDuel(this, duelOpponent_, duelAddress_, raceId, total);
@@ -656,18 +780,27 @@ void TfrmMultiPlayer::StartDuel() {
             LogMessage("Unable to start the duel: the program has no duel", lkWarning);
         }
     } catch (const std::exception& e) {
+        // As a lost connection: the reason shown, no outcome.
         LogMessage(std::string("The duel failed: ") + e.what(), lkWarning);
+        failure = e.what();
         result = 0;
     }
+    // Each send does nothing when the session was lost meanwhile.
     client_->SetPlaying(0);
     TimerStatusBar->start();
     inDuel_ = false;
     if (!runDuel) ShowMessage(LangText(361));
+    if (!failure.empty()) ShowMessage(LangText(361) + "\r" + failure);
     if (result == 2) client_->SendDuelResult(duelOpponent_, raceId, true, total);
     if (result == 1) client_->SendDuelResult(duelOpponent_, raceId, false, total);
     memMessage->setFocus();
     lvPlayers->clearSelection();
+    UpdateStatusBar();
     UpdateActions();
+    // What waited for the duel to end, in the order it came.
+    auto held = std::move(held_);
+    held_.clear();
+    for (auto& show : held) show();
 }
 
 void TfrmMultiPlayer::actSendMessageExecute() {

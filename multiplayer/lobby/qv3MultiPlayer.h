@@ -81,10 +81,31 @@ public:
     void UpdateStatusBar();
     void UpdateActions();
 
-    // The chat line as it enters the document (without its <br>): prefix,
-    // escaped text and emoticon pictures.
+    // The chat keeps this many lines (lines with open invitation links
+    // stay beyond it) and shows this many characters of a line.
+    static constexpr int kMaxChatLines = 1000;
+    static constexpr std::size_t kMaxLineChars = 2000;
+    // How long one turn of the event loop adds lines to the chat.
+    static constexpr int kAppendBudgetMs = 25;
+
+    // A line of the chat: its prefix, then the text (cut to kMaxLineChars)
+    // escaped, with emoticon pictures.
     void ShowChatLine(const std::string& text, std::uint8_t isPrivate, const std::string& alias);
+    // Queues a line for the chat; lines are added in batches, a time budget
+    // per turn of the event loop.
     void AppendHtml(const std::string& html);
+    // Adds what is queued now, all of it (tests, and before the links are
+    // looked at).
+    void FlushChat() { AppendPending(-1); }
+    // Lines queued and not yet in the chat.
+    std::size_t PendingLines() const { return pending_.size(); }
+    // Chat lines in the view, not counting the texts at its top.
+    int ChatLines() const { return chatLines_; }
+    // `html` above every chat line, below what is there already.
+    void AppendHeader(const std::string& html);
+    // Runs `show` now, or, while a duel runs, once it has returned and its
+    // end has been reported to the lobby.
+    void ShowWhenFree(std::function<void()> show);
     // The chat text escaped, with emoticon codes as pictures (one pass).
     std::string RenderChatText(const std::string& text) const;
 
@@ -115,11 +136,18 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // An open invitation link (its Accept and Refuse, or its Cancel).
     struct TLink {
         std::string Alias;
         std::string Address;
+        bool Cancel = false;
+    };
+    struct TPendingLine {
+        std::string Html;
+        bool Keep = false;  // holds an open link
     };
 
     void StartLobby();
@@ -139,7 +167,10 @@ private:
     void FetchEmoticonPictures();
     std::string SelectedCaption() const;
     bool HasPlayer(const std::string& caption) const;
-    int AddLink(const std::string& alias, const std::string& address);
+    int AddLink(const std::string& alias, const std::string& address, bool cancel);
+    // Adds queued lines for at most `budgetMs` (-1: all), then trims.
+    void AppendPending(int budgetMs);
+    void TrimChat();
     // Disables every open link that `match` picks; true if any.
     bool DisableLinks(const std::function<bool(const std::string& name, const std::string& href)>& match);
 
@@ -150,8 +181,14 @@ private:
     std::unique_ptr<TThreadedHttpGet> welcomeFetch_;
     std::vector<std::string> emoticons_;
     std::deque<std::string> linkQueue_;
+    // The open invitation links by id; what the chat's links show.
     std::map<int, TLink> links_;
     int nextLink_ = 1;
+    std::deque<TPendingLine> pending_;
+    bool appendQueued_ = false;
+    int headerEnd_ = 0;  // where the chat lines start in the document
+    int chatLines_ = 0;
+    std::vector<std::function<void()>> held_;
     bool firstConnect_ = true;
     bool inDuel_ = false;
     std::string duelOpponent_;
