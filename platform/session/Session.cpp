@@ -535,7 +535,7 @@ struct TSession::TImpl {
             const HRESULT result = closing || IsCancelled(connectOp->handle) ? DPNERR_USERCANCEL
                                    : connectOp->linkUp                      ? DPNERR_TIMEDOUT
                                                                             : DPNERR_NORESPONSE;
-            if (connectOp->peer != nullptr) enet_peer_reset(connectOp->peer);
+            DropConnectPeer();
             FailConnect(result, {});
         }
         for (auto it = links.begin(); it != links.end();) {
@@ -592,6 +592,16 @@ struct TSession::TImpl {
             return;
         }
         SetPeerTimeout(connectOp->peer, options.connectTimeoutMs);
+    }
+
+    // A connect given up: a host that has the link hears of it at once.
+    void DropConnectPeer() {
+        if (connectOp->peer == nullptr) return;
+        if (connectOp->linkUp)
+            enet_peer_disconnect_now(connectOp->peer, kEndLeave);
+        else
+            enet_peer_reset(connectOp->peer);
+        connectOp->peer = nullptr;
     }
 
     // ENet drops a peer once a reliable command stays unacknowledged for
@@ -843,7 +853,7 @@ struct TSession::TImpl {
         }
         for (auto it = links.begin(); it != links.end();) it = it->first->state == ENET_PEER_STATE_DISCONNECTED ? links.erase(it) : std::next(it);
         if (connectOp) {
-            if (connectOp->peer != nullptr) enet_peer_reset(connectOp->peer);
+            DropConnectPeer();
             FailConnect(DPNERR_USERCANCEL, {});
         }
         while (!enums.empty()) FinishEnum(0, DPNERR_USERCANCEL);
