@@ -26,6 +26,7 @@
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
 #include "frontend/online/qv3HostList.h"
+#include "frontend/online/qv3Transfer.h"
 #include "frontend/qv3LobbyHook.h"
 #include "frontend/qv3ProgramHooks.h"
 #include "frontend/qv3SettingsFile.h"
@@ -219,6 +220,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", e.what());
         result = 1;
     }
+    // Transfers still in flight are aborted; none of them stores anything.
+    if (!ShutDownTransfers()) LogMessage("Network transfers still running at the end", lkWarning);
     SetGameSettingsSaver(nullptr);
     frmGameOptions.reset();
     SetSynchronizeWakeup(nullptr);

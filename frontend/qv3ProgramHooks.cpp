@@ -15,6 +15,7 @@
 #include "frontend/online/qv3Inet.h"
 #include "frontend/online/qv3KnownErrors.h"
 #include "frontend/online/qv3OnlineUi.h"
+#include "frontend/online/qv3Transfer.h"
 #include "frontend/ui/qv3Main.h"
 #include "frontend/ui/qv3PleaseWait.h"
 #include "frontend/ui/qv3VersionInfo.h"
@@ -75,7 +76,12 @@ ui::TFrontendHooks MakeProgramHooks() {
     h.IsInternetConnected = [] { return IsInternetConnected(); };
     h.CheckInternet = [](bool showMessage) { return CheckInternet(showMessage); };
     h.ResolveHosts = [] { ResolveHosts(); };
+    h.ResolveHostsInBackground = [] {
+        ResolveHostsInBackground();
+        return !Environment.HighScoreHost.empty() && !Environment.InternalHost.empty();
+    };
     h.HttpGetText = [](const std::string& url) { return HttpGetText(url); };
+    h.AbortTransfers = AbortForegroundTransfers;
     h.OpenURL = OpenAddress;
 
     h.PublishHighscore = [](QWidget* owner) {
@@ -127,6 +133,7 @@ void InstallProgramUi(QWidget* mainWindow) {
         QPointer<ui::TfrmPleaseWait> box = new ui::TfrmPleaseWait(owner);
         box->SetSpinnerFrames(ui::SpinnerFrames());
         box->SetMessageText(text);
+        box->OnClose = AbortForegroundTransfers;
         box->ShowAndRefresh();
         return [box] { delete box.data(); };
     };

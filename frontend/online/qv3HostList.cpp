@@ -1,7 +1,12 @@
 #include "frontend/online/qv3HostList.h"
 
+#include <QCoreApplication>
+#include <QPointer>
+
 #include <array>
 #include <exception>
+#include <utility>
+#include <vector>
 
 #include "foundation/TextUtil.h"
 #include "foundation/qv3Global.h"
@@ -15,36 +20,74 @@ namespace qv {
 
 namespace {
 constexpr int kTextNoInternet = 351;
+constexpr int kTextConnecting = 396;
 }
 
 std::unique_ptr<TThreadedHttpGet> HostListFetch;
 
-TThreadedHttpGet::TThreadedHttpGet(std::string url, TFetcher fetch) : url_(std::move(url)), fetch_(std::move(fetch)) {
-    if (!fetch_) fetch_ = [](const std::string& u) { return HttpGetText(u); };
+// Who waits for a fetch: callbacks to run on the UI thread once it ends.
+struct TThreadedHttpGet::TWaiters {
+    bool ended = false;
+    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> calls;
+
+    void RunAll() {
+        ended = true;
+        auto pending = std::move(calls);
+        calls.clear();
+        for (auto& [context, ready] : pending) {
+            if (context) ready();
+        }
+    }
+};
+
+TThreadedHttpGet::TThreadedHttpGet(std::string url, TFetcher fetch)
+    : url_(std::move(url)), fetch_(std::move(fetch)), waiters_(std::make_shared<TWaiters>()) {
+    if (!fetch_) fetch_ = [](const std::string& u) { return NormalizeLineBreaks(HttpGetBytes(u, 0)); };
 }
 
 TThreadedHttpGet::~TThreadedHttpGet() {
-    if (thread_.joinable()) thread_.join();
+    if (transfer_) transfer_->Abort();
+    // Whoever waits hears nothing of a fetch that is gone.
+    waiters_->calls.clear();
+    waiters_->ended = true;
 }
 
 void TThreadedHttpGet::Start() {
-    if (thread_.joinable() || Done()) return;
-    thread_ = std::thread([this] {
-        bool ok = false;
-        try {
-            reply_ = fetch_(url_);
-            ok = true;
-        } catch (...) {
-            ok = false;
-        }
-        success_.store(ok, std::memory_order_release);
-        done_.store(true, std::memory_order_release);
-    });
+    if (transfer_) return;
+    TTransferDone done;
+    if (QCoreApplication::instance()) {
+        done = [waiters = waiters_](const TTransferOutcome&) { waiters->RunAll(); };
+    }
+    transfer_ = StartTransfer([fetch = fetch_, url = url_] { return fetch(url); }, std::move(done));
 }
 
 void TThreadedHttpGet::StartAndWait() {
     Start();
-    if (thread_.joinable()) thread_.join();
+    AwaitTransfer(transfer_, false);
+}
+
+void TThreadedHttpGet::WhenDone(QObject* context, std::function<void()> ready) {
+    Start();
+    if (!waiters_->ended) {
+        waiters_->calls.emplace_back(QPointer<QObject>(context), std::move(ready));
+        return;
+    }
+    QPointer<QObject> guard(context);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [guard, ready = std::move(ready)] {
+            if (guard) ready();
+        },
+        Qt::QueuedConnection);
+}
+
+bool TThreadedHttpGet::Done() const { return transfer_ && transfer_->Finished(); }
+
+bool TThreadedHttpGet::Succeeded() const { return Done() && transfer_->Outcome().Ok; }
+
+const std::string& TThreadedHttpGet::Reply() const {
+    static const std::string none;
+    return Done() ? transfer_->Outcome().Reply : none;
 }
 
 void CreateHostListFetch() {
@@ -85,15 +128,10 @@ void ApplyDefaultHosts(TEnvironmentRecord& record) {
     record.SupportURL = std::string("http://") + kDefaultWebHost + kDefaultInternalBase;
 }
 
-void ResolveHosts() {
-    if (HostsResolved || !IsInternetConnected()) return;
-    TThreadedHttpGet* fetch = HostListFetch.get();
-    if (fetch && !fetch->Done()) {
-        fetch->Start();
-        // The stored hosts serve until the list has arrived.
-        if (!Environment.HighScoreHost.empty()) return;
-        fetch->StartAndWait();
-    }
+namespace {
+
+// The fetched list (or the defaults) into Environment, once.
+void ApplyFetchedHosts(const TThreadedHttpGet* fetch) {
     // A failed download brings back the defaults, also over hosts stored
     // by an earlier run: the list server is the authority on them.
     if (fetch && fetch->Succeeded()) {
@@ -104,12 +142,81 @@ void ResolveHosts() {
     HostsResolved = true;
 }
 
+bool HaveHosts() { return !Environment.HighScoreHost.empty(); }
+
+bool hostWaitCancelled = false;
+
+}  // namespace
+
+bool HostWaitCancelled() { return hostWaitCancelled; }
+
+bool ResolveHosts() {
+    hostWaitCancelled = false;
+    if (HostsResolved) return true;
+    if (!IsInternetConnected()) return HaveHosts();
+    TThreadedHttpGet* fetch = HostListFetch.get();
+    if (fetch && !fetch->Done()) {
+        fetch->Start();
+        // The stored hosts serve until the list has arrived.
+        if (HaveHosts()) return true;
+        {
+            TPleaseWaitScope wait(LangText(kTextConnecting));
+            fetch->StartAndWait();
+        }
+        // The wait was cancelled, or the program ends: no hosts yet.
+        if (!fetch->Done()) {
+            hostWaitCancelled = true;
+            return false;
+        }
+    }
+    ApplyFetchedHosts(fetch);
+    return true;
+}
+
+void ResolveHostsInBackground() {
+    if (HostsResolved || !IsInternetConnected()) return;
+    TThreadedHttpGet* fetch = HostListFetch.get();
+    if (!fetch) {
+        ApplyFetchedHosts(nullptr);
+        return;
+    }
+    if (fetch->Done()) {
+        ApplyFetchedHosts(fetch);
+        return;
+    }
+    if (fetch->Started()) return;
+    fetch->WhenDone(QCoreApplication::instance(), [fetch] {
+        // The fetch of this run only: a reset may have replaced it.
+        if (!HostsResolved && fetch == HostListFetch.get()) ApplyFetchedHosts(fetch);
+    });
+}
+
+void WhenHostsResolved(QObject* context, std::function<void(bool resolved)> ready) {
+    QPointer<QObject> guard(context);
+    auto later = [guard, ready](bool resolved) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [guard, ready, resolved] {
+                if (guard) ready(resolved);
+            },
+            Qt::QueuedConnection);
+    };
+    if (HostsResolved) return later(true);
+    if (!IsInternetConnected()) return later(false);
+    TThreadedHttpGet* fetch = HostListFetch.get();
+    if (!fetch || fetch->Done()) {
+        ApplyFetchedHosts(fetch);
+        return later(true);
+    }
+    fetch->WhenDone(context, [fetch, guard, ready] {
+        if (!HostsResolved && fetch == HostListFetch.get()) ApplyFetchedHosts(fetch);
+        if (guard) ready(HostsResolved);
+    });
+}
+
 bool CheckInternet(bool showError) {
     AutoDialInternet();
-    if (IsInternetConnected()) {
-        ResolveHosts();
-        return true;
-    }
+    if (IsInternetConnected()) return ResolveHosts();
     LogMessage("Unable to connect to the internet", lkInfo);
     if (showError) ShowOnlineMessage(TMessageKind::Information, LangText(kTextNoInternet));
     return false;

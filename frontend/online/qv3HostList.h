@@ -4,13 +4,14 @@
 // last known values; built-in defaults take over when the download fails.
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "foundation/qv3Environment.h"
+#include "frontend/online/qv3Transfer.h"
+
+class QObject;
 
 namespace qv {
 
@@ -23,38 +24,43 @@ inline constexpr const char* kDefaultChatHost = "chat.tollbeck.example";
 inline constexpr const char* kDefaultWebHost = "www.tollbeck.example";
 inline constexpr const char* kDefaultInternalBase = "/qvx3internal/";
 
-// One HTTP GET on a thread of its own, made suspended. The done and success
-// flags are published with release order; the reply may be read once
-// Done() has returned true, or after StartAndWait.
+// One HTTP GET run as a background transfer, made suspended. The reply may
+// be read once Done() has returned true, or after StartAndWait. Nothing
+// joins the worker: the destructor aborts a running fetch and lets it end
+// on its own.
 class TThreadedHttpGet {
 public:
     using TFetcher = std::function<std::string(const std::string& url)>;
     // `fetch` empty: HttpGetText.
     explicit TThreadedHttpGet(std::string url, TFetcher fetch = {});
-    // Waits for a running fetch; the transfer's own time-outs bound the wait.
     ~TThreadedHttpGet();
     TThreadedHttpGet(const TThreadedHttpGet&) = delete;
     TThreadedHttpGet& operator=(const TThreadedHttpGet&) = delete;
 
-    // Starts the thread the first time; later calls do nothing.
+    // Starts the transfer the first time; later calls do nothing.
     void Start();
-    // Start, then wait until the thread has ended.
+    // Start, then wait until the fetch has ended. On the UI thread the wait
+    // runs the event loop and ends early when the wait is cancelled
+    // (AbortForegroundTransfers: the fetch itself goes on) or the program
+    // ends; Done() tells which.
     void StartAndWait();
+    // Calls `ready` on the UI thread once the fetch has ended (soon after
+    // this call when it already has); skipped when `context` is gone.
+    void WhenDone(QObject* context, std::function<void()> ready);
 
     const std::string& Url() const { return url_; }
-    bool Started() const { return thread_.joinable(); }
-    bool Done() const { return done_.load(std::memory_order_acquire); }
-    bool Succeeded() const { return success_.load(std::memory_order_acquire); }
+    bool Started() const { return transfer_ != nullptr; }
+    bool Done() const;
+    bool Succeeded() const;
     // Valid once Done().
-    const std::string& Reply() const { return reply_; }
+    const std::string& Reply() const;
 
 private:
+    struct TWaiters;
     std::string url_;
     TFetcher fetch_;
-    std::thread thread_;
-    std::string reply_;
-    std::atomic<bool> success_{false};
-    std::atomic<bool> done_{false};
+    TTransferPtr transfer_;
+    std::shared_ptr<TWaiters> waiters_;
 };
 
 // The host-list download of this run; null until created (and after
@@ -75,11 +81,24 @@ void ApplyDefaultHosts(TEnvironmentRecord& record);
 
 // Once per run, when connected: the downloaded list (or the defaults when
 // the download failed) into Environment. With hosts stored from an earlier
-// run it does not wait for the download; a later call applies it.
-void ResolveHosts();
-// Dials up when needed and checks the connection; connected: ResolveHosts
-// and true. Otherwise logs "Unable to connect to the internet" and, with
-// `showError`, shows text 351.
+// run it does not wait for the download; a later call applies it. With
+// none stored it waits for the download (on the UI thread in the event
+// loop, with the please-wait box; closing the box ends the wait, not the
+// download). Returns whether there are hosts to build addresses with.
+bool ResolveHosts();
+// Whether the last ResolveHosts ended without hosts because its wait was
+// cancelled (the box closed, the program ending): callers end quietly.
+bool HostWaitCancelled();
+// The online timer's part: starts the download and applies it when it has
+// arrived (or failed), never waiting. Offline it does nothing.
+void ResolveHostsInBackground();
+// Calls `ready(true)` on the UI thread once the hosts are resolved (soon
+// after this call when they already are), `ready(false)` when the download
+// cannot run (offline, no fetch). Starts the download. Never waits.
+void WhenHostsResolved(QObject* context, std::function<void(bool resolved)> ready);
+// Dials up when needed and checks the connection; connected: ResolveHosts,
+// and false (without a message) when that gave no hosts. Otherwise logs
+// "Unable to connect to the internet" and, with `showError`, shows text 351.
 bool CheckInternet(bool showError);
 
 // "http://" + HighScoreHost + HighScoreBase, and the same of the internal pages.

@@ -15,6 +15,7 @@
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
 #include "frontend/online/qv3OnlineUi.h"
+#include "frontend/online/qv3Transfer.h"
 #include "platform/system/Files.h"
 #include "platform/system/Internet.h"
 #include "platform/system/KeyStore.h"
@@ -39,7 +40,11 @@ struct CurlDeleter {
 struct SlistDeleter {
     void operator()(curl_slist* l) const { curl_slist_free_all(l); }
 };
+struct MultiDeleter {
+    void operator()(CURLM* m) const { curl_multi_cleanup(m); }
+};
 using CurlPtr = std::unique_ptr<CURL, CurlDeleter>;
+using MultiPtr = std::unique_ptr<CURLM, MultiDeleter>;
 using SlistPtr = std::unique_ptr<curl_slist, SlistDeleter>;
 
 // Where a reply goes, with the size limit.
@@ -94,13 +99,18 @@ public:
 
     CURL* get() { return h_.get(); }
 
-    // Runs the request; the reply body goes to `out` when given.
-    void Perform(std::ostream* out) {
+    // Runs the request; the reply body goes to `out` when given. The
+    // handle is driven through a multi handle of its own, polled every
+    // 50 ms, so an abort of the transfer ends it within 100 ms.
+    void Perform(std::ostream* out, std::size_t limit = 0) {
         std::ostringstream discard;
-        Sink sink{out ? out : &discard, InetSettings().MaxReplyBytes};
+        Sink sink{out ? out : &discard, limit ? limit : InetSettings().MaxReplyBytes};
         curl_easy_setopt(h_.get(), CURLOPT_WRITEFUNCTION, WriteToSink);
         curl_easy_setopt(h_.get(), CURLOPT_WRITEDATA, &sink);
-        const CURLcode rc = curl_easy_perform(h_.get());
+        curl_easy_setopt(h_.get(), CURLOPT_XFERINFOFUNCTION, AbortCheck);
+        curl_easy_setopt(h_.get(), CURLOPT_NOPROGRESS, 0L);
+        const CURLcode rc = PerformAbortable();
+        if (CurrentTransferAborted()) throw ETransferAborted();
         if (sink.overflow) throw EInetError("The reply is too large");
         if (rc != CURLE_OK) throw EInetError(errors_[0] ? std::string(errors_.data()) : curl_easy_strerror(rc));
     }
@@ -120,6 +130,32 @@ public:
     }
 
 private:
+    static int AbortCheck(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+        return CurrentTransferAborted() ? 1 : 0;
+    }
+
+    CURLcode PerformAbortable() {
+        MultiPtr multi(curl_multi_init());
+        if (!multi || curl_multi_add_handle(multi.get(), h_.get()) != CURLM_OK) {
+            throw EInetError("Unable to start a network request");
+        }
+        CURLcode rc = CURLE_OK;
+        int running = 1;
+        while (running && !CurrentTransferAborted()) {
+            if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+                rc = CURLE_FAILED_INIT;
+                break;
+            }
+            if (running) curl_multi_poll(multi.get(), nullptr, 0, 50, nullptr);
+        }
+        int queued = 0;
+        while (CURLMsg* msg = curl_multi_info_read(multi.get(), &queued)) {
+            if (msg->msg == CURLMSG_DONE && msg->easy_handle == h_.get()) rc = msg->data.result;
+        }
+        curl_multi_remove_handle(multi.get(), h_.get());
+        return rc;
+    }
+
     std::string url_;
     CurlPtr h_;
     std::array<char, CURL_ERROR_SIZE> errors_{};
@@ -133,11 +169,11 @@ std::string UrlHost(const std::string& url) {
     return url.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
-void Get(const std::string& url, std::ostream& out) {
+void Get(const std::string& url, std::ostream& out, std::size_t limit = 0) {
     Request r(url, "http,https");
     r.FollowRedirects();
     curl_easy_setopt(r.get(), CURLOPT_USERAGENT, kUserAgent);
-    r.Perform(&out);
+    r.Perform(&out, limit);
     r.CheckStatus();
 }
 
@@ -206,6 +242,23 @@ std::string FileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Sends `message` from `sender` to the recipient of `s`.
+void SendMail(const TInetSettings& s, const std::string& sender, const std::string& message) {
+    Request r("smtp://" + s.MailHost + ":" + std::to_string(s.MailPort), "smtp");
+    const std::string from = "<" + sender + ">";
+    curl_easy_setopt(r.get(), CURLOPT_MAIL_FROM, from.c_str());
+    curl_slist* list = curl_slist_append(nullptr, ("<" + s.MailRecipient + ">").c_str());
+    if (!list) throw EInetError("Out of memory");
+    SlistPtr rcpt(list);
+    curl_easy_setopt(r.get(), CURLOPT_MAIL_RCPT, rcpt.get());
+    Source src{message};
+    curl_easy_setopt(r.get(), CURLOPT_READFUNCTION, ReadFromSource);
+    curl_easy_setopt(r.get(), CURLOPT_READDATA, &src);
+    curl_easy_setopt(r.get(), CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(r.get(), CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(message.size()));
+    r.Perform(nullptr);
+}
+
 }  // namespace
 
 TInetSettings& InetSettings() {
@@ -252,20 +305,30 @@ std::string NormalizeLineBreaks(std::string_view text) {
     return out;
 }
 
-std::string HttpGetText(const std::string& url) {
+std::string HttpGetBytes(const std::string& url, std::size_t maxBytes) {
     std::ostringstream out;
-    Get(url, out);
-    return NormalizeLineBreaks(out.str());
+    Get(url, out, maxBytes);
+    return out.str();
 }
 
-void HttpGetToStream(const std::string& url, std::ostream& out) { Get(url, out); }
+std::string HttpGetText(const std::string& url) {
+    return NormalizeLineBreaks(RunTransfer([url] { return HttpGetBytes(url, 0); }));
+}
+
+void HttpGetToStream(const std::string& url, std::ostream& out) {
+    // The worker fills a buffer of its own: `out` is written only once the
+    // whole reply is there.
+    out << RunTransfer([url] { return HttpGetBytes(url, 0); });
+}
 
 std::string HttpPostForm(const std::string& url, const std::string& body) {
     AutoDialInternet();
     if (!IsInternetConnected()) throw EInetError(kOfflineText);
-    std::ostringstream reply;
-    Post(url, "application/x-www-form-urlencoded", body, &reply);
-    return reply.str();
+    return RunTransfer([url, body] {
+        std::ostringstream reply;
+        Post(url, "application/x-www-form-urlencoded", body, &reply);
+        return reply.str();
+    });
 }
 
 void HttpPostMultipart(const std::string& url, const std::string& boundary, const std::string& body,
@@ -276,7 +339,11 @@ void HttpPostMultipart(const std::string& url, const std::string& boundary, cons
         // The caller must not carry on as if the upload had happened.
         throw EInetError(kOfflineText);
     }
-    Post(url, "multipart/form-data; boundary=" + boundary, body, &reply);
+    reply << RunTransfer([url, boundary, body] {
+        std::ostringstream out;
+        Post(url, "multipart/form-data; boundary=" + boundary, body, &out);
+        return out.str();
+    });
 }
 
 bool IsSafeMailAddress(const std::string& address) {
@@ -361,19 +428,13 @@ bool SendErrorReportMail(const std::string& sender, const std::string& body, con
         const std::string date = InetSystem().MailDate ? InetSystem().MailDate() : CurrentMailDate();
         const std::string message = BuildErrorReportMessage(sender, s.MailRecipient, date, body, name, bytes,
                                                             "----=_QuorvexReport_" + std::to_string(bytes.size()));
-        Request r("smtp://" + s.MailHost + ":" + std::to_string(s.MailPort), "smtp");
-        const std::string from = "<" + sender + ">";
-        curl_easy_setopt(r.get(), CURLOPT_MAIL_FROM, from.c_str());
-        curl_slist* list = curl_slist_append(nullptr, ("<" + s.MailRecipient + ">").c_str());
-        if (!list) throw EInetError("Out of memory");
-        SlistPtr rcpt(list);
-        curl_easy_setopt(r.get(), CURLOPT_MAIL_RCPT, rcpt.get());
-        Source src{message};
-        curl_easy_setopt(r.get(), CURLOPT_READFUNCTION, ReadFromSource);
-        curl_easy_setopt(r.get(), CURLOPT_READDATA, &src);
-        curl_easy_setopt(r.get(), CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(r.get(), CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(message.size()));
-        r.Perform(nullptr);
+        RunTransfer([s, sender, message] {
+            SendMail(s, sender, message);
+            return std::string();
+        });
+    } catch (const ETransferAborted&) {
+        // Cancelled: no error, and nothing to report.
+        return false;
     } catch (const std::exception& e) {
         LogMessage(std::string("Error sending email: ") + e.what(), lkWarning);
         ShowOnlineMessage(TMessageKind::Plain, LangText(kTextMailFailed));

@@ -1,7 +1,9 @@
 // The internet routines: the connection state, the system's browser, HTTP
 // GET and POST, the error-report mail over SMTP, and the scramble that
-// disguises a form value. Everything runs synchronously on the caller's
-// thread, bounded by a connect and a total time-out.
+// disguises a form value. Each exchange is bounded by a connect and a total
+// time-out and runs as a background transfer (qv3Transfer.h): called on the
+// UI thread, the call waits in an event loop and an abort ends it with
+// ETransferAborted.
 #pragma once
 
 #include <cstdint>
@@ -62,6 +64,9 @@ bool AutoDialInternet();
 // address goes to the clipboard, and text 354 is shown.
 void OpenURL(const std::string& url);
 
+// A GET on the calling thread; the reply's bytes, at most `maxBytes` (0:
+// the settings' limit).
+std::string HttpGetBytes(const std::string& url, std::size_t maxBytes);
 // A GET; the reply with every line break made CR LF.
 std::string HttpGetText(const std::string& url);
 // A GET; the reply's bytes into `out`.

@@ -10,6 +10,7 @@
 #include "frontend/online/qv3HostList.h"
 #include "frontend/online/qv3Inet.h"
 #include "frontend/online/qv3OnlineUi.h"
+#include "frontend/online/qv3Transfer.h"
 
 namespace qv {
 
@@ -60,12 +61,20 @@ bool KnownErrorMatches(const std::string& pattern, const std::string& text) {
 }
 
 bool TKnownErrorLookup::FetchKnownErrors() {
+    fetchCancelled_ = false;
     if (knownErrors_) return true;
     try {
-        if (!CheckInternet(true)) return false;
+        if (!CheckInternet(true)) {
+            fetchCancelled_ = HostWaitCancelled();
+            return false;
+        }
         TPleaseWaitScope wait(LangText(kTextDownloadingList));
         knownErrors_ = SplitLines(HttpGetText(InternalPrefix() + "errors.txt"));
         return true;
+    } catch (const ETransferAborted&) {
+        knownErrors_.reset();
+        fetchCancelled_ = true;
+        return false;
     } catch (const std::exception&) {
         knownErrors_.reset();
         return false;
@@ -79,7 +88,8 @@ void TKnownErrorLookup::LookUpKnownError() {
     ReportedOnExit reported;
     if (!ConfirmOnline(LangText(kTextAskLookup))) return;
     if (!FetchKnownErrors()) {
-        ShowOnlineMessage(TMessageKind::Plain, LangText(kTextListFailed));
+        // A cancelled download is no failure to report.
+        if (!fetchCancelled_) ShowOnlineMessage(TMessageKind::Plain, LangText(kTextListFailed));
         return;
     }
     try {

@@ -51,6 +51,7 @@ public:
 
 private:
     std::optional<std::vector<std::string>> knownErrors_;
+    bool fetchCancelled_ = false;
 };
 
 }  // namespace qv

@@ -8,6 +8,7 @@
 #include "frontend/online/qv3HostList.h"
 #include "frontend/online/qv3Inet.h"
 #include "frontend/online/qv3OnlineUi.h"
+#include "frontend/online/qv3Transfer.h"
 #include "frontend/online/qv3ScoreRecord.h"
 #include "frontend/qv3SettingsFile.h"
 #include "game/core/qv3ReplayFiles.h"
@@ -45,7 +46,10 @@ TPublishResult PublishHighscore(const TPublishFields& fields, int slot, TRandom&
     try {
         if (slot < 0 || slot >= static_cast<int>(kScenarioSlotCount)) throw Exception("No scenario selected");
         const std::string record = BuildScoreRecord(Environment, slot, fields.NewGameMail, random);
-        if (!CheckInternet(true)) throw Exception("Operation aborted");
+        if (!CheckInternet(true)) {
+            if (HostWaitCancelled()) throw ETransferAborted();
+            throw Exception("Operation aborted");
+        }
         const int language = ReadLanguageIndex();
         const int score = Environment.Scenarios[slot].HighScores[0].Score;
         {
@@ -72,6 +76,8 @@ TPublishResult PublishHighscore(const TPublishFields& fields, int slot, TRandom&
         OpenURL(ScorePrefix() + "dscore.php?uid=" + PercentEncode(TrimText(Environment.ScoreUID.Str())) +
                 "&tid=" + std::to_string(slot) + "&lid=" + std::to_string(language) + "&sc=" + std::to_string(score));
         result = TPublishResult::Published;
+    } catch (const ETransferAborted&) {
+        // Cancelled: the form stays open; a UID the server gave is kept.
     } catch (const std::exception& e) {
         LogMessage(std::string("Error publishing highscore: ") + e.what() + "\r\n" + reply, lkInfo);
         ShowOnlineMessage(TMessageKind::Plain, LangText(kTextPublishFailed) + " " + e.what());

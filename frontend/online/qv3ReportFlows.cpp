@@ -7,6 +7,7 @@
 #include "frontend/online/qv3HostList.h"
 #include "frontend/online/qv3Inet.h"
 #include "frontend/online/qv3OnlineUi.h"
+#include "frontend/online/qv3Transfer.h"
 #include "game/core/qv3ReplayFiles.h"
 #include "platform/system/Files.h"
 
@@ -85,6 +86,9 @@ TCardResult SendEmailCard(const std::string& recipients, const std::string& comm
                                                    Environment.ScoreUID.Str(), Environment.LobbyAlias.Str());
         TPleaseWaitScope wait(LangText(kTextSendingCard));
         HttpPostForm(ScorePrefix() + "/card.php", "cs=" + ScrambleForSubmit(record));
+    } catch (const ETransferAborted&) {
+        // Cancelled: the card stays open, no error to report.
+        return TCardResult::Failed;
     } catch (const std::exception& e) {
         LogMessage(std::string("Error sending email card  (") + e.what() + ")", lkWarning);
         ShowOnlineMessage(TMessageKind::Plain, LangText(kTextCardFailed));

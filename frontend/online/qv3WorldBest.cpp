@@ -8,6 +8,7 @@
 #include "frontend/online/qv3HostList.h"
 #include "frontend/online/qv3Inet.h"
 #include "frontend/online/qv3OnlineUi.h"
+#include "frontend/online/qv3Transfer.h"
 #include "frontend/qv3SettingsFile.h"
 #include "game/core/qv3ReplayFiles.h"
 #include "game/logic/qv3ReplayPack.h"
@@ -39,7 +40,10 @@ void TWorldBestDownload::Run() {
     replayEnabled_ = false;
     try {
         if (slot_ < 0 || slot_ >= static_cast<int>(kScenarioSlotCount)) throw Exception("No scenario selected");
-        if (!CheckInternet(true)) throw Exception("Operation aborted");
+        if (!CheckInternet(true)) {
+            if (HostWaitCancelled()) throw ETransferAborted();
+            throw Exception("Operation aborted");
+        }
         TScenarioProgress& progress = Environment.Scenarios[slot_];
         checkState_ = 1;
         Changed();
@@ -82,6 +86,8 @@ void TWorldBestDownload::Run() {
         downloadState_ = 3;
         replayEnabled_ = false;
         Changed();
+        // Cancelled: no error to report.
+        if (dynamic_cast<const ETransferAborted*>(&e)) return;
         LogMessage(std::string("Error fetching world's best game replay file: ") + e.what(), lkWarning);
         ShowOnlineMessage(TMessageKind::Plain, kWorldBestFetchFailedText);
     }

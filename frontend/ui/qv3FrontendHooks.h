@@ -26,6 +26,11 @@ struct TFrontendHooks {
     std::function<bool(bool showMessage)> CheckInternet;
     // Applies the downloaded host list (once per run).
     std::function<void()> ResolveHosts;
+    // Starts the host-list download, or applies it once it is there; never
+    // waits. True when there are hosts to build addresses with.
+    std::function<bool()> ResolveHostsInBackground;
+    // Stops the transfers the UI thread waits for (a box was closed).
+    std::function<void()> AbortTransfers;
     // GET of a text; throws on failure.
     std::function<std::string(const std::string& url)> HttpGetText;
     // Opens an address in the system's browser. Empty: the built-in opener.

@@ -432,6 +432,12 @@ void TfrmMain::ResolveHosts() {
     if (services_.Hooks.ResolveHosts) services_.Hooks.ResolveHosts();
 }
 
+bool TfrmMain::StartHostLookup() {
+    if (services_.Hooks.ResolveHostsInBackground) return services_.Hooks.ResolveHostsInBackground();
+    ResolveHosts();
+    return true;
+}
+
 std::string TfrmMain::InternalPrefix() const {
     return "http://" + Environment.InternalHost.Str() + Environment.InternalBase.Str();
 }
@@ -447,14 +453,13 @@ void TfrmMain::ShowBrowser(bool visible) {
             browser_ = services_.MakeBrowser(view_);
             if (browser_) {
                 browser_->OnBeforeNavigate = [this](const std::string& url) {
-                    ResolveHosts();
-                    if (IsInternalUrl(url, InternalPrefix())) return true;
+                    if (StartHostLookup() && IsInternalUrl(url, InternalPrefix())) return true;
                     OpenURL(url);
                     return false;
                 };
                 browser_->OnDocumentComplete = [this] {
                     ShowBrowser(true);
-                    ResolveHosts();
+                    StartHostLookup();
                 };
             }
         }
@@ -477,12 +482,14 @@ void TfrmMain::CopyLogo(int index) {
 void TfrmMain::Timer1Timer() {
     if (Busy) return;
     if (Online()) {
-        ResolveHosts();
+        // The host list comes in the background; the start page waits
+        // for it (a later tick).
+        const bool hosts = StartHostLookup();
         if (!BrowserShown) {
             ShowBrowser(true);
             StartPagePending = true;
         }
-        if (BrowserShown && StartPagePending) {
+        if (hosts && BrowserShown && StartPagePending) {
             char page[64];
             std::snprintf(page, sizeof page, "index.asp?id=%d&lid=%d", static_cast<int>(Environment.Country),
                           ReadLanguageIndex());
@@ -683,14 +690,21 @@ void TfrmMain::CheckNewVersion() {
         TfrmPleaseWait wait(this);
         wait.SetSpinnerFrames(SpinnerFrames());
         wait.SetMessageText(LangText(66));
+        bool closed = false;
+        wait.OnClose = [&] {
+            closed = true;
+            if (services_.Hooks.AbortTransfers) services_.Hooks.AbortTransfers();
+        };
         wait.ShowAndRefresh();
         try {
             reply = services_.Hooks.HttpGetText(InternalPrefix() + "version.txt");
         } catch (const std::exception&) {
             wait.hide();
-            messages_->Info(LangText(361));
+            // Closing the box is no failure to report.
+            if (!closed) messages_->Info(LangText(361));
             return;
         }
+        if (closed) return;
     }
     const std::vector<std::string> lines = SplitLines(reply);
     if (lines.size() < 2) return;

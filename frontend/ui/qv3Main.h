@@ -145,6 +145,8 @@ private:
     void OpenURL(const std::string& url);
     bool Online() const;
     void ResolveHosts();
+    // The non-waiting form of ResolveHosts: true when hosts are there.
+    bool StartHostLookup();
     void RunGameOf(std::uint8_t gameMode, std::int32_t value);
     bool CheckMemory();
 

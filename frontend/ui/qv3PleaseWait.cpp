@@ -1,6 +1,5 @@
 #include "frontend/ui/qv3PleaseWait.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -44,10 +43,14 @@ void TSpinner::paintEvent(QPaintEvent*) {
     }
 }
 
-TfrmPleaseWait::TfrmPleaseWait(QWidget* owner) : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+TfrmPleaseWait::TfrmPleaseWait(QWidget* owner)
+    : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setFixedSize(306, 115);
     setCursor(Qt::WaitCursor);
-    setModal(false);
+    setWindowModality(Qt::ApplicationModal);
+    connect(this, &QDialog::rejected, this, [this] {
+        if (OnClose) OnClose();
+    });
     auto* layout = new QHBoxLayout(this);
     animForm_ = new TSpinner(this);
     lblForm_ = new QLabel(this);
@@ -68,7 +71,6 @@ QString TfrmPleaseWait::LabelText() const { return lblForm_->text(); }
 void TfrmPleaseWait::ShowAndRefresh() {
     show();
     repaint();
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TfrmPleaseWait::showEvent(QShowEvent* event) {

@@ -1,11 +1,14 @@
 // The please-wait box: a small tool window with a one-line message and a
-// spinner, shown by callers while they wait for a download.
+// spinner, shown by callers while they wait for a download. It keeps the
+// rest of the program from input while it is up; closing it (Esc or the
+// title bar's close button) tells OnClose, which aborts the wait.
 #pragma once
 
 #include <QDialog>
 #include <QImage>
 #include <QTimer>
 
+#include <functional>
 #include <string>
 
 class QLabel;
@@ -41,8 +44,10 @@ public:
     void SetMessageText(const std::string& text);
     const std::string& MessageText() const { return text_; }
     QString LabelText() const;
-    // Shows the box and paints it now, handling no user input meanwhile.
+    // Shows the box (application-modal) and paints it now.
     void ShowAndRefresh();
+    // Called when the player closes the box.
+    std::function<void()> OnClose;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -147,6 +147,8 @@ protected:
             QWidget* w = QApplication::activeModalWidget();
             auto* dialog = qobject_cast<QDialog*>(w);
             if (!dialog || !dialog->isVisible() || dialog == options_.get()) return;
+            // A please-wait box closes by itself when its wait ends.
+            if (qobject_cast<ui::TfrmPleaseWait*>(dialog)) return;
             // The world's best download is let finish first.
             if (auto* wb = dynamic_cast<TfrmDownloadWorldBest*>(dialog); wb && wb->Download().CheckState() < 2) return;
             forms_.push_back(FormName(dialog));

@@ -23,6 +23,7 @@
 #include "foundation/qv3Environment.h"
 #include "foundation/qv3Language.h"
 #include "frontend/online/qv3OnlineUi.h"
+#include "frontend/online/qv3Transfer.h"
 
 namespace qv {
 
@@ -178,6 +179,7 @@ TfrmHighscorePublish::TfrmHighscorePublish(int slot, QWidget* parent) : QDialog(
     Button1->setGeometry(314, 420, 95, 30);
     connect(btnPublish, &QPushButton::clicked, this, [this] { btnPublishClick(); });
     connect(Button1, &QPushButton::clicked, this, &QDialog::reject);
+    connect(this, &QDialog::rejected, this, [] { AbortForegroundTransfers(); });
 
     // FormCreate: the countries in text order; a missing text ends the list.
     try {
@@ -276,6 +278,8 @@ TfrmErrorReportPublish::TfrmErrorReportPublish(int slot, QWidget* parent) : QDia
     btnSend = new QPushButton(Lang(57), this);
     btnSend->setGeometry(316, 338, 105, 30);
     connect(btnSend, &QPushButton::clicked, this, [this] { btnSendClick(); });
+    // Closing the form while the mail goes out stops it.
+    connect(this, &QDialog::rejected, this, [] { AbortForegroundTransfers(); });
     Memo1->setFocus();
 }
 
@@ -286,9 +290,15 @@ void TfrmErrorReportPublish::showEvent(QShowEvent* event) {
 }
 
 void TfrmErrorReportPublish::btnSendClick() {
+    if (sending_) return;
+    sending_ = true;
+    btnSend->setEnabled(false);
     SendErrorReport(ToCp1252(edtEmail->text()), ToCp1252(Memo1->toPlainText()), ToCp1252(memLogFile->toPlainText()),
                     slot_);
-    accept();
+    sending_ = false;
+    btnSend->setEnabled(true);
+    // Closed meanwhile: it stays closed as the player left it.
+    if (isVisible()) accept();
 }
 
 void TfrmErrorReportPublish::done(int result) {
@@ -328,6 +338,7 @@ TfrmEmailCard::TfrmEmailCard(IAddressBook* book, QWidget* parent) : QDialog(pare
     connect(sbtnTo, &QToolButton::clicked, this, [this] { actToExecute(); });
     connect(btnSend, &QPushButton::clicked, this, [this] { actSendExecute(); });
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);  // Esc rejects as well
+    connect(this, &QDialog::rejected, this, [] { AbortForegroundTransfers(); });
     connect(edtAddresses, &QLineEdit::textChanged, this, [this] { actSendUpdate(); });
     edtSender->setText(FromCp1252(Environment.PlayerAlias.Str()));
     edtSenderEmail->setText(FromCp1252(Environment.Email.Str()));
@@ -378,12 +389,13 @@ TfrmDownloadWorldBest::TfrmDownloadWorldBest(int slot, QWidget* parent) : QDialo
         ReplayChoice = -1;
         reject();
     });
+    // Cancel, Esc or the close button stop a download in progress; the
+    // form keeps painting while it runs.
+    connect(this, &QDialog::rejected, this, [] { AbortForegroundTransfers(); });
     download_.OnStateChanged = [this] {
         pbx1->update();
         pbx2->update();
         btnReplay->setEnabled(download_.ReplayEnabled());
-        // Let the new state paint before the next step blocks.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
 }
 

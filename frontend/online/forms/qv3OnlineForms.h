@@ -86,6 +86,7 @@ protected:
 
 private:
     int slot_;
+    bool sending_ = false;
 };
 
 class TfrmEmailCard : public QDialog {
