@@ -31,6 +31,7 @@
 #include "frontend/online/forms/qv3OnlineForms.h"
 #include "frontend/online/qv3HostList.h"
 #include "frontend/online/qv3Inet.h"
+#include "frontend/online/qv3Transfer.h"
 #include "multiplayer/lobby/qv3DPConsts.h"
 #include "multiplayer/lobby/qv3LogIn.h"
 
@@ -226,6 +227,7 @@ TfrmMultiPlayer::TfrmMultiPlayer(TLobbyServices services, QWidget* parent)
 }
 
 TfrmMultiPlayer::~TfrmMultiPlayer() {
+    AbortDownloads();
     if (client_) client_->disconnect(this);
     client_.reset();
 }
@@ -271,14 +273,19 @@ void TfrmMultiPlayer::StartLobby() {
         connect(client_.get(), &TQVXDPClient::SessionLost, this, &TfrmMultiPlayer::OnSessionLost);
         connect(client_.get(), &TQVXDPClient::Connected, this, &TfrmMultiPlayer::OnConnected);
         connect(client_.get(), &TQVXDPClient::Error, this, &TfrmMultiPlayer::OnError);
-        const bool online = services_.CheckInternet ? services_.CheckInternet(true) : CheckInternet(true);
+        // Online is all that is asked here: the hosts may still be on their
+        // way, and are waited for where an address needs them.
+        bool online;
+        if (services_.CheckInternet) {
+            online = services_.CheckInternet(true);
+        } else {
+            AutoDialInternet();
+            online = IsInternetConnected() || CheckInternet(true);
+        }
         if (!online) {
             close();
             return;
         }
-        const std::string base = "http://" + Environment.InternalHost.Str() + Environment.InternalBase.Str();
-        emoticonFetch_ = std::make_unique<TThreadedHttpGet>(base + "emoticons/list.txt", services_.HttpGet);
-        welcomeFetch_ = std::make_unique<TThreadedHttpGet>(base + "chatmsg.txt", services_.HttpGet);
         actConnectExecute();
     } catch (const std::exception& e) {
         LogMessage(std::string("Unable to start the lobby: ") + e.what(), lkWarning);
@@ -302,10 +309,12 @@ void TfrmMultiPlayer::actConnectExecute() {
         const bool confirmed = services_.LogIn ? services_.LogIn(this) : RunLogInDialog(this);
         if (!confirmed) return;
     }
-    if (services_.ResolveHosts)
-        services_.ResolveHosts();
-    else
-        ResolveHosts();
+    if (waitingForHosts_) return;  // connects once they are there
+    WithHosts([this] { ConnectNow(); });
+}
+
+void TfrmMultiPlayer::ConnectNow() {
+    if (!client_ || client_->State() != TQVXDPClient::stIdle) return;
     UpdateStatusBar();
     try {
         client_->Connect(Environment.ChatHost.Str(), Environment.LobbyLoginKey.Str(), Environment.LobbyAlias.Str());
@@ -316,14 +325,43 @@ void TfrmMultiPlayer::actConnectExecute() {
     UpdateActions();
 }
 
+void TfrmMultiPlayer::WithHosts(std::function<void()> then) {
+    if (services_.ResolveHosts) {
+        services_.ResolveHosts();
+        then();
+        return;
+    }
+    const auto known = [] { return !Environment.ChatHost.empty() && !Environment.InternalHost.empty(); };
+    if (known()) {
+        ResolveHostsInBackground();  // a newer list, once it is there
+        then();
+        return;
+    }
+    waitingForHosts_ = true;
+    UpdateStatusBar();
+    UpdateActions();
+    WhenHostsResolved(this, [this, then = std::move(then), known](bool resolved) {
+        waitingForHosts_ = false;
+        if (resolved && known()) {
+            then();
+        } else {
+            LogMessage("The lobby has no hosts to connect to", lkWarning);
+            ShowMessage(LangText(361));
+        }
+        UpdateStatusBar();
+        UpdateActions();
+    });
+}
+
 void TfrmMultiPlayer::UpdateStatusBar() {
-    const int state = client_ ? client_->State() : 0;
+    // Waiting for the hosts is the first part of searching.
+    const int state = waitingForHosts_ ? TQVXDPClient::stFindingServer : client_ ? client_->State() : 0;
     sbState->setText(Lang(394 + state));
     sbName->setText(client_ ? Q(client_->LoginName()) : QString());
 }
 
 void TfrmMultiPlayer::UpdateActions() {
-    const bool busy = client_ && client_->State() != TQVXDPClient::stIdle;
+    const bool busy = waitingForHosts_ || (client_ && client_->State() != TQVXDPClient::stIdle);
     actConnect->setText(Lang(busy ? 401 : 400));
     const std::string selected = SelectedCaption();
     actInviteDuel->setEnabled(client_ && client_->State() == TQVXDPClient::stLoggedIn && !selected.empty() &&
@@ -340,49 +378,107 @@ bool TfrmMultiPlayer::HasPlayer(const std::string& caption) const {
 }
 
 void TfrmMultiPlayer::OnConnected() {
-    if (services_.ResolveHosts)
-        services_.ResolveHosts();
-    else
-        ResolveHosts();
     UpdateStatusBar();
     UpdateActions();
     if (!firstConnect_) return;
     firstConnect_ = false;
-    if (emoticonFetch_) {
-        emoticonFetch_->StartAndWait();
-        if (emoticonFetch_->Succeeded()) {
-            emoticons_ = SplitLines(emoticonFetch_->Reply());
-            FetchEmoticonPictures();
-        } else {
-            LogMessage("Unable to fetch emoticons", lkWarning);
-            AppendHeader(LangText(391));
-        }
-    }
-    if (welcomeFetch_) {
-        welcomeFetch_->StartAndWait();
-        if (welcomeFetch_->Succeeded())
-            AppendHeader(welcomeFetch_->Reply());
-        else
-            LogMessage("Unable to fetch chat msg", lkWarning);
+    WithHosts([this] { StartDownloads(); });
+}
+
+int TfrmMultiPlayer::RunningDownloads() const {
+    return static_cast<int>(
+        std::count_if(transfers_.begin(), transfers_.end(), [](const auto& t) { return !t->Finished(); }));
+}
+
+void TfrmMultiPlayer::Fetch(const std::string& url, std::size_t maxBytes,
+                            std::function<void(bool ok, std::string reply)> done) {
+    TTransferDone finished = [this, done = std::move(done)](const TTransferOutcome& outcome) {
+        std::erase_if(transfers_, [](const auto& t) { return t->Finished(); });
+        done(outcome.Ok, outcome.Ok ? outcome.Reply : std::string());
+    };
+    if (services_.HttpGet) {
+        transfers_.push_back(StartTransfer(
+            [get = services_.HttpGet, url, maxBytes] {
+                std::string reply = get(url);
+                if (reply.size() > maxBytes) throw EInetError("Reply too large: " + url);
+                return reply;
+            },
+            std::move(finished), this));
+    } else {
+        transfers_.push_back(StartHttpGet(url, maxBytes, std::move(finished), this));
     }
 }
 
-void TfrmMultiPlayer::FetchEmoticonPictures() {
+void TfrmMultiPlayer::AbortDownloads() {
+    for (const auto& t : transfers_) t->Abort();
+    transfers_.clear();
+}
+
+void TfrmMultiPlayer::StartDownloads() {
+    // In the order they were always asked for: the list, its pictures, then
+    // the welcome text. The room is open meanwhile.
+    Fetch(InternalPrefix() + "emoticons/list.txt", kMaxListBytes,
+          [this](bool ok, std::string reply) { EmoticonListFetched(ok, NormalizeLineBreaks(reply)); });
+}
+
+void TfrmMultiPlayer::EmoticonListFetched(bool ok, const std::string& reply) {
+    if (!ok) {
+        LogMessage("Unable to fetch emoticons", lkWarning);
+        AppendHeader(LangText(391));
+        StartWelcomeFetch();
+        return;
+    }
+    // Lines shown before now stay as they were; later ones get the pictures.
+    emoticons_ = SplitLines(reply);
+    if (emoticons_.size() > kMaxEmoticons) emoticons_.resize(kMaxEmoticons);
+    for (std::size_t i = 0; i < emoticons_.size(); ++i)
+        if (!TrimText(emoticons_[i]).empty()) pictureQueue_.push_back(i);
+    FetchNextPictures();
+}
+
+void TfrmMultiPlayer::FetchNextPictures() {
     // The view fetches nothing itself: each picture is downloaded once and
     // handed to the document under the address the chat HTML names.
-    const std::string prefix = "http://" + Environment.InternalHost.Str() + Environment.InternalBase.Str();
-    for (std::size_t i = 0; i < emoticons_.size(); ++i) {
-        if (TrimText(emoticons_[i]).empty()) continue;
-        const std::string url = prefix + "emoticons/" + std::to_string(i) + ".gif";
-        TThreadedHttpGet fetch(url, services_.HttpGet);
-        fetch.StartAndWait();
-        QImage image;
-        if (fetch.Succeeded() &&
-            image.loadFromData(reinterpret_cast<const uchar*>(fetch.Reply().data()), static_cast<int>(fetch.Reply().size())))
-            brwMessages->document()->addResource(QTextDocument::ImageResource, QUrl(Q(url)), image);
-        else
-            LogMessage("Unable to fetch emoticon " + std::to_string(i), lkInfo);
+    while (!pictureQueue_.empty() && picturesRunning_ < kEmoticonsAtOnce) {
+        const std::size_t i = pictureQueue_.front();
+        pictureQueue_.pop_front();
+        ++picturesRunning_;
+        const std::string url = InternalPrefix() + "emoticons/" + std::to_string(i) + ".gif";
+        Fetch(url, kMaxPictureBytes, [this, i, url](bool ok, std::string reply) {
+            --picturesRunning_;
+            QImage image;
+            if (ok && image.loadFromData(reinterpret_cast<const uchar*>(reply.data()), static_cast<int>(reply.size()))) {
+                brwMessages->document()->addResource(QTextDocument::ImageResource, QUrl(Q(url)), image);
+                RepaintPictures();
+            } else {
+                LogMessage("Unable to fetch emoticon " + std::to_string(i), lkInfo);
+            }
+            FetchNextPictures();
+        });
     }
+    if (pictureQueue_.empty() && picturesRunning_ == 0) StartWelcomeFetch();
+}
+
+void TfrmMultiPlayer::RepaintPictures() {
+    // Once per turn of the event loop, however many pictures came in it.
+    if (repaintQueued_) return;
+    repaintQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+        repaintQueued_ = false;
+        QTextDocument* doc = brwMessages->document();
+        doc->markContentsDirty(0, doc->characterCount());
+    });
+}
+
+void TfrmMultiPlayer::StartWelcomeFetch() {
+    if (welcomeStarted_) return;
+    welcomeStarted_ = true;
+    Fetch(InternalPrefix() + "chatmsg.txt", kMaxWelcomeBytes, [this](bool ok, std::string reply) {
+        if (ok)
+            AppendHeader(NormalizeLineBreaks(reply));
+        else
+            LogMessage("Unable to fetch chat msg", lkWarning);
+    });
 }
 
 void TfrmMultiPlayer::OnError(std::uint8_t code, const std::string& text) {
@@ -571,7 +667,6 @@ void TfrmMultiPlayer::TrimChat() {
 }
 
 void TfrmMultiPlayer::AppendHeader(const std::string& html) {
-    if (inDuel_) return;
     FlushChat();
     QTextCursor cursor(brwMessages->document());
     cursor.beginEditBlock();
@@ -830,15 +925,13 @@ void TfrmMultiPlayer::actECardExecute() {
 }
 
 void TfrmMultiPlayer::miOnlineSupportClick() {
-    if (services_.ResolveHosts)
-        services_.ResolveHosts();
-    else
-        ResolveHosts();
-    const std::string url = InternalPrefix() + "chatsupport.html";
-    if (services_.OpenURL)
-        services_.OpenURL(url);
-    else
-        OpenURL(url);
+    WithHosts([this] {
+        const std::string url = InternalPrefix() + "chatsupport.html";
+        if (services_.OpenURL)
+            services_.OpenURL(url);
+        else
+            OpenURL(url);
+    });
 }
 
 void TfrmMultiPlayer::FlashLobby() {
@@ -852,6 +945,7 @@ void TfrmMultiPlayer::FlashLobby() {
 }
 
 void TfrmMultiPlayer::closeEvent(QCloseEvent* event) {
+    AbortDownloads();
     DisconnectAndClear();
     QDialog::closeEvent(event);
 }

@@ -30,7 +30,7 @@ class QTreeWidget;
 
 namespace qv {
 
-class TThreadedHttpGet;
+class TTransfer;
 
 // Runs one duel against `name` (joining the duel at `address`, or hosting
 // it when empty); returns the outcome (0 none, 1 lost, 2 won, 3 both lost)
@@ -45,7 +45,8 @@ TRunDuelHook& LobbyRunDuel();
 struct TLobbyServices {
     std::function<bool(bool showError)> CheckInternet;
     std::function<void()> ResolveHosts;
-    // The HTTP GET behind the downloads (emoticons, welcome text).
+    // The HTTP GET behind the downloads (emoticons, welcome text); it runs
+    // on a transfer's worker thread. Empty: the program's GET.
     std::function<std::string(const std::string& url)> HttpGet;
     std::function<void(const std::string& url)> OpenURL;
     std::function<void(QWidget* owner)> SendEmailCard;
@@ -72,6 +73,13 @@ public:
 
     // The style sheet the chat starts with.
     static const char* const kChatStyleSheet;
+    // The downloads of the first log-in: emoticon pictures, at most this
+    // many in all and this many at a time, and the largest replies taken.
+    static constexpr std::size_t kMaxEmoticons = 64;
+    static constexpr int kEmoticonsAtOnce = 4;
+    static constexpr std::size_t kMaxListBytes = 16 * 1024;
+    static constexpr std::size_t kMaxPictureBytes = 64 * 1024;
+    static constexpr std::size_t kMaxWelcomeBytes = 64 * 1024;
 
     void actConnectExecute();
     void actInviteDuelExecute();
@@ -117,6 +125,10 @@ public:
     void LinkClicked(const QUrl& url);
 
     TQVXDPClient* Client() const { return client_.get(); }
+    // While the host list is awaited (no hosts stored yet).
+    bool WaitingForHosts() const { return waitingForHosts_; }
+    // Downloads still running.
+    int RunningDownloads() const;
     bool InDuel() const { return inDuel_; }
     const std::vector<std::string>& Emoticons() const { return emoticons_; }
 
@@ -164,7 +176,18 @@ private:
     void FlashLobby();
     void ShowMessage(const std::string& text);
     void AppendInvitationText(const std::string& text);
-    void FetchEmoticonPictures();
+    // Runs `then` once there are hosts to build addresses with: at once
+    // when stored, else after the host-list download (never waiting here).
+    void WithHosts(std::function<void()> then);
+    void ConnectNow();
+    // A GET in the background; `done` on the UI thread, unless the window is gone.
+    void Fetch(const std::string& url, std::size_t maxBytes, std::function<void(bool ok, std::string reply)> done);
+    void StartDownloads();
+    void EmoticonListFetched(bool ok, const std::string& reply);
+    void FetchNextPictures();
+    void StartWelcomeFetch();
+    void RepaintPictures();
+    void AbortDownloads();
     std::string SelectedCaption() const;
     bool HasPlayer(const std::string& caption) const;
     int AddLink(const std::string& alias, const std::string& address, bool cancel);
@@ -177,8 +200,12 @@ private:
     TLobbyServices services_;
     QIcon stateIcons_[2];
     std::unique_ptr<TQVXDPClient> client_;
-    std::unique_ptr<TThreadedHttpGet> emoticonFetch_;
-    std::unique_ptr<TThreadedHttpGet> welcomeFetch_;
+    std::vector<std::shared_ptr<TTransfer>> transfers_;
+    std::deque<std::size_t> pictureQueue_;
+    int picturesRunning_ = 0;
+    bool welcomeStarted_ = false;
+    bool repaintQueued_ = false;
+    bool waitingForHosts_ = false;
     std::vector<std::string> emoticons_;
     std::deque<std::string> linkQueue_;
     // The open invitation links by id; what the chat's links show.
