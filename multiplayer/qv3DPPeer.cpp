@@ -5,6 +5,7 @@
 #include <QObject>
 
 #include "foundation/qv3Log.h"
+#include "foundation/Handoff.h"
 #include "foundation/TextUtil.h"
 #include "media/zkDirectPlay.h"
 #include "multiplayer/qv3DuelMessages.h"
@@ -30,9 +31,11 @@ public:
 class TDuelWindow final : public QObject {
 public:
     explicit TDuelWindow(TCustomDuelPeer* owner) : owner_(owner) {}
+    ~TDuelWindow() override { Taken(); }  // Qt frees what is still queued
 
 protected:
     void customEvent(QEvent* event) override {
+        Taken();
         if (event->type() != kDuelEventType) return;
         const auto* m = static_cast<TDuelMessageEvent*>(event);
         try {
@@ -93,7 +96,9 @@ void TCustomDuelPeer::ReleasePeer() {
 }
 
 void TCustomDuelPeer::Post(TDuelEvent message, std::uint32_t wParam, std::uint32_t lParam) {
-    QCoreApplication::postEvent(Window.get(), new TDuelMessageEvent(message, wParam, lParam));
+    auto* event = new TDuelMessageEvent(message, wParam, lParam);
+    Handed();
+    QCoreApplication::postEvent(Window.get(), event);
 }
 
 bool TCustomDuelPeer::Send(const std::vector<std::uint8_t>& message, bool guaranteed) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "foundation/Handoff.h"
 #include "foundation/TextUtil.h"
 #include "foundation/qv3Log.h"
 #include "media/ThdTimer.h"
@@ -89,6 +90,7 @@ TQVXDPClient::~TQVXDPClient() {
     blockSignals(true);
     timer_.reset();
     dp_.reset();
+    Taken();  // Qt frees what is still queued
 }
 
 std::int64_t TQVXDPClient::Now() const {
@@ -107,7 +109,9 @@ void TQVXDPClient::SetState(std::uint8_t state) {
 void TQVXDPClient::Post(int message, std::int64_t lParam) { PostFor(attempt_.load(), message, lParam); }
 
 void TQVXDPClient::PostFor(std::uint64_t attempt, int message, std::int64_t lParam) {
-    QCoreApplication::postEvent(this, new TLobbyEvent(message, lParam, attempt));
+    auto* event = new TLobbyEvent(message, lParam, attempt);
+    Handed();
+    QCoreApplication::postEvent(this, event);
 }
 
 std::string TQVXDPClient::LoginName() const {
@@ -248,6 +252,7 @@ void TQVXDPClient::HandleReceive(const std::uint8_t* data, std::uint32_t size) {
 }
 
 void TQVXDPClient::customEvent(QEvent* event) {
+    Taken();
     if (event->type() != kLobbyEventType) {
         QObject::customEvent(event);
         return;

@@ -47,7 +47,7 @@ public:
     static constexpr std::int64_t kFindServerTimeoutMs = 7000;
     static constexpr std::uint32_t kDeadlineCheckMs = 2000;
     // How long one turn of the event loop hands queued chat lines on.
-    static constexpr int kDrainBudgetMs = 10;
+    static constexpr int kDrainBudgetMs = 5;
 
     struct TOptions {
         // Where "now" comes from (its 64-bit counter); null: the system clock.

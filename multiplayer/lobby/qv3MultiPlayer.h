@@ -94,7 +94,7 @@ public:
     static constexpr int kMaxChatLines = 1000;
     static constexpr std::size_t kMaxLineChars = 2000;
     // How long one turn of the event loop adds lines to the chat.
-    static constexpr int kAppendBudgetMs = 25;
+    static constexpr int kAppendBudgetMs = 12;
 
     // A line of the chat: its prefix, then the text (cut to kMaxLineChars)
     // escaped, with emoticon pictures.
