@@ -52,6 +52,17 @@ void PumpFor(int ms) {
     while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
+// The program's own time-outs, the session and the client on one clock the
+// test moves; the test runs the deadline checks.
+TQVXDPClient::TOptions ProgramOptions(std::uint32_t port, test::TTestClock& clock) {
+    TQVXDPClient::TOptions o;
+    o.Port = port;
+    o.Clock = &clock;
+    o.Session.clock = &clock;
+    o.RunTimer = false;
+    return o;
+}
+
 class LobbyClient : public ::testing::Test {
 protected:
     void SetUp() override { App(); }
@@ -295,12 +306,7 @@ TEST_F(LobbyClient, SilentServerRunsOutTheConnectWindow) {
 TEST_F(LobbyClient, AConnectThatNeverCompletesIsATimeOutWithinTheWindowAndOneCheck) {
     test::TUdpStub mute;
     test::TTestClock clock;
-    TQVXDPClient::TOptions o;
-    o.Port = mute.Port();
-    o.Clock = &clock;
-    o.Session.clock = &clock;
-    o.RunTimer = false;
-    TSide side(o);
+    TSide side(ProgramOptions(mute.Port(), clock));
     EXPECT_EQ(side.client->ConnectWindow(), 13500);
     side.client->Connect("127.0.0.1", Key('A'), "ANN");
     ASSERT_TRUE(mute.AnswerSearch(5000, kLobbyAppGuid, kLobbySessionName));
@@ -325,12 +331,7 @@ TEST_F(LobbyClient, AConnectThatNeverCompletesIsATimeOutWithinTheWindowAndOneChe
 TEST_F(LobbyClient, DisconnectThenConnectDuringALogInStartsAFreshConnect) {
     test::TUdpStub mute;
     test::TTestClock clock;
-    TQVXDPClient::TOptions o;
-    o.Port = mute.Port();
-    o.Clock = &clock;
-    o.Session.clock = &clock;
-    o.RunTimer = false;
-    TSide side(o);
+    TSide side(ProgramOptions(mute.Port(), clock));
     for (int attempt = 0; attempt < 2; ++attempt) {
         side.client->Connect("127.0.0.1", Key('A'), "ANN");
         ASSERT_TRUE(mute.AnswerSearch(5000, kLobbyAppGuid, kLobbySessionName)) << attempt;

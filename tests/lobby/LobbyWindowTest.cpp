@@ -159,6 +159,21 @@ protected:
         }
         return "";
     }
+    // BOB in the room, with his invitation open in the chat.
+    void InvitedByBob(TfrmMultiPlayer& form, TSide& bob) {
+        bob.LogIn("BOB", Key('B'));
+        ASSERT_TRUE(PumpUntil([&] { return form.lvPlayers->topLevelItemCount() == 2; }));
+        bob.client->SendInvitation("ANN", lobby::iaInvite);
+        ASSERT_TRUE(PumpUntil([&] { return !FirstOpenHref(form, "accept:").empty(); }));
+    }
+    // A line sent now reaches the server after anything sent before it:
+    // no result message among them.
+    void ExpectNoResultSent(TfrmMultiPlayer& form) {
+        form.memMessage->setText("marker");
+        form.actSendMessageExecute();
+        ASSERT_TRUE(server_.Events().WaitFor("chat ANN marker"));
+        EXPECT_EQ(ServerCount("result "), 0u);
+    }
     std::size_t ServerCount(const std::string& prefix) {
         std::size_t n = 0;
         for (const auto& l : server_.Events().Lines()) n += l.rfind(prefix, 0) == 0;
@@ -378,10 +393,7 @@ TEST_F(LobbyWindow, DrawsAndAbortedDuelsReportNothing) {
         ASSERT_TRUE(PumpUntil([&] { return duels_.size() == before + 1 && !form->InDuel(); }));
     }
     ASSERT_TRUE(server_.Events().WaitFor("playing ANN 0", 2));
-    form->memMessage->setText("marker");
-    form->actSendMessageExecute();
-    ASSERT_TRUE(server_.Events().WaitFor("chat ANN marker"));
-    EXPECT_EQ(ServerCount("result "), 0u);
+    ExpectNoResultSent(*form);
 }
 
 TEST_F(LobbyWindow, RefusingCancellingAndLeavingCloseTheLinks) {
@@ -651,10 +663,7 @@ TEST_F(LobbyWindow, WithNoHostsStoredTheListIsAwaitedWithoutBlocking) {
 TEST_F(LobbyWindow, ALostSessionDuringADuelShowsAfterItAndNothingIsSentOnIt) {
     auto form = Open();
     TSide bob(server_.Port());
-    bob.LogIn("BOB", Key('B'));
-    ASSERT_TRUE(PumpUntil([&] { return form->lvPlayers->topLevelItemCount() == 2; }));
-    bob.client->SendInvitation("ANN", lobby::iaInvite);
-    ASSERT_TRUE(PumpUntil([&] { return !FirstOpenHref(*form, "accept:").empty(); }));
+    InvitedByBob(*form, bob);
     std::vector<std::string> duringTheDuel;
     duringDuel_ = [&] {
         ASSERT_TRUE(PumpUntil([&] { return server_.Events().Count("playing ANN 1") == 1; }));
@@ -679,10 +688,7 @@ TEST_F(LobbyWindow, ALostSessionDuringADuelShowsAfterItAndNothingIsSentOnIt) {
 TEST_F(LobbyWindow, ADuelThatThrowsShowsTheReasonAndSendsNoResult) {
     auto form = Open();
     TSide bob(server_.Port());
-    bob.LogIn("BOB", Key('B'));
-    ASSERT_TRUE(PumpUntil([&] { return form->lvPlayers->topLevelItemCount() == 2; }));
-    bob.client->SendInvitation("ANN", lobby::iaInvite);
-    ASSERT_TRUE(PumpUntil([&] { return !FirstOpenHref(*form, "accept:").empty(); }));
+    InvitedByBob(*form, bob);
     bool heldShownInDuel = false;
     duringDuel_ = [&] {
         form->ShowWhenFree([&] { heldShownInDuel = form->InDuel(); messages_.push_back("held"); });
@@ -694,10 +700,7 @@ TEST_F(LobbyWindow, ADuelThatThrowsShowsTheReasonAndSendsNoResult) {
     EXPECT_EQ(messages_, (std::vector<std::string>{"Unable to access server\rthe game window failed", "held"}));
     EXPECT_FALSE(heldShownInDuel);
     EXPECT_TRUE(server_.Events().WaitFor("playing ANN 0"));
-    form->memMessage->setText("marker");
-    form->actSendMessageExecute();
-    ASSERT_TRUE(server_.Events().WaitFor("chat ANN marker"));
-    EXPECT_EQ(ServerCount("result "), 0u);
+    ExpectNoResultSent(*form);
 }
 
 // Ctrl+C is Connect/Disconnect from the whole window; a field with text
