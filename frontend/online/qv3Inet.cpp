@@ -1,6 +1,7 @@
 #include "frontend/online/qv3Inet.h"
 
 #include <curl/curl.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <array>
@@ -109,6 +110,8 @@ public:
         curl_easy_setopt(h_.get(), CURLOPT_WRITEDATA, &sink);
         curl_easy_setopt(h_.get(), CURLOPT_XFERINFOFUNCTION, AbortCheck);
         curl_easy_setopt(h_.get(), CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(h_.get(), CURLOPT_SOCKOPTFUNCTION, NoteSocket);
+        curl_easy_setopt(h_.get(), CURLOPT_SOCKOPTDATA, this);
         const CURLcode rc = PerformAbortable();
         if (CurrentTransferAborted()) throw ETransferAborted();
         if (sink.overflow) throw EInetError("The reply is too large");
@@ -130,6 +133,11 @@ public:
     }
 
 private:
+    static int NoteSocket(void* self, curl_socket_t socket, curlsocktype) {
+        static_cast<Request*>(self)->socket_ = socket;
+        return CURL_SOCKOPT_OK;
+    }
+
     static int AbortCheck(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
         return CurrentTransferAborted() ? 1 : 0;
     }
@@ -148,6 +156,11 @@ private:
             }
             if (running) curl_multi_poll(multi.get(), nullptr, 0, 50, nullptr);
         }
+        if (CurrentTransferAborted()) {
+            // Nothing more goes over this connection: a mail client would
+            // otherwise still say goodbye to a server that does not answer.
+            if (socket_ != CURL_SOCKET_BAD) ::shutdown(socket_, SHUT_RDWR);
+        }
         int queued = 0;
         while (CURLMsg* msg = curl_multi_info_read(multi.get(), &queued)) {
             if (msg->msg == CURLMSG_DONE && msg->easy_handle == h_.get()) rc = msg->data.result;
@@ -158,6 +171,7 @@ private:
 
     std::string url_;
     CurlPtr h_;
+    curl_socket_t socket_ = CURL_SOCKET_BAD;
     std::array<char, CURL_ERROR_SIZE> errors_{};
 };
 

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -20,7 +21,9 @@
 
 #include "foundation/qv3Global.h"
 #include "platform/system/Files.h"
+#include "platform/system/Internet.h"
 #include "platform/system/KeyStore.h"
+#include "tests/online/HoldingServer.h"
 #include "tests/online/LocalHttpServer.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
@@ -38,9 +41,11 @@ protected:
     // `readyMarker`: the log line after which the program waits for the player.
     // `overrides` ("NAME=value") replace the test's own settings, e.g. the
     // video driver.
+    // `alsoReady`, when given, must hold as well before the quit request.
     test::ProcessResult Run(std::vector<std::string> args = {},
                             const std::string& readyMarker = "Checkpoint: Initialized",
-                            const std::vector<std::string>& overrides = {}) const {
+                            const std::vector<std::string>& overrides = {},
+                            const std::function<bool()>& alsoReady = {}) const {
         args.insert(args.begin(), test::BinaryDir() + "quorvex");
         std::vector<std::string> added = Env();
         added.push_back("SDL_VIDEODRIVER=offscreen");
@@ -95,11 +100,15 @@ protected:
         // after two minutes so a stuck program fails the test, not the run.
         int status = 0;
         int askedAt = -1;
+        auto askedClock = std::chrono::steady_clock::now();
         for (int turn = 0;; ++turn) {
             const pid_t done = waitpid(pid, &status, WNOHANG);
             if (done == pid) break;
-            const bool ready = readyLines() > readyBefore || turn > 6000;
-            if (ready && askedAt < 0) askedAt = turn;
+            const bool ready = (readyLines() > readyBefore && (!alsoReady || alsoReady())) || turn > 6000;
+            if (ready && askedAt < 0) {
+                askedAt = turn;
+                askedClock = std::chrono::steady_clock::now();
+            }
             if (askedAt >= 0 && (turn - askedAt) % 100 == 0) kill(pid, SIGTERM);
             if (askedAt >= 0 && turn - askedAt > 12000) {
                 kill(pid, SIGKILL);
@@ -108,6 +117,10 @@ protected:
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
+        quitToEndMs_ = askedAt < 0 ? -1
+                                   : std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         std::chrono::steady_clock::now() - askedClock)
+                                         .count();
         result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         result.out = sys::ReadFileText(out).value_or("");
         result.err = sys::ReadFileText(err).value_or("");
@@ -135,6 +148,8 @@ protected:
 
     test::TempDir dir_;
     std::unique_ptr<test::LocalHttpServer> server_;
+    // From the first quit request to the program's end, in the last Run.
+    mutable long quitToEndMs_ = -1;
 };
 
 }  // namespace
@@ -269,4 +284,33 @@ TEST_F(ProgramTest, APackageInstalledWhileTheGameRunsIsOfferedAtOnce) {
     EXPECT_EQ(log.find("not offered"), std::string::npos) << log;
 }
 
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST_F(ProgramTest, AQuitRequestEndsTheProgramWhileTheHostListHangs) {
+    if (!sys::InternetGetConnectedState()) GTEST_SKIP() << "the program stays offline on this machine";
+    // A first run: no hosts stored, and the list server holds its answer.
+    test::HoldingServer hanging;
+    sys::TKeyStore(dir_ / "common/registry.ini").WriteString(sys::kProgramKey, "HostListServer", hanging.Host());
+    // The quit request comes once the download has been held a while (the
+    // start page's browser is being made at the same tick).
+    std::chrono::steady_clock::time_point heldSince{};
+    auto r = Run({}, "Checkpoint: Initialized", {}, [&] {
+        if (!hanging.WaitHolding(std::chrono::milliseconds(0))) return false;
+        const auto now = std::chrono::steady_clock::now();
+        if (heldSince == std::chrono::steady_clock::time_point{}) heldSince = now;
+        return now - heldSince > std::chrono::milliseconds(1500);
+    });
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(hanging.WaitHolding(std::chrono::milliseconds(0))) << "the download never started";
+    // Generous for a loaded machine; a join on the download takes its 60 s.
+    EXPECT_LT(quitToEndMs_, 1000);
+    EXPECT_TRUE(hanging.WaitHeldClosed(std::chrono::seconds(1)));
+    const std::string log = sys::ReadFileText(UserFile("quorvex.log")).value_or("");
+    EXPECT_EQ(log.substr(log.size() - 15), "<*** End ***>\r\n") << log;
+}
+
+}  // namespace
 }  // namespace qv
