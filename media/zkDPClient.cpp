@@ -39,14 +39,23 @@ void TzkDPClient::CancelEnumHosts() {
 
 DPNHANDLE TzkDPClient::Connect(int hostIndex, const void* userConnectData, std::uint32_t userConnectDataSize,
                                void* asyncContext, bool okToQueryForAddressing, bool sync) {
-    return DPConnectToHost(*DirectPlay, hosts_, hostIndex, userConnectData, userConnectDataSize, nullptr, asyncContext,
-                           okToQueryForAddressing, sync);
+    Connecting = true;
+    try {
+        const DPNHANDLE handle = DPConnectToHost(*DirectPlay, hosts_, hostIndex, userConnectData, userConnectDataSize,
+                                                 nullptr, asyncContext, okToQueryForAddressing, sync);
+        if (sync) Connecting = false;
+        return handle;
+    } catch (...) {
+        Connecting = false;
+        throw;
+    }
 }
 
 void TzkDPClient::Disconnect() {
-    if (!Connected) return;
+    if (!Connected && !Connecting) return;
     DPCheck(DirectPlay->Close(0), 0, "Disconnecting from server");
     Connected = false;
+    Connecting = false;
     Initialize();
 }
 
@@ -70,6 +79,7 @@ HRESULT TzkDPClient::ProcessMessage(DWORD type, void* message) {
         case DPN_MSGID_CONNECT_COMPLETE: {
             const auto& m = *static_cast<DPNMSG_CONNECT_COMPLETE*>(message);
             Connected = m.hResultCode == DPN_OK;
+            Connecting = false;
             if (OnConnectComplete)
                 OnConnectComplete(this, m.hAsyncOp, m.pvUserContext, m.hResultCode, m.pvApplicationReplyData,
                                   m.dwApplicationReplyDataSize);

@@ -51,7 +51,8 @@ public:
     void ClearHosts() { hosts_.Clear(); }
     dpn::DPNHANDLE Connect(int hostIndex, const void* userConnectData, std::uint32_t userConnectDataSize,
                            void* asyncContext, bool okToQueryForAddressing, bool sync);
-    // Only when connected: closes, then initializes again.
+    // Only when connected or a connect is under way: closes (which ends the
+    // connect), then initializes again.
     void Disconnect();
     dpn::DPNHANDLE Send(const void* data, std::uint32_t size, std::uint32_t timeOut, void* asyncContext, bool sync,
                         bool copy, bool complete, bool completeOnProcess, bool guaranteed, int priority,
@@ -59,6 +60,8 @@ public:
 
     std::unique_ptr<dpn::TSession> DirectPlay;
     std::atomic<bool> Connected{false};
+    // From Connect until its completion.
+    std::atomic<bool> Connecting{false};
     dpn::DPNHANDLE EnumHandle = 0;
     dpn::DPN_SP_CAPS SPCaps;
     TEnumHostsResponseEvent OnEnumHostsResponse;

@@ -5,6 +5,7 @@
 #include <QObject>
 
 #include "foundation/qv3Log.h"
+#include "foundation/Handoff.h"
 #include "foundation/TextUtil.h"
 #include "media/zkDirectPlay.h"
 #include "multiplayer/qv3DuelMessages.h"
@@ -30,9 +31,11 @@ public:
 class TDuelWindow final : public QObject {
 public:
     explicit TDuelWindow(TCustomDuelPeer* owner) : owner_(owner) {}
+    ~TDuelWindow() override { Taken(); }  // Qt frees what is still queued
 
 protected:
     void customEvent(QEvent* event) override {
+        Taken();
         if (event->type() != kDuelEventType) return;
         const auto* m = static_cast<TDuelMessageEvent*>(event);
         try {
@@ -56,6 +59,12 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
+
+dpn::TSessionOptions DuelSessionOptions() {
+    dpn::TSessionOptions o;
+    o.connectTimeoutMs = kDuelConnectTimeoutMs + kDuelCheckMs + 500;
+    return o;
+}
 
 std::string CloseReasonText(std::int32_t reason) {
     switch (reason) {
@@ -87,7 +96,9 @@ void TCustomDuelPeer::ReleasePeer() {
 }
 
 void TCustomDuelPeer::Post(TDuelEvent message, std::uint32_t wParam, std::uint32_t lParam) {
-    QCoreApplication::postEvent(Window.get(), new TDuelMessageEvent(message, wParam, lParam));
+    auto* event = new TDuelMessageEvent(message, wParam, lParam);
+    Handed();
+    QCoreApplication::postEvent(Window.get(), event);
 }
 
 bool TCustomDuelPeer::Send(const std::vector<std::uint8_t>& message, bool guaranteed) {
@@ -291,7 +302,7 @@ TDuelPeerClient::TDuelPeerClient(const std::string& playerName, const std::strin
     FState = csSearching;
     StateTime = Now();
     Timer = std::make_unique<TThreadedTimer>(options.TimerClock);
-    Timer->SetInterval(2000);
+    Timer->SetInterval(kDuelCheckMs);
     Timer->OnTimer = [this](TThreadedTimer&) { CheckTimeouts(); };
     Timer->SetEnabled(true);
 }
@@ -322,10 +333,10 @@ void TDuelPeerClient::Finish() { SetState(csFinished); }
 
 void TDuelPeerClient::CheckTimeouts() {
     const std::uint32_t elapsed = Now() - StateTime;
-    if (FState == csSearching && elapsed >= 30000) {
+    if (FState == csSearching && elapsed >= kDuelSearchTimeoutMs) {
         CloseReason = kCloseSearchTimeout;
         Close();
-    } else if (FState == csConnecting && elapsed >= 20000) {
+    } else if (FState == csConnecting && elapsed >= kDuelConnectTimeoutMs) {
         CloseReason = kCloseConnectTimeout;
         Close();
     }

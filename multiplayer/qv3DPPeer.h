@@ -60,12 +60,23 @@ enum : std::int32_t {
 
 std::string CloseReasonText(std::int32_t reason);
 
+// The joiner gives up searching after 30 s and connecting after 20 s,
+// looking every 2 s.
+inline constexpr std::uint32_t kDuelSearchTimeoutMs = 30000;
+inline constexpr std::uint32_t kDuelConnectTimeoutMs = 20000;
+inline constexpr std::uint32_t kDuelCheckMs = 2000;
+
+// The session under a duel: its own connect time-out ends only after the
+// joiner's 20 s and the check that follows, so that a host that never
+// completes the connect is the time-out it is.
+dpn::TSessionOptions DuelSessionOptions();
+
 // What the tests change: port, clocks and the session's time-outs.
 struct TDuelPeerOptions {
     std::uint32_t Port = kDuelPort;
     sys::IClock* Clock = nullptr;            // "now"; null: the system clock
     ITimerWaitClock* TimerClock = nullptr;   // the client's time-out timer; null: real time
-    dpn::TSessionOptions Session;
+    dpn::TSessionOptions Session = DuelSessionOptions();
 };
 
 class TCustomDuelPeer : public IDuelLink {

@@ -4,7 +4,9 @@
 #include <QEvent>
 
 #include <algorithm>
+#include <chrono>
 
+#include "foundation/Handoff.h"
 #include "foundation/TextUtil.h"
 #include "foundation/qv3Log.h"
 #include "media/ThdTimer.h"
@@ -36,7 +38,22 @@ public:
     std::uint64_t Attempt;
 };
 
+// Past the last check that can see the window run out.
+constexpr dpn::DWORD kConnectMarginMs = 500;
+
 }  // namespace
+
+std::int32_t LobbyConnectWindow(const dpn::TSessionOptions& session) {
+    const dpn::DWORD count = session.enumCount;
+    return static_cast<std::int32_t>(count * session.enumTimeoutMs + (count > 0 ? count - 1 : 0) * session.enumRetryMs);
+}
+
+dpn::TSessionOptions LobbySessionOptions() {
+    dpn::TSessionOptions o;
+    o.connectTimeoutMs =
+        static_cast<dpn::DWORD>(LobbyConnectWindow(o)) + TQVXDPClient::kDeadlineCheckMs + kConnectMarginMs;
+    return o;
+}
 
 TQVXDPClient::TQVXDPClient(QObject* parent) : TQVXDPClient(TOptions{}, parent) {}
 
@@ -73,6 +90,7 @@ TQVXDPClient::~TQVXDPClient() {
     blockSignals(true);
     timer_.reset();
     dp_.reset();
+    Taken();  // Qt frees what is still queued
 }
 
 std::int64_t TQVXDPClient::Now() const {
@@ -91,7 +109,9 @@ void TQVXDPClient::SetState(std::uint8_t state) {
 void TQVXDPClient::Post(int message, std::int64_t lParam) { PostFor(attempt_.load(), message, lParam); }
 
 void TQVXDPClient::PostFor(std::uint64_t attempt, int message, std::int64_t lParam) {
-    QCoreApplication::postEvent(this, new TLobbyEvent(message, lParam, attempt));
+    auto* event = new TLobbyEvent(message, lParam, attempt);
+    Handed();
+    QCoreApplication::postEvent(this, event);
 }
 
 std::string TQVXDPClient::LoginName() const {
@@ -232,6 +252,7 @@ void TQVXDPClient::HandleReceive(const std::uint8_t* data, std::uint32_t size) {
 }
 
 void TQVXDPClient::customEvent(QEvent* event) {
+    Taken();
     if (event->type() != kLobbyEventType) {
         QObject::customEvent(event);
         return;
@@ -315,15 +336,24 @@ void TQVXDPClient::Terminated() {
 }
 
 void TQVXDPClient::DrainChat() {
+    // A flood is handed on over several turns of the event loop, so that
+    // the window keeps painting and taking keys meanwhile.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDrainBudgetMs);
     for (;;) {
         TQueuedChat item;
+        bool more;
         {
             std::lock_guard lock(chatLock_);
             if (chatQueue_.empty()) return;
             item = std::move(chatQueue_.front());
             chatQueue_.pop_front();
+            more = !chatQueue_.empty();
         }
         emit ChatLine(item.Text, item.Private, item.Alias);
+        if (more && std::chrono::steady_clock::now() >= until) {
+            Post(wmChatQueued);
+            return;
+        }
     }
 }
 

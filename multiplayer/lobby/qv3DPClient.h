@@ -31,6 +31,14 @@ class TzkDPClient;
 class TThreadedTimer;
 class ITimerWaitClock;
 
+// Finding, then logging in must outlast enumCount queries of timeoutMs
+// with retryMs between them.
+std::int32_t LobbyConnectWindow(const dpn::TSessionOptions& session);
+// The session under the lobby: its own connect time-out ends only after
+// the connect window and the deadline check that follows it, so a log-in
+// that never completes is reported as the time-out it is.
+dpn::TSessionOptions LobbySessionOptions();
+
 class TQVXDPClient : public QObject {
     Q_OBJECT
 
@@ -38,12 +46,14 @@ public:
     enum : std::uint8_t { stIdle = 0, stFindingServer = 1, stConnecting = 2, stLoggedIn = 3 };
     static constexpr std::int64_t kFindServerTimeoutMs = 7000;
     static constexpr std::uint32_t kDeadlineCheckMs = 2000;
+    // How long one turn of the event loop hands queued chat lines on.
+    static constexpr int kDrainBudgetMs = 5;
 
     struct TOptions {
         // Where "now" comes from (its 64-bit counter); null: the system clock.
         sys::IClock* Clock = nullptr;
         // Time-outs of the session underneath.
-        dpn::TSessionOptions Session;
+        dpn::TSessionOptions Session = LobbySessionOptions();
         // The lobby port; tests use one of the system's choosing.
         std::uint32_t Port = 3681;
         // Whether the deadline check runs on its own every 2000 ms (tests

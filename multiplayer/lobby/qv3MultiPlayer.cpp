@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImage>
@@ -29,6 +31,7 @@
 #include "frontend/online/forms/qv3OnlineForms.h"
 #include "frontend/online/qv3HostList.h"
 #include "frontend/online/qv3Inet.h"
+#include "frontend/online/qv3Transfer.h"
 #include "multiplayer/lobby/qv3DPConsts.h"
 #include "multiplayer/lobby/qv3LogIn.h"
 
@@ -213,6 +216,9 @@ TfrmMultiPlayer::TfrmMultiPlayer(TLobbyServices services, QWidget* parent)
     });
     connect(lvPlayers, &QTreeWidget::itemSelectionChanged, this, &TfrmMultiPlayer::UpdateActions);
     connect(brwMessages, &QTextBrowser::anchorClicked, this, &TfrmMultiPlayer::LinkClicked);
+    // Ctrl+C is Connect/Disconnect everywhere in the window; only a field
+    // with selected text copies with it.
+    memMessage->installEventFilter(this);
 
     for (int i = 0; i < 2; ++i) stateIcons_[i] = PlayerStateIcon(services_.Picture, i);
     UpdateStatusBar();
@@ -221,15 +227,39 @@ TfrmMultiPlayer::TfrmMultiPlayer(TLobbyServices services, QWidget* parent)
 }
 
 TfrmMultiPlayer::~TfrmMultiPlayer() {
+    AbortDownloads();
     if (client_) client_->disconnect(this);
     client_.reset();
 }
 
 void TfrmMultiPlayer::ShowMessage(const std::string& text) {
-    if (services_.ShowMessage)
-        services_.ShowMessage(text);
-    else
-        QMessageBox::information(this, windowTitle(), Q(text));
+    ShowWhenFree([this, text] {
+        if (services_.ShowMessage)
+            services_.ShowMessage(text);
+        else
+            QMessageBox::information(this, windowTitle(), Q(text));
+    });
+}
+
+void TfrmMultiPlayer::ShowWhenFree(std::function<void()> show) {
+    // A box opened inside the duel's pump would stop that player's duel.
+    if (inDuel_) {
+        held_.push_back(std::move(show));
+        return;
+    }
+    show();
+}
+
+bool TfrmMultiPlayer::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == memMessage && event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Copy) && !memMessage->hasSelectedText()) {
+            // Not taken by the field: the window's shortcut runs.
+            event->ignore();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TfrmMultiPlayer::StartLobby() {
@@ -243,14 +273,19 @@ void TfrmMultiPlayer::StartLobby() {
         connect(client_.get(), &TQVXDPClient::SessionLost, this, &TfrmMultiPlayer::OnSessionLost);
         connect(client_.get(), &TQVXDPClient::Connected, this, &TfrmMultiPlayer::OnConnected);
         connect(client_.get(), &TQVXDPClient::Error, this, &TfrmMultiPlayer::OnError);
-        const bool online = services_.CheckInternet ? services_.CheckInternet(true) : CheckInternet(true);
+        // Online is all that is asked here: the hosts may still be on their
+        // way, and are waited for where an address needs them.
+        bool online;
+        if (services_.CheckInternet) {
+            online = services_.CheckInternet(true);
+        } else {
+            AutoDialInternet();
+            online = IsInternetConnected() || CheckInternet(true);
+        }
         if (!online) {
             close();
             return;
         }
-        const std::string base = "http://" + Environment.InternalHost.Str() + Environment.InternalBase.Str();
-        emoticonFetch_ = std::make_unique<TThreadedHttpGet>(base + "emoticons/list.txt", services_.HttpGet);
-        welcomeFetch_ = std::make_unique<TThreadedHttpGet>(base + "chatmsg.txt", services_.HttpGet);
         actConnectExecute();
     } catch (const std::exception& e) {
         LogMessage(std::string("Unable to start the lobby: ") + e.what(), lkWarning);
@@ -274,10 +309,12 @@ void TfrmMultiPlayer::actConnectExecute() {
         const bool confirmed = services_.LogIn ? services_.LogIn(this) : RunLogInDialog(this);
         if (!confirmed) return;
     }
-    if (services_.ResolveHosts)
-        services_.ResolveHosts();
-    else
-        ResolveHosts();
+    if (waitingForHosts_) return;  // connects once they are there
+    WithHosts([this] { ConnectNow(); });
+}
+
+void TfrmMultiPlayer::ConnectNow() {
+    if (!client_ || client_->State() != TQVXDPClient::stIdle) return;
     UpdateStatusBar();
     try {
         client_->Connect(Environment.ChatHost.Str(), Environment.LobbyLoginKey.Str(), Environment.LobbyAlias.Str());
@@ -288,14 +325,43 @@ void TfrmMultiPlayer::actConnectExecute() {
     UpdateActions();
 }
 
+void TfrmMultiPlayer::WithHosts(std::function<void()> then) {
+    if (services_.ResolveHosts) {
+        services_.ResolveHosts();
+        then();
+        return;
+    }
+    const auto known = [] { return !Environment.ChatHost.empty() && !Environment.InternalHost.empty(); };
+    if (known()) {
+        ResolveHostsInBackground();  // a newer list, once it is there
+        then();
+        return;
+    }
+    waitingForHosts_ = true;
+    UpdateStatusBar();
+    UpdateActions();
+    WhenHostsResolved(this, [this, then = std::move(then), known](bool resolved) {
+        waitingForHosts_ = false;
+        if (resolved && known()) {
+            then();
+        } else {
+            LogMessage("The lobby has no hosts to connect to", lkWarning);
+            ShowMessage(LangText(361));
+        }
+        UpdateStatusBar();
+        UpdateActions();
+    });
+}
+
 void TfrmMultiPlayer::UpdateStatusBar() {
-    const int state = client_ ? client_->State() : 0;
+    // Waiting for the hosts is the first part of searching.
+    const int state = waitingForHosts_ ? TQVXDPClient::stFindingServer : client_ ? client_->State() : 0;
     sbState->setText(Lang(394 + state));
     sbName->setText(client_ ? Q(client_->LoginName()) : QString());
 }
 
 void TfrmMultiPlayer::UpdateActions() {
-    const bool busy = client_ && client_->State() != TQVXDPClient::stIdle;
+    const bool busy = waitingForHosts_ || (client_ && client_->State() != TQVXDPClient::stIdle);
     actConnect->setText(Lang(busy ? 401 : 400));
     const std::string selected = SelectedCaption();
     actInviteDuel->setEnabled(client_ && client_->State() == TQVXDPClient::stLoggedIn && !selected.empty() &&
@@ -312,49 +378,107 @@ bool TfrmMultiPlayer::HasPlayer(const std::string& caption) const {
 }
 
 void TfrmMultiPlayer::OnConnected() {
-    if (services_.ResolveHosts)
-        services_.ResolveHosts();
-    else
-        ResolveHosts();
     UpdateStatusBar();
     UpdateActions();
     if (!firstConnect_) return;
     firstConnect_ = false;
-    if (emoticonFetch_) {
-        emoticonFetch_->StartAndWait();
-        if (emoticonFetch_->Succeeded()) {
-            emoticons_ = SplitLines(emoticonFetch_->Reply());
-            FetchEmoticonPictures();
-        } else {
-            LogMessage("Unable to fetch emoticons", lkWarning);
-            AppendHtml(LangText(391));
-        }
-    }
-    if (welcomeFetch_) {
-        welcomeFetch_->StartAndWait();
-        if (welcomeFetch_->Succeeded())
-            AppendHtml(welcomeFetch_->Reply());
-        else
-            LogMessage("Unable to fetch chat msg", lkWarning);
+    WithHosts([this] { StartDownloads(); });
+}
+
+int TfrmMultiPlayer::RunningDownloads() const {
+    return static_cast<int>(
+        std::count_if(transfers_.begin(), transfers_.end(), [](const auto& t) { return !t->Finished(); }));
+}
+
+void TfrmMultiPlayer::Fetch(const std::string& url, std::size_t maxBytes,
+                            std::function<void(bool ok, std::string reply)> done) {
+    TTransferDone finished = [this, done = std::move(done)](const TTransferOutcome& outcome) {
+        std::erase_if(transfers_, [](const auto& t) { return t->Finished(); });
+        done(outcome.Ok, outcome.Ok ? outcome.Reply : std::string());
+    };
+    if (services_.HttpGet) {
+        transfers_.push_back(StartTransfer(
+            [get = services_.HttpGet, url, maxBytes] {
+                std::string reply = get(url);
+                if (reply.size() > maxBytes) throw EInetError("Reply too large: " + url);
+                return reply;
+            },
+            std::move(finished), this));
+    } else {
+        transfers_.push_back(StartHttpGet(url, maxBytes, std::move(finished), this));
     }
 }
 
-void TfrmMultiPlayer::FetchEmoticonPictures() {
+void TfrmMultiPlayer::AbortDownloads() {
+    for (const auto& t : transfers_) t->Abort();
+    transfers_.clear();
+}
+
+void TfrmMultiPlayer::StartDownloads() {
+    // In the order they were always asked for: the list, its pictures, then
+    // the welcome text. The room is open meanwhile.
+    Fetch(InternalPrefix() + "emoticons/list.txt", kMaxListBytes,
+          [this](bool ok, std::string reply) { EmoticonListFetched(ok, NormalizeLineBreaks(reply)); });
+}
+
+void TfrmMultiPlayer::EmoticonListFetched(bool ok, const std::string& reply) {
+    if (!ok) {
+        LogMessage("Unable to fetch emoticons", lkWarning);
+        AppendHeader(LangText(391));
+        StartWelcomeFetch();
+        return;
+    }
+    // Lines shown before now stay as they were; later ones get the pictures.
+    emoticons_ = SplitLines(reply);
+    if (emoticons_.size() > kMaxEmoticons) emoticons_.resize(kMaxEmoticons);
+    for (std::size_t i = 0; i < emoticons_.size(); ++i)
+        if (!TrimText(emoticons_[i]).empty()) pictureQueue_.push_back(i);
+    FetchNextPictures();
+}
+
+void TfrmMultiPlayer::FetchNextPictures() {
     // The view fetches nothing itself: each picture is downloaded once and
     // handed to the document under the address the chat HTML names.
-    const std::string prefix = "http://" + Environment.InternalHost.Str() + Environment.InternalBase.Str();
-    for (std::size_t i = 0; i < emoticons_.size(); ++i) {
-        if (TrimText(emoticons_[i]).empty()) continue;
-        const std::string url = prefix + "emoticons/" + std::to_string(i) + ".gif";
-        TThreadedHttpGet fetch(url, services_.HttpGet);
-        fetch.StartAndWait();
-        QImage image;
-        if (fetch.Succeeded() &&
-            image.loadFromData(reinterpret_cast<const uchar*>(fetch.Reply().data()), static_cast<int>(fetch.Reply().size())))
-            brwMessages->document()->addResource(QTextDocument::ImageResource, QUrl(Q(url)), image);
-        else
-            LogMessage("Unable to fetch emoticon " + std::to_string(i), lkInfo);
+    while (!pictureQueue_.empty() && picturesRunning_ < kEmoticonsAtOnce) {
+        const std::size_t i = pictureQueue_.front();
+        pictureQueue_.pop_front();
+        ++picturesRunning_;
+        const std::string url = InternalPrefix() + "emoticons/" + std::to_string(i) + ".gif";
+        Fetch(url, kMaxPictureBytes, [this, i, url](bool ok, std::string reply) {
+            --picturesRunning_;
+            QImage image;
+            if (ok && image.loadFromData(reinterpret_cast<const uchar*>(reply.data()), static_cast<int>(reply.size()))) {
+                brwMessages->document()->addResource(QTextDocument::ImageResource, QUrl(Q(url)), image);
+                RepaintPictures();
+            } else {
+                LogMessage("Unable to fetch emoticon " + std::to_string(i), lkInfo);
+            }
+            FetchNextPictures();
+        });
     }
+    if (pictureQueue_.empty() && picturesRunning_ == 0) StartWelcomeFetch();
+}
+
+void TfrmMultiPlayer::RepaintPictures() {
+    // Once per turn of the event loop, however many pictures came in it.
+    if (repaintQueued_) return;
+    repaintQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+        repaintQueued_ = false;
+        QTextDocument* doc = brwMessages->document();
+        doc->markContentsDirty(0, doc->characterCount());
+    });
+}
+
+void TfrmMultiPlayer::StartWelcomeFetch() {
+    if (welcomeStarted_) return;
+    welcomeStarted_ = true;
+    Fetch(InternalPrefix() + "chatmsg.txt", kMaxWelcomeBytes, [this](bool ok, std::string reply) {
+        if (ok)
+            AppendHeader(NormalizeLineBreaks(reply));
+        else
+            LogMessage("Unable to fetch chat msg", lkWarning);
+    });
 }
 
 void TfrmMultiPlayer::OnError(std::uint8_t code, const std::string& text) {
@@ -438,7 +562,8 @@ std::string TfrmMultiPlayer::RenderChatText(const std::string& text) const {
 
 void TfrmMultiPlayer::ShowChatLine(const std::string& text, std::uint8_t isPrivate, const std::string& alias) {
     if (inDuel_) return;
-    const std::string body = RenderChatText(text);
+    // Cut before escaping and pictures, so no cut splits what they make.
+    const std::string body = RenderChatText(text.substr(0, kMaxLineChars));
     const bool mine = client_ && alias == client_->LoginName();
     std::string prefix;
     if (!mine && isPrivate == 1) {
@@ -457,26 +582,123 @@ void TfrmMultiPlayer::ShowChatLine(const std::string& text, std::uint8_t isPriva
 
 void TfrmMultiPlayer::AppendHtml(const std::string& html) {
     if (inDuel_) return;
+    pending_.push_back({html, false});
+    if (appendQueued_) return;
+    appendQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+        appendQueued_ = false;
+        AppendPending(kAppendBudgetMs);
+    });
+}
+
+void TfrmMultiPlayer::AppendPending(int budgetMs) {
+    if (pending_.empty()) return;
+    // Lines a flood pushes out before they are shown are not added at all.
+    std::size_t drop = pending_.size() > static_cast<std::size_t>(kMaxChatLines)
+                           ? pending_.size() - static_cast<std::size_t>(kMaxChatLines)
+                           : 0;
+    for (auto it = pending_.begin(); drop > 0 && it != pending_.end();) {
+        if (it->Keep) {
+            ++it;
+            continue;
+        }
+        it = pending_.erase(it);
+        --drop;
+    }
     QScrollBar* bar = brwMessages->verticalScrollBar();
     const bool follow = bar->value() + bar->pageStep() > bar->maximum() + bar->pageStep() - 30;
+    QElapsedTimer spent;
+    spent.start();
     QTextCursor cursor(brwMessages->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertHtml(Q(html + "<br>"));
+    cursor.beginEditBlock();
+    while (!pending_.empty() && (budgetMs < 0 || spent.elapsed() < budgetMs)) {
+        cursor.movePosition(QTextCursor::End);
+        // One block per line; the first fills the empty block the chat starts with.
+        if (chatLines_ > 0) cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
+        cursor.setCharFormat(QTextCharFormat());
+        cursor.insertHtml(Q(pending_.front().Html));
+        pending_.pop_front();
+        ++chatLines_;
+    }
+    cursor.endEditBlock();
+    TrimChat();
     if (follow) bar->setValue(bar->maximum());
+    if (!pending_.empty() && !appendQueued_) {
+        appendQueued_ = true;
+        QTimer::singleShot(0, this, [this] {
+            appendQueued_ = false;
+            AppendPending(kAppendBudgetMs);
+        });
+    }
+}
+
+void TfrmMultiPlayer::TrimChat() {
+    if (chatLines_ <= kMaxChatLines) return;
+    QTextDocument* doc = brwMessages->document();
+    const auto hasOpenLink = [](const QTextBlock& block) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (format.isAnchor() && !format.anchorHref().isEmpty()) return true;
+        }
+        return false;
+    };
+    // The oldest lines go, except those with an open invitation link.
+    std::vector<std::pair<int, int>> ranges;
+    int excess = chatLines_ - kMaxChatLines;
+    for (QTextBlock block = doc->findBlock(headerEnd_); block.isValid() && excess > 0; block = block.next()) {
+        const QTextBlock next = block.next();
+        if (!next.isValid()) break;  // the newest line stays
+        if (hasOpenLink(block)) continue;
+        if (!ranges.empty() && ranges.back().second == block.position())
+            ranges.back().second = next.position();
+        else
+            ranges.emplace_back(block.position(), next.position());
+        --excess;
+        --chatLines_;
+    }
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    for (auto r = ranges.rbegin(); r != ranges.rend(); ++r) {
+        cursor.setPosition(r->first);
+        cursor.setPosition(r->second, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
+    cursor.endEditBlock();
+}
+
+void TfrmMultiPlayer::AppendHeader(const std::string& html) {
+    FlushChat();
+    QTextCursor cursor(brwMessages->document());
+    cursor.beginEditBlock();
+    cursor.setPosition(headerEnd_);
+    cursor.setCharFormat(QTextCharFormat());
+    cursor.insertHtml(Q(html));
+    cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
+    headerEnd_ = cursor.position();
+    cursor.endEditBlock();
 }
 
 void TfrmMultiPlayer::AppendInvitationText(const std::string& text) {
     AppendHtml("<font class=\"invite\">" + text + "</font>");
+    // Only invitation lines carry links; an open one is never trimmed.
+    if (text.find("<a ") != std::string::npos || text.find("<A ") != std::string::npos) pending_.back().Keep = true;
 }
 
-int TfrmMultiPlayer::AddLink(const std::string& alias, const std::string& address) {
+int TfrmMultiPlayer::AddLink(const std::string& alias, const std::string& address, bool cancel) {
     const int id = nextLink_++;
-    links_[id] = TLink{alias, address};
+    links_[id] = TLink{alias, address, cancel};
     return id;
 }
 
 bool TfrmMultiPlayer::DisableLinks(const std::function<bool(const std::string&, const std::string&)>& match) {
     bool any = false;
+    for (auto it = links_.begin(); it != links_.end();) {
+        if (match(it->second.Alias, it->second.Cancel ? kCancel : kAccept))
+            it = links_.erase(it);
+        else
+            ++it;
+    }
+    FlushChat();
     QTextDocument* doc = brwMessages->document();
     for (QTextBlock block = doc->lastBlock(); block.isValid(); block = block.previous()) {
         std::vector<QTextFragment> fragments;
@@ -520,31 +742,18 @@ void TfrmMultiPlayer::DisableAllInvitationLinks() {
 }
 
 bool TfrmMultiPlayer::HasOtherOpenInvitation(const std::string& alias) const {
-    const QTextDocument* doc = brwMessages->document();
-    for (QTextBlock block = doc->lastBlock(); block.isValid(); block = block.previous()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat format = it.fragment().charFormat();
-            if (!format.isAnchor() || !format.anchorHref().startsWith(QLatin1String(kCancel))) continue;
-            const QStringList names = format.anchorNames();
-            if (!SameTextNoCase(names.isEmpty() ? std::string() : Bytes(names.first()), alias)) return true;
-        }
-    }
-    return false;
+    return std::any_of(links_.begin(), links_.end(), [&](const auto& entry) {
+        return entry.second.Cancel && !SameTextNoCase(entry.second.Alias, alias);
+    });
 }
 
 void TfrmMultiPlayer::DropStaleInvitations() {
+    // Only open links: a player who left long ago must not close the links
+    // of today's invitations.
     std::vector<std::string> stale;
-    const QTextDocument* doc = brwMessages->document();
-    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat format = it.fragment().charFormat();
-            // Only open links: a player who left long ago must not close the
-            // links of today's invitations.
-            if (!format.isAnchor() || format.anchorHref().isEmpty() || format.anchorNames().isEmpty()) continue;
-            const std::string name = Bytes(format.anchorNames().first());
-            if (!HasPlayer(name) && std::find(stale.begin(), stale.end(), name) == stale.end()) stale.push_back(name);
-        }
-    }
+    for (const auto& [id, link] : links_)
+        if (!HasPlayer(link.Alias) && std::find(stale.begin(), stale.end(), link.Alias) == stale.end())
+            stale.push_back(link.Alias);
     for (const auto& name : stale) {
         DisableCancelLinks(name);
         DisableAnswerLinks(name);
@@ -556,7 +765,7 @@ void TfrmMultiPlayer::actInviteDuelExecute() {
     const std::string alias = SelectedCaption();
     if (alias.empty()) return;
     client_->SendInvitation(alias, lobby::iaInvite);
-    const std::string id = std::to_string(AddLink(alias, ""));
+    const std::string id = std::to_string(AddLink(alias, "", true));
     const std::string name = EscapeHtml(alias);
     AppendInvitationText(FormatS(LangText(386), {name, kCancel, id, name}));
     UpdateActions();
@@ -570,7 +779,7 @@ void TfrmMultiPlayer::OnInvitation(const std::string& alias, std::uint8_t action
     const std::string name = EscapeHtml(alias);
     if (action != lobby::iaCancel) {
         DisableAnswerLinks(alias);
-        const std::string id = std::to_string(AddLink(alias, address));
+        const std::string id = std::to_string(AddLink(alias, address, false));
         AppendInvitationText(FormatS(LangText(384), {name, kAccept, id, "", name, kRefuse, id, name}));
         FlashLobby();
     } else if (DisableAnswerLinks(alias)) {
@@ -594,6 +803,15 @@ void TfrmMultiPlayer::OnInvitationAnswer(const std::string& alias, std::uint8_t 
 }
 
 void TfrmMultiPlayer::LinkClicked(const QUrl& url) {
+    // Other links (the welcome text's) open in the browser; the chat stays.
+    if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) {
+        const std::string address = url.toString(QUrl::FullyEncoded).toStdString();
+        if (services_.OpenURL)
+            services_.OpenURL(address);
+        else
+            OpenURL(address);
+        return;
+    }
     const std::string href = Bytes(url.toString());
     if (href.rfind(kCancel, 0) != 0 && href.rfind(kRefuse, 0) != 0 && href.rfind(kAccept, 0) != 0) return;
     linkQueue_.push_back(href);
@@ -649,6 +867,7 @@ void TfrmMultiPlayer::StartDuel() {
     std::int32_t total = 0;
     int result = 0;
     const TRunDuelHook& runDuel = services_.RunDuel ? services_.RunDuel : LobbyRunDuel();
+    std::string failure;
     try {
         if (runDuel) {
             result = runDuel(this, duelOpponent_, duelAddress_, raceId, total);
@@ -656,18 +875,27 @@ void TfrmMultiPlayer::StartDuel() {
             LogMessage("Unable to start the duel: the program has no duel", lkWarning);
         }
     } catch (const std::exception& e) {
+        // As a lost connection: the reason shown, no outcome.
         LogMessage(std::string("The duel failed: ") + e.what(), lkWarning);
+        failure = e.what();
         result = 0;
     }
+    // Each send does nothing when the session was lost meanwhile.
     client_->SetPlaying(0);
     TimerStatusBar->start();
     inDuel_ = false;
     if (!runDuel) ShowMessage(LangText(361));
+    if (!failure.empty()) ShowMessage(LangText(361) + "\r" + failure);
     if (result == 2) client_->SendDuelResult(duelOpponent_, raceId, true, total);
     if (result == 1) client_->SendDuelResult(duelOpponent_, raceId, false, total);
     memMessage->setFocus();
     lvPlayers->clearSelection();
+    UpdateStatusBar();
     UpdateActions();
+    // What waited for the duel to end, in the order it came.
+    auto held = std::move(held_);
+    held_.clear();
+    for (auto& show : held) show();
 }
 
 void TfrmMultiPlayer::actSendMessageExecute() {
@@ -697,15 +925,13 @@ void TfrmMultiPlayer::actECardExecute() {
 }
 
 void TfrmMultiPlayer::miOnlineSupportClick() {
-    if (services_.ResolveHosts)
-        services_.ResolveHosts();
-    else
-        ResolveHosts();
-    const std::string url = InternalPrefix() + "chatsupport.html";
-    if (services_.OpenURL)
-        services_.OpenURL(url);
-    else
-        OpenURL(url);
+    WithHosts([this] {
+        const std::string url = InternalPrefix() + "chatsupport.html";
+        if (services_.OpenURL)
+            services_.OpenURL(url);
+        else
+            OpenURL(url);
+    });
 }
 
 void TfrmMultiPlayer::FlashLobby() {
@@ -719,6 +945,7 @@ void TfrmMultiPlayer::FlashLobby() {
 }
 
 void TfrmMultiPlayer::closeEvent(QCloseEvent* event) {
+    AbortDownloads();
     DisconnectAndClear();
     QDialog::closeEvent(event);
 }

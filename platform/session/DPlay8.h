@@ -28,7 +28,13 @@
 //   are taken and change nothing. SEND_COMPLETE follows a send with a handle
 //   once ENet is done with the message.
 // - Timing (enumeration retries, connect and close deadlines) reads the
-//   injected sys::IClock.
+//   injected sys::IClock. A connect not completed within connectTimeoutMs
+//   fails; a connected far end silent for linkTimeoutMs is lost, not
+//   earlier.
+// - A host name is looked up off the worker, so closing never waits for a
+//   slow name service. Enumeration with a host name takes replies only from
+//   the addresses that name stands for, on the port asked; without one
+//   (broadcast) from anyone.
 #pragma once
 
 #include <cstdint>
@@ -249,10 +255,14 @@ struct TSessionOptions {
     DWORD enumCount = 5;
     DWORD enumRetryMs = 1500;
     DWORD enumTimeoutMs = 1500;
+    // Set by each user longer than the window it waits for a connect with.
     DWORD connectTimeoutMs = 10000;
     DWORD closeFlushMs = 1000;
     // Silence after which a connected far end counts as lost.
     DWORD linkTimeoutMs = 10000;
+    // Turns a host name into IPv4 addresses (network byte order); runs on a
+    // thread of its own. Empty: the system's lookup.
+    std::function<std::vector<std::uint32_t>(const std::string& hostName)> resolveHost;
 };
 
 enum class ERole { Client, Server, Peer };

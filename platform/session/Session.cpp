@@ -1,8 +1,11 @@
 #include <enet/enet.h>
+#include <netdb.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
@@ -13,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -40,6 +44,63 @@ std::string IpText(const ENetAddress& a) {
     char text[64] = "";
     enet_address_get_host_ip(&a, text, sizeof text);
     return text;
+}
+
+std::vector<std::uint32_t> SystemLookup(const std::string& name) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    std::vector<std::uint32_t> hosts;
+    if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0) return hosts;
+    for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+        if (a->ai_family != AF_INET || a->ai_addr == nullptr) continue;
+        const std::uint32_t host = reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr.s_addr;
+        if (std::find(hosts.begin(), hosts.end(), host) == hosts.end()) hosts.push_back(host);
+    }
+    freeaddrinfo(found);
+    return hosts;
+}
+
+// A host name's addresses, looked up on a thread of its own that the
+// worker never waits for: the thread holds only this box.
+struct TLookup {
+    std::mutex m;
+    bool done = false;
+    std::vector<std::uint32_t> hosts;
+
+    bool Done(std::vector<std::uint32_t>* out) {
+        std::lock_guard lock(m);
+        if (done && out != nullptr) *out = hosts;
+        return done;
+    }
+};
+
+std::shared_ptr<TLookup> StartLookup(const std::string& name,
+                                     const std::function<std::vector<std::uint32_t>(const std::string&)>& resolve) {
+    auto box = std::make_shared<TLookup>();
+    ENetAddress numeric{};
+    if (enet_address_set_host_ip(&numeric, name.c_str()) == 0) {
+        box->hosts.push_back(numeric.host);
+        box->done = true;
+        return box;
+    }
+    try {
+        std::thread([box, name, resolve] {
+            std::vector<std::uint32_t> hosts;
+            try {
+                hosts = resolve ? resolve(name) : SystemLookup(name);
+            } catch (...) {
+                hosts.clear();  // an unknown name
+            }
+            std::lock_guard lock(box->m);
+            box->hosts = std::move(hosts);
+            box->done = true;
+        }).detach();
+    } catch (const std::system_error&) {
+        box->done = true;  // no thread: the name stays unknown
+    }
+    return box;
 }
 
 }  // namespace
@@ -91,6 +152,8 @@ struct TSession::TImpl {
         DWORD sendsLeft, retryMs, timeoutMs;
         std::uint32_t nextSend = 0, end = 0;
         std::shared_ptr<std::promise<HRESULT>> done;
+        std::shared_ptr<TLookup> lookup;
+        std::vector<std::uint32_t> hosts;  // the named host's addresses
     };
 
     struct TConnectOp {
@@ -102,6 +165,8 @@ struct TSession::TImpl {
         std::uint32_t deadline = 0;
         wire::TConnectRequest request;
         std::shared_ptr<std::promise<HRESULT>> done;
+        std::shared_ptr<TLookup> lookup;  // until the peer is made
+        std::uint32_t port = 0;
     };
 
     struct TLink {
@@ -158,7 +223,7 @@ struct TSession::TImpl {
     std::unordered_map<ENetPeer*, TLink> links;
     std::map<DPNID, ENetPeer*> peerOf;
     std::vector<wire::TEnumResponse> responses;
-    std::vector<TAddress> responseSenders;
+    std::vector<ENetAddress> responseSenders;
     std::vector<TCompletion> completions;
     bool closing = false;
     std::uint32_t closeDeadline = 0;
@@ -267,7 +332,7 @@ struct TSession::TImpl {
         }
         case TCommand::kStartEnum: {
             TEnumOp op{c.handle, c.context, c.application, std::move(c.data), c.address, {}, false,
-                       c.count, c.retryMs, c.timeoutMs, Now(), 0, c.done};
+                       c.count, c.retryMs, c.timeoutMs, Now(), 0, c.done, nullptr, {}};
             enums.push_back(std::move(op));
             break;
         }
@@ -350,11 +415,8 @@ struct TSession::TImpl {
         if (auto q = wire::DecodeEnumQuery(d)) {
             self->AnswerQuery(*q, h->receivedAddress);
         } else if (auto r = wire::DecodeEnumResponse(d)) {
-            TAddress sender;
-            sender.Hostname = IpText(h->receivedAddress);
-            sender.Port = h->receivedAddress.port;
             self->responses.push_back(std::move(*r));
-            self->responseSenders.push_back(std::move(sender));
+            self->responseSenders.push_back(h->receivedAddress);
         }
         return 1;  // ours, read or dropped; never ENet's
     }
@@ -376,10 +438,13 @@ struct TSession::TImpl {
 
     void DispatchResponses() {
         std::vector<wire::TEnumResponse> batch;
-        std::vector<TAddress> senders;
+        std::vector<ENetAddress> senders;
         batch.swap(responses);
         senders.swap(responseSenders);
         for (std::size_t i = 0; i < batch.size(); ++i) {
+            TAddress sender;
+            sender.Hostname = IpText(senders[i]);
+            sender.Port = senders[i].port;
             for (std::size_t k = 0; k < enums.size(); ++k) {
                 // Copies: the handler may start or cancel enumerations.
                 const DPNHANDLE handle = enums[k].handle;
@@ -387,9 +452,10 @@ struct TSession::TImpl {
                 const TGuid application = enums[k].application;
                 if (IsCancelled(handle)) continue;
                 if (!application.IsNull() && application != batch[i].Desc.guidApplication) continue;
+                if (!FromAsked(enums[k], senders[i])) continue;
                 TAddress device;
                 device.Port = localPort;
-                DPNMSG_ENUM_HOSTS_RESPONSE msg{&senders[i],
+                DPNMSG_ENUM_HOSTS_RESPONSE msg{&sender,
                                                &device,
                                                &batch[i].Desc,
                                                batch[i].ResponseData.data(),
@@ -399,6 +465,14 @@ struct TSession::TImpl {
                 Call(DPN_MSGID_ENUM_HOSTS_RESPONSE, &msg);
             }
         }
+    }
+
+    // A reply to a query sent to a named host counts only from that host's
+    // addresses and the port asked; a broadcast takes anyone's.
+    static bool FromAsked(const TEnumOp& op, const ENetAddress& from) {
+        if (op.target.Hostname.empty()) return true;
+        return op.resolved && from.port == op.target.Port &&
+               std::find(op.hosts.begin(), op.hosts.end(), from.host) != op.hosts.end();
     }
 
     bool IsCancelled(DPNHANDLE h) const {
@@ -425,12 +499,22 @@ struct TSession::TImpl {
             if (!op.resolved) {
                 if (op.target.Hostname.empty()) {
                     op.address.host = ENET_HOST_BROADCAST;
-                } else if (enet_address_set_host(&op.address, op.target.Hostname.c_str()) != 0) {
-                    FinishEnum(k, DPNERR_INVALIDHOSTADDRESS);
-                    continue;
+                } else {
+                    if (!op.lookup) op.lookup = StartLookup(op.target.Hostname, options.resolveHost);
+                    if (!op.lookup->Done(&op.hosts)) {
+                        ++k;
+                        continue;
+                    }
+                    op.lookup.reset();
+                    if (op.hosts.empty()) {
+                        FinishEnum(k, DPNERR_INVALIDHOSTADDRESS);
+                        continue;
+                    }
+                    op.address.host = op.hosts.front();
                 }
                 op.address.port = static_cast<enet_uint16>(op.target.Port);
                 op.resolved = true;
+                if (!Due(now, op.nextSend)) op.nextSend = now;
             }
             if (op.sendsLeft > 0 && Due(now, op.nextSend)) {
                 const auto bytes = wire::EncodeEnumQuery({now, op.application, op.userData});
@@ -446,11 +530,12 @@ struct TSession::TImpl {
             }
             ++k;
         }
+        if (connectOp && connectOp->lookup) MakeConnectPeer();
         if (connectOp && (Due(now, connectOp->deadline) || closing || IsCancelled(connectOp->handle))) {
             const HRESULT result = closing || IsCancelled(connectOp->handle) ? DPNERR_USERCANCEL
                                    : connectOp->linkUp                      ? DPNERR_TIMEDOUT
                                                                             : DPNERR_NORESPONSE;
-            if (connectOp->peer != nullptr) enet_peer_reset(connectOp->peer);
+            DropConnectPeer();
             FailConnect(result, {});
         }
         for (auto it = links.begin(); it != links.end();) {
@@ -469,7 +554,7 @@ struct TSession::TImpl {
     // ------------------------------------------------------------- connect
 
     void StartConnect(TCommand& c) {
-        TConnectOp op{c.handle, c.context, c.playerContext, nullptr, false, Now() + options.connectTimeoutMs, {}, c.done};
+        TConnectOp op{c.handle, c.context, c.playerContext, nullptr, false, Now() + options.connectTimeoutMs, {}, c.done, nullptr, 0};
         op.request.Application = c.application;
         op.request.Instance = c.instance;
         {
@@ -477,19 +562,52 @@ struct TSession::TImpl {
             op.request.Name = name;
         }
         op.request.ConnectData = std::move(c.data);
-        connectOp = std::move(op);
-        ENetAddress address{};
-        if (c.address.Hostname.empty() || enet_address_set_host(&address, c.address.Hostname.c_str()) != 0) {
+        op.port = c.address.Port;
+        if (c.address.Hostname.empty()) {
+            connectOp = std::move(op);
             FailConnect(DPNERR_INVALIDHOSTADDRESS, {});
             return;
         }
-        address.port = static_cast<enet_uint16>(c.address.Port);
+        op.lookup = StartLookup(c.address.Hostname, options.resolveHost);
+        connectOp = std::move(op);
+        MakeConnectPeer();
+    }
+
+    // Once the host's name is known: ENet's connect, which ENet itself
+    // gives up no sooner than the connect deadline.
+    void MakeConnectPeer() {
+        std::vector<std::uint32_t> hosts;
+        if (!connectOp->lookup->Done(&hosts)) return;
+        connectOp->lookup.reset();
+        if (hosts.empty()) {
+            FailConnect(DPNERR_INVALIDHOSTADDRESS, {});
+            return;
+        }
+        ENetAddress address{};
+        address.host = hosts.front();
+        address.port = static_cast<enet_uint16>(connectOp->port);
         connectOp->peer = enet_host_connect(host, &address, kChannels, kLinkMagic);
         if (connectOp->peer == nullptr) {
             FailConnect(DPNERR_NORESPONSE, {});
             return;
         }
-        enet_peer_timeout(connectOp->peer, 0, options.linkTimeoutMs / 2, options.linkTimeoutMs);
+        SetPeerTimeout(connectOp->peer, options.connectTimeoutMs);
+    }
+
+    // A connect given up: a host that has the link hears of it at once.
+    void DropConnectPeer() {
+        if (connectOp->peer == nullptr) return;
+        if (connectOp->linkUp)
+            enet_peer_disconnect_now(connectOp->peer, kEndLeave);
+        else
+            enet_peer_reset(connectOp->peer);
+        connectOp->peer = nullptr;
+    }
+
+    // ENet drops a peer once a reliable command stays unacknowledged for
+    // `ms`, never earlier (its default also drops after a few resends).
+    static void SetPeerTimeout(ENetPeer* peer, DWORD ms) {
+        enet_peer_timeout(peer, 0, ms, ms);
     }
 
     void FailConnect(HRESULT result, const std::vector<std::uint8_t>& reply) {
@@ -599,9 +717,10 @@ struct TSession::TImpl {
         case ENET_EVENT_TYPE_CONNECT:
             if (connectOp && ev.peer == connectOp->peer) {
                 connectOp->linkUp = true;
+                SetPeerTimeout(ev.peer, options.linkTimeoutMs);
                 SendControl(ev.peer, wire::EncodeConnectRequest(connectOp->request));
             } else if (!closing && ev.data == kLinkMagic && IsHosting()) {
-                enet_peer_timeout(ev.peer, 0, options.linkTimeoutMs / 2, options.linkTimeoutMs);
+                SetPeerTimeout(ev.peer, options.linkTimeoutMs);
                 links[ev.peer] = TLink{0, false, Now() + options.connectTimeoutMs, std::nullopt};
             } else {
                 enet_peer_disconnect_now(ev.peer, kEndRefused);
@@ -734,7 +853,7 @@ struct TSession::TImpl {
         }
         for (auto it = links.begin(); it != links.end();) it = it->first->state == ENET_PEER_STATE_DISCONNECTED ? links.erase(it) : std::next(it);
         if (connectOp) {
-            if (connectOp->peer != nullptr) enet_peer_reset(connectOp->peer);
+            DropConnectPeer();
             FailConnect(DPNERR_USERCANCEL, {});
         }
         while (!enums.empty()) FinishEnum(0, DPNERR_USERCANCEL);

@@ -26,6 +26,7 @@
 #include "tests/lobby/ChatServer.h"
 #include "tests/lobby/LobbySide.h"
 #include "tests/lobby/LobbyTestSupport.h"
+#include "tests/session/UdpStub.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
@@ -44,6 +45,23 @@ QCoreApplication& App() {
     return *app;
 }
 
+
+void PumpFor(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// The program's own time-outs, the session and the client on one clock the
+// test moves; the test runs the deadline checks.
+TQVXDPClient::TOptions ProgramOptions(std::uint32_t port, test::TTestClock& clock) {
+    TQVXDPClient::TOptions o;
+    o.Port = port;
+    o.Clock = &clock;
+    o.Session.clock = &clock;
+    o.RunTimer = false;
+    return o;
+}
 
 class LobbyClient : public ::testing::Test {
 protected:
@@ -264,6 +282,8 @@ TEST_F(LobbyClient, SilentServerRunsOutTheConnectWindow) {
     TSide side(server.Port(), &clock);
     side.client->Connect("127.0.0.1", Key('A'), "ANN");
     ASSERT_TRUE(PumpUntil([&] { return side.client->State() == TQVXDPClient::stConnecting; }));
+    // The log-in reaches the server, which holds its answer.
+    PumpFor(300);
     // The window (180 ms with the test's caps) starts when connecting starts.
     clock.AdvanceMilliseconds(side.client->ConnectWindow() - 1);
     side.client->CheckDeadline();
@@ -277,6 +297,50 @@ TEST_F(LobbyClient, SilentServerRunsOutTheConnectWindow) {
     EXPECT_TRUE(PumpUntil([&] { return server.Events().Count("leave ANN") == 1; }));
     EXPECT_EQ(side.lines, std::vector<std::string>{"error 5 []"});
     EXPECT_EQ(side.client->State(), TQVXDPClient::stIdle);
+}
+
+// The program's own time-outs, with the session on the same moved clock:
+// a server that answers the search but never completes the connect is the
+// time-out (code 5) at the first check after the connect window (the
+// checks placed as late as they can be), never the session's own failure.
+TEST_F(LobbyClient, AConnectThatNeverCompletesIsATimeOutWithinTheWindowAndOneCheck) {
+    test::TUdpStub mute;
+    test::TTestClock clock;
+    TSide side(ProgramOptions(mute.Port(), clock));
+    EXPECT_EQ(side.client->ConnectWindow(), 13500);
+    side.client->Connect("127.0.0.1", Key('A'), "ANN");
+    ASSERT_TRUE(mute.AnswerSearch(5000, kLobbyAppGuid, kLobbySessionName));
+    ASSERT_TRUE(PumpUntil([&] { return side.client->State() == TQVXDPClient::stConnecting; }));
+    const std::uint32_t start = clock.GetTickCount();
+    std::uint32_t step = static_cast<std::uint32_t>(side.client->ConnectWindow() - 1) % TQVXDPClient::kDeadlineCheckMs;
+    while (side.lines.empty() && clock.GetTickCount() - start < 60000) {
+        clock.Advance(step);
+        step = TQVXDPClient::kDeadlineCheckMs;
+        PumpFor(60);  // the session's worker sees the time; what it posts is handled
+        side.client->CheckDeadline();
+    }
+    EXPECT_EQ(side.lines, std::vector<std::string>{"error 5 []"});
+    const std::uint32_t at = clock.GetTickCount() - start;
+    EXPECT_EQ(at, 15499u);  // the window and at most one check
+    std::printf("lobby connect time-out: %s at %.3f s\n", side.lines.empty() ? "-" : side.lines[0].c_str(),
+                at / 1000.0);
+}
+
+// Disconnecting while the log-in is still under way ends that log-in: the
+// next Connect connects anew instead of running into the old one.
+TEST_F(LobbyClient, DisconnectThenConnectDuringALogInStartsAFreshConnect) {
+    test::TUdpStub mute;
+    test::TTestClock clock;
+    TSide side(ProgramOptions(mute.Port(), clock));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        side.client->Connect("127.0.0.1", Key('A'), "ANN");
+        ASSERT_TRUE(mute.AnswerSearch(5000, kLobbyAppGuid, kLobbySessionName)) << attempt;
+        ASSERT_TRUE(PumpUntil([&] { return side.client->State() == TQVXDPClient::stConnecting; })) << attempt;
+        PumpFor(50);
+        EXPECT_EQ(Log().find("Connecting to the lobby"), std::string::npos) << attempt << Log();
+        if (attempt == 0) side.client->Disconnect();
+    }
+    EXPECT_TRUE(side.lines.empty());
 }
 
 TEST_F(LobbyClient, DroppedByTheServerIsASessionLost) {

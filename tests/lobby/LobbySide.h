@@ -34,12 +34,16 @@ struct TSide {
     std::unique_ptr<TQVXDPClient> client;
     std::vector<std::string> lines;
 
-    explicit TSide(std::uint32_t port, sys::IClock* clock = nullptr) {
+    explicit TSide(std::uint32_t port, sys::IClock* clock = nullptr) : TSide(QuickOptions(port, clock)) {}
+    static TQVXDPClient::TOptions QuickOptions(std::uint32_t port, sys::IClock* clock) {
         TQVXDPClient::TOptions o;
         o.Port = port;
         o.Clock = clock;
         o.Session = FastOptions();
         o.RunTimer = false;
+        return o;
+    }
+    explicit TSide(const TQVXDPClient::TOptions& o) {
         client = std::make_unique<TQVXDPClient>(o);
         auto* c = client.get();
         QObject::connect(c, &TQVXDPClient::Connected, [this] { lines.push_back("connected"); });

@@ -14,12 +14,21 @@
 #include <QTextDocument>
 #include <QTreeWidget>
 
+#include <condition_variable>
 #include <map>
+#include <mutex>
+#include <thread>
 #include <QBuffer>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <regex>
 #include <set>
 
 #include "foundation/qv3Environment.h"
+#include "foundation/qv3Global.h"
+#include "frontend/online/qv3HostList.h"
+#include "frontend/online/qv3Inet.h"
 #include "frontend/qv3LobbyHook.h"
 #include "frontend/qv3SettingsFile.h"
 #include "multiplayer/lobby/qv3LogIn.h"
@@ -80,6 +89,12 @@ protected:
         s.CheckInternet = [](bool) { return true; };
         s.ResolveHosts = [] {};
         s.HttpGet = [this](const std::string& url) {
+            // On the download's worker thread.
+            {
+                std::unique_lock lock(getLock_);
+                asked_.push_back(url);
+                getReleased_.wait(lock, [&] { return held_.empty() || url.find(held_) == std::string::npos; });
+            }
             const auto it = pages_.find(url);
             if (it == pages_.end()) throw std::runtime_error("404 " + url);
             return it->second;
@@ -144,6 +159,21 @@ protected:
         }
         return "";
     }
+    // BOB in the room, with his invitation open in the chat.
+    void InvitedByBob(TfrmMultiPlayer& form, TSide& bob) {
+        bob.LogIn("BOB", Key('B'));
+        ASSERT_TRUE(PumpUntil([&] { return form.lvPlayers->topLevelItemCount() == 2; }));
+        bob.client->SendInvitation("ANN", lobby::iaInvite);
+        ASSERT_TRUE(PumpUntil([&] { return !FirstOpenHref(form, "accept:").empty(); }));
+    }
+    // A line sent now reaches the server after anything sent before it:
+    // no result message among them.
+    void ExpectNoResultSent(TfrmMultiPlayer& form) {
+        form.memMessage->setText("marker");
+        form.actSendMessageExecute();
+        ASSERT_TRUE(server_.Events().WaitFor("chat ANN marker"));
+        EXPECT_EQ(ServerCount("result "), 0u);
+    }
     std::size_t ServerCount(const std::string& prefix) {
         std::size_t n = 0;
         for (const auto& l : server_.Events().Lines()) n += l.rfind(prefix, 0) == 0;
@@ -161,7 +191,58 @@ protected:
     int outcome_ = 2;
     TGuid race_ = {0xAABBCCDDu, 0x1122u, 0x3344u, {1, 2, 3, 4, 5, 6, 7, 8}};
     std::function<void()> duringDuel_;
+    // Downloads whose address holds `held_` wait until Release().
+    std::mutex getLock_;
+    std::condition_variable getReleased_;
+    std::string held_;
+    std::vector<std::string> asked_;
+    void Hold(const std::string& part) {
+        std::lock_guard lock(getLock_);
+        held_ = part;
+    }
+    void Release() {
+        {
+            std::lock_guard lock(getLock_);
+            held_.clear();
+        }
+        getReleased_.notify_all();
+    }
+    std::vector<std::string> Asked() {
+        std::lock_guard lock(getLock_);
+        return asked_;
+    }
+    void TearDown() override { Release(); }
 };
+
+// The longest gap between the ticks of a 10 ms timer while it runs: how
+// long the event loop was held up at most.
+class TBeat {
+public:
+    TBeat() {
+        clock_.start();
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.elapsed();
+            longest_ = std::max(longest_, now - last_);
+            last_ = now;
+            ++ticks_;
+        });
+        timer_.start();
+    }
+    qint64 Longest() const { return longest_; }
+    int Ticks() const { return ticks_; }
+    qint64 Now() const { return clock_.elapsed(); }
+
+private:
+    QElapsedTimer clock_;
+    QTimer timer_;
+    qint64 last_ = 0, longest_ = 0;
+    int ticks_ = 0;
+};
+
+std::string LastLine(TfrmMultiPlayer& form) {
+    return form.brwMessages->document()->lastBlock().text().toStdString();
+}
 
 TEST_F(LobbyWindow, LogsInShowsTheRoomAndRendersChatLines) {
     auto form = Open();
@@ -312,10 +393,7 @@ TEST_F(LobbyWindow, DrawsAndAbortedDuelsReportNothing) {
         ASSERT_TRUE(PumpUntil([&] { return duels_.size() == before + 1 && !form->InDuel(); }));
     }
     ASSERT_TRUE(server_.Events().WaitFor("playing ANN 0", 2));
-    form->memMessage->setText("marker");
-    form->actSendMessageExecute();
-    ASSERT_TRUE(server_.Events().WaitFor("chat ANN marker"));
-    EXPECT_EQ(ServerCount("result "), 0u);
+    ExpectNoResultSent(*form);
 }
 
 TEST_F(LobbyWindow, RefusingCancellingAndLeavingCloseTheLinks) {
@@ -417,10 +495,246 @@ TEST_F(LobbyWindow, SupportPageAndFailedDownloads) {
     auto form = Open();
     EXPECT_TRUE(Shows(*form, "Emoticons disabled"));
     EXPECT_NE(folders_.Log().find("Unable to fetch emoticons"), std::string::npos);
-    EXPECT_NE(folders_.Log().find("Unable to fetch chat msg"), std::string::npos);
+    // The welcome text is asked for once the emoticons have failed.
+    EXPECT_TRUE(PumpUntil([&] { return folders_.Log().find("Unable to fetch chat msg") != std::string::npos; }));
     form->miOnlineSupportClick();
     ASSERT_EQ(opened_.size(), 1u);
     EXPECT_EQ(opened_[0].rfind("http://lobby.test/qvx/", 0), 0u);
+}
+
+// 2 000 lines in a second: each handed on, the last 1 000 kept, all shown
+// within 1 s of the last one, and the event loop kept turning meanwhile.
+TEST_F(LobbyWindow, AFloodIsShownInBatchesWhileTheWindowAnswers) {
+    auto form = Open();
+    ASSERT_TRUE(Shows(*form, "Welcome to the lobby"));
+    int handedOn = 0;
+    QObject::connect(form->Client(), &TQVXDPClient::ChatLine, [&] { ++handedOn; });
+    constexpr int kLines = 2000;
+    auto name = [](int i) {
+        char text[32];
+        std::snprintf(text, sizeof text, "flood %04d", i);
+        return std::string(text);
+    };
+    TBeat beat;
+    std::atomic<qint64> lastSent{-1};
+    std::thread flood([&] {
+        for (int i = 0; i < kLines; ++i) {
+            server_.Inject("ANN", test::TChatServer::ChatBytes(false, "SRV", name(i) + " :-) " + std::string(40, 'w')));
+            if (i == kLines - 1) lastSent = beat.Now();
+            else if (i % 200 == 199) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+    const bool shown = PumpUntil([&] {
+        return handedOn == kLines && form->PendingLines() == 0 && LastLine(*form).find(name(kLines - 1)) != std::string::npos;
+    });
+    const qint64 shownAt = beat.Now();
+    flood.join();
+    ASSERT_TRUE(shown) << handedOn << " lines handed on";
+    const qint64 longest = beat.Longest();
+    std::printf("flood: %d lines, all shown %.3f s after the last was sent, longest event-loop stall %lld ms\n",
+                kLines, (shownAt - lastSent) / 1000.0, static_cast<long long>(longest));
+    EXPECT_LE(shownAt - lastSent, 1000);
+    // Each turn adds lines for about 12 ms (about 50 ms at most seen on an
+    // idle machine); the bound leaves room for a machine busy with other
+    // work and still catches a window that stops answering.
+    EXPECT_LE(longest, 250);
+    EXPECT_EQ(form->ChatLines(), TfrmMultiPlayer::kMaxChatLines);
+    const std::string text = Text(*form);
+    EXPECT_EQ(text.find(name(kLines - 1001)), std::string::npos);
+    EXPECT_NE(text.find(name(kLines - 1000)), std::string::npos);
+    // The texts at the top stay at the top.
+    EXPECT_EQ(text.rfind("Welcome to the lobby", 0), 0u);
+}
+
+// Lines are cut before escaping and pictures; trimming keeps the open
+// invitation links, and the rule of one own invitation at a time holds.
+TEST_F(LobbyWindow, LongLinesAreCutAndTrimmingKeepsOpenInvitations) {
+    auto form = Open();
+    form->ShowChatLine(std::string(65000, '<') + ":-)", 0, "SRV");
+    form->FlushChat();
+    EXPECT_EQ(LastLine(*form), "SRV > " + std::string(TfrmMultiPlayer::kMaxLineChars, '<'));
+    EXPECT_EQ(Html(*form).find("emoticons/0.gif"), std::string::npos);
+
+    TSide bob(server_.Port()), carol(server_.Port());
+    bob.LogIn("BOB", Key('B'));
+    carol.LogIn("CAROL", Key('C'));
+    ASSERT_TRUE(PumpUntil([&] { return form->lvPlayers->topLevelItemCount() == 3; }));
+    Select(*form, "BOB");
+    form->actInviteDuelExecute();
+    carol.client->SendInvitation("ANN", lobby::iaInvite);
+    ASSERT_TRUE(Shows(*form, "CAROL invites you"));
+    for (int i = 0; i < 1500; ++i) form->ShowChatLine("line " + std::to_string(i), 0, "SRV");
+    form->FlushChat();
+    EXPECT_EQ(form->ChatLines(), TfrmMultiPlayer::kMaxChatLines);  // the two lines with open links among them
+    EXPECT_EQ(Anchors(*form), (std::vector<std::string>{"BOB=cancel:1", "CAROL=accept:2:", "CAROL=refuse:2"}));
+    EXPECT_EQ(Text(*form).find("line 499\n"), std::string::npos);
+    Select(*form, "CAROL");
+    form->UpdateActions();
+    EXPECT_FALSE(form->actInviteDuel->isEnabled());
+    form->LinkClicked(QUrl("cancel:1"));
+    ASSERT_TRUE(bob.WaitFor("invitation ANN 2 127.0.0.1"));
+    form->UpdateActions();
+    EXPECT_TRUE(form->actInviteDuel->isEnabled());
+}
+
+// The room opens while the downloads run; lines shown before the list
+// came stay as shown, later ones get the pictures, and the texts of the
+// top go above every line.
+TEST_F(LobbyWindow, DownloadsRunInTheBackgroundWhileTheRoomIsOpen) {
+    Hold("list.txt");
+    auto form = Open();
+    EXPECT_EQ(form->RunningDownloads(), 1);
+    server_.Inject("ANN", test::TChatServer::ChatBytes(false, "SRV", "before :-)"));
+    ASSERT_TRUE(Shows(*form, "SRV > before :-)"));
+    TBeat beat;
+    Release();
+    ASSERT_TRUE(Shows(*form, "Welcome to the lobby"));
+    EXPECT_EQ(form->Emoticons(), (std::vector<std::string>{":-)", "", "lt"}));
+    server_.Inject("ANN", test::TChatServer::ChatBytes(false, "SRV", "after :-)"));
+    ASSERT_TRUE(Shows(*form, "SRV > after "));
+    const std::string html = Html(*form);
+    EXPECT_EQ(html.find("emoticons/0.gif"), html.rfind("emoticons/0.gif"));  // in the later line only
+    const std::string text = Text(*form);
+    EXPECT_LT(text.find("Welcome to the lobby"), text.find("SRV > before"));
+    // The list, its pictures (two at once, in either order), the welcome text.
+    auto asked = Asked();
+    ASSERT_EQ(asked.size(), 4u);
+    std::sort(asked.begin() + 1, asked.begin() + 3);
+    EXPECT_EQ(asked, (std::vector<std::string>{"http://lobby.test/qvx/emoticons/list.txt",
+                                               "http://lobby.test/qvx/emoticons/0.gif",
+                                               "http://lobby.test/qvx/emoticons/2.gif",
+                                               "http://lobby.test/qvx/chatmsg.txt"}));
+    EXPECT_FALSE(form->brwMessages->document()
+                     ->resource(QTextDocument::ImageResource, QUrl("http://lobby.test/qvx/emoticons/2.gif"))
+                     .isNull());
+    EXPECT_LE(beat.Longest(), 250);  // the window kept answering
+}
+
+// With no hosts stored the lobby waits for the host list in its status
+// line, the window answering, and builds no address with an empty host.
+TEST_F(LobbyWindow, WithNoHostsStoredTheListIsAwaitedWithoutBlocking) {
+    Environment.ChatHost = std::string_view();
+    Environment.InternalHost = std::string_view();
+    Environment.InternalBase = std::string_view();
+    HostsResolved = false;
+    InetSystem().IsConnected = [] { return true; };
+    std::mutex m;
+    std::condition_variable cv;
+    bool released = false;
+    HostListFetch = std::make_unique<TThreadedHttpGet>("http://hosts.test/list", [&](const std::string&) {
+        std::unique_lock lock(m);
+        cv.wait(lock, [&] { return released; });
+        return std::string("ChatHost=127.0.0.1\r\nInternalHost=lobby.test\r\nInternalBase=/qvx/\r\n");
+    });
+    auto services = Services();
+    services.ResolveHosts = nullptr;
+    {
+        TfrmMultiPlayer form(services);
+        form.show();
+        ASSERT_TRUE(PumpUntil([&] { return form.WaitingForHosts(); }));
+        TBeat beat;
+        QElapsedTimer t;
+        t.start();
+        ASSERT_TRUE(PumpUntil([&] { return t.elapsed() > 300; }));
+        EXPECT_EQ(form.sbState->text(), "Searching for host...");
+        EXPECT_EQ(form.Client()->State(), TQVXDPClient::stIdle);
+        EXPECT_GE(beat.Ticks(), 10);
+        EXPECT_LE(beat.Longest(), 250);  // the window kept answering
+        {
+            std::lock_guard lock(m);
+            released = true;
+        }
+        cv.notify_all();
+        ASSERT_TRUE(PumpUntil([&] { return form.Client()->State() == TQVXDPClient::stLoggedIn; }));
+        EXPECT_TRUE(Shows(form, "Welcome to the lobby"));
+        form.miOnlineSupportClick();
+        ASSERT_TRUE(PumpUntil([&] { return !opened_.empty(); }));
+    }
+    for (const auto& url : Asked()) EXPECT_EQ(url.rfind("http://lobby.test/qvx/", 0), 0u) << url;
+    EXPECT_EQ(opened_, std::vector<std::string>{"http://lobby.test/qvx/chatsupport.html"});
+    FreeHostListFetch();
+    InetSystem().IsConnected = nullptr;
+    HostsResolved = false;
+}
+
+// While a duel runs, what needs the player waits: the lost session is
+// closed at once, its box shows after the duel, and nothing more is sent
+// on it.
+TEST_F(LobbyWindow, ALostSessionDuringADuelShowsAfterItAndNothingIsSentOnIt) {
+    auto form = Open();
+    TSide bob(server_.Port());
+    InvitedByBob(*form, bob);
+    std::vector<std::string> duringTheDuel;
+    duringDuel_ = [&] {
+        ASSERT_TRUE(PumpUntil([&] { return server_.Events().Count("playing ANN 1") == 1; }));
+        ASSERT_TRUE(server_.Drop("ANN"));
+        ASSERT_TRUE(PumpUntil([&] { return form->Client()->State() == TQVXDPClient::stIdle; }));
+        for (int i = 0; i < 20; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        duringTheDuel = messages_;
+    };
+    outcome_ = 2;
+    form->LinkClicked(QUrl(QString::fromStdString(FirstOpenHref(*form, "accept:"))));
+    ASSERT_TRUE(PumpUntil([&] { return !duels_.empty() && !form->InDuel(); }));
+    EXPECT_TRUE(duringTheDuel.empty());
+    EXPECT_EQ(messages_, std::vector<std::string>{"Session lost!"});
+    for (int i = 0; i < 20; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(server_.Events().Count("playing ANN 0"), 0u);
+    EXPECT_EQ(ServerCount("result "), 0u);
+    EXPECT_EQ(form->sbState->text(), "Disconnected");
+}
+
+// A duel that throws ends as a lost connection: the reason shown after it,
+// the room told the duel is over, no result.
+TEST_F(LobbyWindow, ADuelThatThrowsShowsTheReasonAndSendsNoResult) {
+    auto form = Open();
+    TSide bob(server_.Port());
+    InvitedByBob(*form, bob);
+    bool heldShownInDuel = false;
+    duringDuel_ = [&] {
+        form->ShowWhenFree([&] { heldShownInDuel = form->InDuel(); messages_.push_back("held"); });
+        EXPECT_TRUE(messages_.empty());
+        throw std::runtime_error("the game window failed");
+    };
+    form->LinkClicked(QUrl(QString::fromStdString(FirstOpenHref(*form, "accept:"))));
+    ASSERT_TRUE(PumpUntil([&] { return !duels_.empty() && !form->InDuel(); }));
+    EXPECT_EQ(messages_, (std::vector<std::string>{"Unable to access server\rthe game window failed", "held"}));
+    EXPECT_FALSE(heldShownInDuel);
+    EXPECT_TRUE(server_.Events().WaitFor("playing ANN 0"));
+    ExpectNoResultSent(*form);
+}
+
+// Ctrl+C is Connect/Disconnect from the whole window; a field with text
+// selected copies with it.
+TEST_F(LobbyWindow, CtrlCConnectsFromTheMessageFieldUnlessTextIsSelected) {
+    auto form = Open();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->memMessage->setFocus();
+    form->memMessage->setText("copy me");
+    form->memMessage->selectAll();
+    QTest::keyClick(form->memMessage, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(form->Client()->State(), TQVXDPClient::stLoggedIn);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "copy me");
+    form->memMessage->deselect();
+    QTest::keyClick(form->memMessage, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(form->Client()->State(), TQVXDPClient::stIdle);
+    QTest::keyClick(form->memMessage, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(PumpUntil([&] { return form->Client()->State() == TQVXDPClient::stLoggedIn; }));
+}
+
+// Web links of the welcome text open in the browser and the chat stays;
+// other schemes do nothing.
+TEST_F(LobbyWindow, WebLinksOpenInTheBrowserAndTheChatStays) {
+    pages_["http://lobby.test/qvx/chatmsg.txt"] =
+        "<a href=\"https://lobby.test/news\">News</a> <a href=\"file:///etc/passwd\">File</a>";
+    auto form = Open();
+    ASSERT_TRUE(Shows(*form, "News File"));
+    const std::string before = Html(*form);
+    for (const char* url : {"https://lobby.test/news", "http://lobby.test/a b", "file:///etc/passwd", "javascript:x()"})
+        emit form->brwMessages->anchorClicked(QUrl(url));
+    for (int i = 0; i < 10; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(opened_, (std::vector<std::string>{"https://lobby.test/news", "http://lobby.test/a%20b"}));
+    EXPECT_EQ(Html(*form), before);
 }
 
 TEST(LobbyProgram, TheMainWindowHookOpensTheLobby) {

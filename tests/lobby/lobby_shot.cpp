@@ -1,8 +1,10 @@
 // The lobby window with a busy room, for looking at it: the test chat
 // server and three other players in this process on 127.0.0.1, the window
 // logged in as ANN, some chat, an invitation. Runs for the given seconds
-// (default 8) and, with a file name, saves a picture of the window.
-//   qv_lobby_shot [seconds] [picture.png]
+// (default 8) and, with a file name, saves a picture of the window. With a
+// line count, the server then floods the room with that many lines within
+// about a second.
+//   qv_lobby_shot [seconds] [picture.png|-] [flood lines]
 #include <QApplication>
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -12,9 +14,12 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "foundation/qv3Environment.h"
 #include "multiplayer/lobby/qv3MultiPlayer.h"
@@ -69,7 +74,8 @@ std::string Smiley() {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 8;
-    const std::string picture = argc > 2 ? argv[2] : "";
+    const std::string picture = argc > 2 && std::string(argv[2]) != "-" ? argv[2] : "";
+    const int flood = argc > 3 ? std::atoi(argv[3]) : 0;
     test::TLobbyFolders folders;
     test::TChatServer server;
     Environment.ChatHost = "127.0.0.1";
@@ -126,6 +132,18 @@ int main(int argc, char** argv) {
     if (!items.isEmpty()) items.first()->setSelected(true);
     Pump(300);
     if (!picture.empty()) form.grab().save(QString::fromStdString(picture));
+    std::thread flooding([&] {
+        for (int i = 0; i < flood; ++i) {
+            server.Inject("ANN", test::TChatServer::ChatBytes(false, "FLOOD",
+                                                              "line " + std::to_string(i) + " of the flood :-) " +
+                                                                  std::string(static_cast<std::size_t>(i % 60), '=')));
+            if (i % 100 == 99) std::this_thread::sleep_for(std::chrono::milliseconds(1000 * 100 / std::max(flood, 1)));
+        }
+        std::printf("flood sent\n");
+        std::fflush(stdout);
+    });
     QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
-    return app.exec();
+    const int code = app.exec();
+    flooding.join();
+    return code;
 }

@@ -18,6 +18,8 @@
 #include "multiplayer/qv3DPPeer.h"
 #include "multiplayer/qv3DuelMessages.h"
 #include "platform/session/SessionWire.h"
+#include "tests/session/SessionTestSupport.h"
+#include "tests/session/UdpStub.h"
 #include "tests/support/TempDir.h"
 
 namespace qv::mp {
@@ -283,49 +285,11 @@ TEST(DuelPeer, StatusWaitsForAnEmptyQueueButStillResetsTheEventTime) {
 }
 
 // A host that answers the search but never the connect.
-class TMuteHost {
+class TMuteHost : public test::TUdpStub {
 public:
-    TMuteHost() {
-        fd_ = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t n = sizeof a;
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &n);
-        port_ = ntohs(a.sin_port);
-    }
-    ~TMuteHost() { close(fd_); }
-    std::uint32_t Port() const { return port_; }
-    // Answers one search within `ms`; false when none came.
     bool AnswerSearch(int ms) {
-        timeval tv{ms / 1000, (ms % 1000) * 1000};
-        setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-        for (;;) {
-            std::vector<std::uint8_t> b(2048);
-            sockaddr_in from{};
-            socklen_t n = sizeof from;
-            const ssize_t got = recvfrom(fd_, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&from), &n);
-            if (got <= 0) return false;
-            b.resize(static_cast<std::size_t>(got));
-            const auto query = dpn::wire::DecodeEnumQuery(b);
-            if (!query) continue;
-            dpn::wire::TEnumResponse r;
-            r.Stamp = query->Stamp;
-            r.Desc.guidApplication = kDuelAppGuid;
-            r.Desc.guidInstance = NewGuid();
-            r.Desc.dwMaxPlayers = 2;
-            r.Desc.dwCurrentPlayers = 1;
-            r.Desc.SessionName = "tollbeck QVX 3.0 DUEL";  // matched without regard to case
-            const auto bytes = dpn::wire::EncodeEnumResponse(r);
-            sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&from), n);
-            return true;
-        }
+        return TUdpStub::AnswerSearch(ms, kDuelAppGuid, "tollbeck QVX 3.0 DUEL");  // matched without regard to case
     }
-
-private:
-    int fd_ = -1;
-    std::uint32_t port_ = 0;
 };
 
 TEST(DuelPeer, ClientTimeouts) {
@@ -376,6 +340,39 @@ TEST(DuelPeer, ClientTimeouts) {
         client.CheckTimeouts();
         EXPECT_EQ(client.CloseReason, kCloseConnectTimeout);
     }
+}
+
+// The program's own time-outs, with the session on the same moved clock:
+// a host that answers the search but never completes the connect is the
+// 20 s connect time-out, seen by the first check after it (the checks
+// placed as late as they can be), and never the session's own failure.
+TEST(DuelPeer, AConnectThatNeverCompletesIsTheConnectTimeOut) {
+    App();
+    TMuteHost mute;
+    test::TTestClock clock;
+    TStoppedTimerClock timerClock;
+    TDuelPeerOptions o;
+    o.Port = mute.Port();
+    o.Clock = &clock;
+    o.TimerClock = &timerClock;
+    o.Session.clock = &clock;
+    EXPECT_EQ(o.Session.connectTimeoutMs, DuelSessionOptions().connectTimeoutMs);
+    TDuelPeerClient client("Joining", "127.0.0.1", o);
+    ASSERT_TRUE(mute.AnswerSearch(5000));
+    ASSERT_TRUE(PumpUntil([&] { return client.State() == TDuelPeerClient::csConnecting; }));
+    const std::uint32_t start = client.StateTime;
+    std::uint32_t step = kDuelCheckMs - 1;
+    while (client.State() == TDuelPeerClient::csConnecting && clock.GetTickCount() - start < 60000) {
+        clock.Advance(step);
+        step = kDuelCheckMs;
+        PumpFor(60);  // the session's worker sees the time; what it posts is handled
+        client.CheckTimeouts();
+    }
+    EXPECT_EQ(client.CloseReason, kCloseConnectTimeout) << client.CloseReasonText();
+    EXPECT_EQ(client.CloseReasonText(), "Time-out connecting to host");
+    EXPECT_EQ(clock.GetTickCount() - start, 21999u);  // 20 s and at most one check
+    std::printf("duel connect time-out: reason %d at %.3f s\n", client.CloseReason,
+                (clock.GetTickCount() - start) / 1000.0);
 }
 
 TEST(DuelPeer, FailedConnectIsARejection) {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <future>
 #include <map>
 #include <thread>
@@ -19,6 +20,7 @@
 #include "platform/session/SessionWire.h"
 #include "platform/system/Files.h"
 #include "tests/session/SessionTestSupport.h"
+#include "tests/session/UdpStub.h"
 #include "tests/support/TempDir.h"
 
 namespace qv {
@@ -105,41 +107,8 @@ struct TSide {
 };
 
 // A UDP socket on loopback that never answers: a host that is not there.
-class TSilentHost {
-public:
-    TSilentHost() {
-        fd_ = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t n = sizeof a;
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &n);
-        port_ = ntohs(a.sin_port);
-    }
-    ~TSilentHost() { close(fd_); }
-    std::uint32_t Port() const { return port_; }
-    // The next datagram, waiting at most `ms`; empty when none came.
-    std::vector<std::uint8_t> Receive(int ms) {
-        timeval tv{ms / 1000, (ms % 1000) * 1000};
-        setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-        std::vector<std::uint8_t> b(2048);
-        const ssize_t n = recv(fd_, b.data(), b.size(), 0);
-        b.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-        return b;
-    }
-    void SendTo(std::uint32_t port, const std::vector<std::uint8_t>& bytes) {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<std::uint16_t>(port));
-        sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    }
-
-private:
-    int fd_ = -1;
-    std::uint32_t port_ = 0;
-};
+// A socket that reads datagrams and answers nothing unless told.
+using TSilentHost = test::TUdpStub;
 
 TEST(PeerSession, HostJoinExchangeAndHostEnd) {
     TSide host("Host"), joiner("Joiner");
@@ -417,6 +386,103 @@ TEST(PeerSession, FailingEventsAreLoggedAndAnswered) {
     joiner.peer.reset();
     host.peer.reset();
     SetLogFile("");
+}
+
+// A reply to a search sent to a named host counts only from that host, on
+// the port asked.
+TEST(PeerSession, SearchRepliesCountOnlyFromTheHostAsked) {
+    test::TTestClock clock;
+    test::TUdpStub asked, stranger;
+    TSide joiner("Joiner", test::FastOptions(&clock));
+    joiner.peer->EnumHosts("127.0.0.1", asked.Port(), test::kTestAppGuid, nullptr, 0, false, false, false);
+    std::uint32_t from = 0;
+    const auto query = wire::DecodeEnumQuery(asked.Receive(5000, &from));
+    ASSERT_TRUE(query);
+    stranger.SendTo(from, test::TUdpStub::SearchAnswer(query->Stamp, test::kTestAppGuid, "Stranger"));
+    asked.SendTo(from, test::TUdpStub::SearchAnswer(query->Stamp, test::kTestAppGuid, "Asked"));
+    ASSERT_TRUE(joiner.ev.WaitFor("enum 0 Asked"));
+    for (const auto& line : joiner.ev.Lines()) EXPECT_EQ(line.find("Stranger"), std::string::npos) << line;
+}
+
+// Host names are looked up off the worker: a lookup that hangs holds up
+// neither closing nor anything else, and what it finds is where the
+// search goes.
+TEST(PeerSession, NameLookupsHoldUpNothing) {
+    struct TLookups {
+        std::mutex m;
+        std::condition_variable cv;
+        bool released = false;
+        std::vector<std::string> asked;
+    };
+    auto lookups = std::make_shared<TLookups>();
+    test::TUdpStub asked;
+    auto options = test::FastOptions();
+    options.resolveHost = [lookups](const std::string& name) {
+        std::unique_lock lock(lookups->m);
+        lookups->asked.push_back(name);
+        lookups->cv.notify_all();
+        if (name == "hanging.test") lookups->cv.wait(lock, [&] { return lookups->released; });
+        return name == "lobby.test" ? std::vector<std::uint32_t>{htonl(INADDR_LOOPBACK)} : std::vector<std::uint32_t>{};
+    };
+    {
+        TSide joiner("Joiner", options);
+        joiner.peer->EnumHosts("lobby.test", asked.Port(), test::kTestAppGuid, nullptr, 0, false, false, false);
+        ASSERT_TRUE(asked.AnswerSearch(5000, test::kTestAppGuid, "Found"));
+        ASSERT_TRUE(joiner.ev.WaitFor("enum 0 Found"));
+        joiner.peer->CancelEnumHosts();
+        joiner.peer->EnumHosts("nowhere.test", asked.Port(), test::kTestAppGuid, nullptr, 0, false, false, false);
+        EXPECT_TRUE(joiner.ev.WaitFor("async " + HexResult(DPNERR_INVALIDHOSTADDRESS)));
+    }
+    TSide joiner("Joiner", options);
+    joiner.peer->EnumHosts("hanging.test", asked.Port(), test::kTestAppGuid, nullptr, 0, false, false, false);
+    {
+        std::unique_lock lock(lookups->m);
+        ASSERT_TRUE(lookups->cv.wait_for(lock, std::chrono::seconds(10), [&] { return lookups->asked.size() == 3; }));
+    }
+    const auto before = std::chrono::steady_clock::now();
+    joiner.peer.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(3));
+    {
+        std::lock_guard lock(lookups->m);
+        lookups->released = true;
+    }
+    lookups->cv.notify_all();
+    EXPECT_EQ(lookups->asked, (std::vector<std::string>{"lobby.test", "nowhere.test", "hanging.test"}));
+}
+
+// ENet's own clock runs in real time, so the outage is real: 4 s of
+// nothing both ways, under the layer's own 10 s link time-out.
+TEST(PeerSession, AnOutageShorterThanTheLinkTimeOutKeepsTheLink) {
+    auto options = test::FastOptions();
+    options.linkTimeoutMs = TSessionOptions{}.linkTimeoutMs;
+    ASSERT_EQ(options.linkTimeoutMs, 10000u);
+    TSide host("Host", options), joiner("Joiner", options);
+    host.HostSession();
+    test::TUdpRelay relay(host.Port());
+    joiner.Find(relay.Port());
+    joiner.Join();
+    ASSERT_TRUE(joiner.ev.WaitFor("connect 00000000 "));
+    ASSERT_TRUE(host.ev.WaitFor("create remote"));
+    relay.Cut(true);
+    joiner.Send("during");
+    host.Send("back");
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    relay.Cut(false);
+    EXPECT_TRUE(host.ev.WaitFor("recv during"));
+    EXPECT_TRUE(joiner.ev.WaitFor("recv back"));
+    // Once everything sent before and during the outage is acknowledged,
+    // nothing can end the link for it any more.
+    bool drained = false;
+    for (int i = 0; i < 1000 && !drained; ++i) {
+        DWORD toHost = 1, toJoiner = 1;
+        joiner.peer->DirectPlay->GetSendQueueInfo(joiner.remote, &toHost, nullptr);
+        host.peer->DirectPlay->GetSendQueueInfo(host.remote, &toJoiner, nullptr);
+        drained = toHost == 0 && toJoiner == 0;
+        if (!drained) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(drained);
+    EXPECT_TRUE(joiner.Starting("terminate").empty());
+    EXPECT_TRUE(host.Starting("destroy").empty());
 }
 
 }  // namespace
