@@ -23,6 +23,7 @@ TEST(NetworkTest, DesktopAdaptersAddressesAndProtocols) {
     fx.Write("/sys/devices/virtual/net/br0/address", "00:00:00:00:00:00\n");
     fx.Link("/sys/class/net/br0", "../../devices/virtual/net/br0");
     fx.Write("/sys/devices/virtual/net/lo/address", "00:00:00:00:00:00\n");
+    fx.Write("/sys/class/net/bonding_masters", "bond0\n");  // the bonding driver's control file
     fx.Write("/proc/net/protocols",
              "protocol  size sockets  memory press maxhdr  slab module     cl co di ac io in de sh ss gs se re sp bi br ha uh gp em\n"
              "TCPv6     2432      5       2   no     320   yes  kernel      y  y  y  y  y  y  y  y  y  y  y  y  y  n  y  y  y  y  y\n"
@@ -77,6 +78,27 @@ TEST(APMTest, BatteryFlagTable) {
                                                     {9, bsUnknown},  {255, bsUnknown}, {3, bsUnknown}};
     for (const auto& [flag, status] : cases)
         EXPECT_EQ(BatteryStatusFromFlag(static_cast<std::uint8_t>(flag)), status) << flag;
+}
+
+TEST(APMTest, BatteriesOfDevicesAreNotTheSystemBattery) {
+    test::SysFixture fx;
+    // A wireless mouse's battery, listed first, then the machine's own.
+    fx.Write("/sys/class/power_supply/hidpp_battery_0/type", "Battery\n");
+    fx.Write("/sys/class/power_supply/hidpp_battery_0/scope", "Device\n");
+    fx.Write("/sys/class/power_supply/hidpp_battery_0/status", "Discharging\n");
+    fx.Write("/sys/class/power_supply/hidpp_battery_0/capacity", "12\n");
+    TAPM apm(fx.Source());
+    apm.GetInfo();
+    EXPECT_EQ(apm.BatteryChargeStatus, bsNoBattery);  // the mouse alone: no system battery
+    EXPECT_EQ(apm.BatteryLifePercent, 255);
+
+    fx.Write("/sys/class/power_supply/zBAT0/type", "Battery\n");
+    fx.Write("/sys/class/power_supply/zBAT0/scope", "System\n");
+    fx.Write("/sys/class/power_supply/zBAT0/status", "Charging\n");
+    fx.Write("/sys/class/power_supply/zBAT0/capacity", "80\n");
+    apm.GetInfo();
+    EXPECT_EQ(apm.BatteryChargeStatus, bsCharging);
+    EXPECT_EQ(apm.BatteryLifePercent, 80);
 }
 
 TEST(APMTest, PowerSupplies) {
