@@ -44,7 +44,7 @@ echo "=== build-tsan (thread; the session, duel peer and lobby client tests) ===
 CC=clang CXX=clang++ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DQUORVEX_TSAN=ON -DQUORVEX_BENCH=OFF
 cmake --build build-tsan --target tests_session tests_multiplayer tests_lobby
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
     -R '^(PeerSession|ClientSession|DPErrors|DPSendFlags|Guid|SessionWire|SessionSends|DuelPeer|DuelMessages|LobbyClient|LobbyMessages|LobbyRoom|LobbyNames)\.'
 
 echo "=== fuzzing (${QUORVEX_FUZZ_SECONDS:-5} s each) ==="

@@ -214,6 +214,18 @@ protected:
     void TearDown() override { Release(); }
 };
 
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitizedBuild = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kSanitizedBuild = true;
+#else
+constexpr bool kSanitizedBuild = false;
+#endif
+#else
+constexpr bool kSanitizedBuild = false;
+#endif
+
 // The longest gap between the ticks of a 10 ms timer while it runs: how
 // long the event loop was held up at most.
 class TBeat {
@@ -533,11 +545,15 @@ TEST_F(LobbyWindow, AFloodIsShownInBatchesWhileTheWindowAnswers) {
     const qint64 longest = beat.Longest();
     std::printf("flood: %d lines, all shown %.3f s after the last was sent, longest event-loop stall %lld ms\n",
                 kLines, (shownAt - lastSent) / 1000.0, static_cast<long long>(longest));
-    EXPECT_LE(shownAt - lastSent, 1000);
     // Each turn adds lines for about 12 ms (about 50 ms at most seen on an
-    // idle machine); the bound leaves room for a machine busy with other
-    // work and still catches a window that stops answering.
-    EXPECT_LE(longest, 250);
+    // idle machine); the bounds leave room for a machine busy with other
+    // work and still catch a window that stops answering. Unoptimised
+    // sanitizer builds run this code many times slower: there only what is
+    // shown is checked.
+    if (!kSanitizedBuild) {
+        EXPECT_LE(shownAt - lastSent, 1000);
+        EXPECT_LE(longest, 250);
+    }
     EXPECT_EQ(form->ChatLines(), TfrmMultiPlayer::kMaxChatLines);
     const std::string text = Text(*form);
     EXPECT_EQ(text.find(name(kLines - 1001)), std::string::npos);
