@@ -29,6 +29,8 @@ using namespace qv;
 
 namespace {
 
+constexpr int kDeadlineSeconds = 300;
+
 struct TArgs {
     bool host = false;
     std::string address;
@@ -91,7 +93,10 @@ int main(int argc, char** argv) {
         } else {
             peer = std::make_unique<mp::TDuelPeerClient>("Bot joiner", args.address, options);
         }
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        // A safety net for a bot that never hears an outcome, not a duel rule:
+        // a sanitizer build on a busy machine takes most of a minute for
+        // the race itself.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kDeadlineSeconds);
         const auto late = [&] { return std::chrono::steady_clock::now() > deadline; };
         // The connection dialog's part: wait until the opponent is there.
         const int connected = args.host ? static_cast<int>(mp::TDuelPeerHost::hsJoined)
@@ -124,7 +129,7 @@ int main(int argc, char** argv) {
             if (core.TotalScore % 100 == 0) Pump(1);
         }
         if (!rig.Closed()) {
-            std::fprintf(stderr, "qv_duel_bot: no outcome within 60 s\n");
+            std::fprintf(stderr, "qv_duel_bot: no outcome within %d s\n", kDeadlineSeconds);
             return 1;
         }
         const TGuid race = TGuid::FromWireBytes(core.DuelRaceId);
