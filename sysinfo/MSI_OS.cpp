@@ -212,8 +212,9 @@ void TOperatingSystem::GetInfo() {
         {"Recent", 8},      {"SendTo", 9},            {"StartMenu", 11},        {"StartUp", 7},
         {"Templates", 21}};
     std::string desktop;
+    const TXdgFolders xdg = ReadXdgFolders(source);
     for (const auto& [name, csidl] : kSpecial) {
-        const std::string path = GetSpecialFolder(csidl, source);
+        const std::string path = GetSpecialFolder(csidl, xdg);
         if (csidl == CSIDL_DESKTOP) desktop = path;
         Folders.push_back(std::string(name) + "=" + path);
     }

@@ -410,7 +410,10 @@ std::uint32_t ResolveShellLink(const std::string& file, std::string& target, std
 }
 
 std::string GetSpecialFolder(int csidl, const TSysSource& source) {
-    const TXdgFolders xdg = ReadXdgFolders(source);
+    return GetSpecialFolder(csidl, ReadXdgFolders(source));
+}
+
+std::string GetSpecialFolder(int csidl, const TXdgFolders& xdg) {
     auto under = [](const std::string& base, const char* sub) { return base.empty() ? base : base + sub; };
     switch (csidl) {
         case CSIDL_DESKTOP:

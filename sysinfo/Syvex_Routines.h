@@ -153,6 +153,9 @@ std::uint32_t ResolveShellLink(const std::string& file, std::string& target, std
 // The XDG folder standing for a CSIDL, without a trailing '/'; "" for
 // folders with no counterpart.
 std::string GetSpecialFolder(int csidl, const TSysSource& source = TSysSource::Machine());
+struct TXdgFolders;
+// The same from folders already read, for a caller asking for many.
+std::string GetSpecialFolder(int csidl, const TXdgFolders& xdg);
 // One entry of the mount table: device, mount point, file system type
 // (octal escapes such as "\040" decoded).
 struct TMountEntry {

@@ -1,11 +1,13 @@
 #include "platform/sysinfo/SysSource.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -187,17 +189,28 @@ std::string TSysSource::MachinePathOf(const std::string& realPath) const {
 }
 
 std::optional<std::string> TSysSource::ReadText(std::string_view machinePath, std::size_t limit) const {
-    std::ifstream in(PathOf(machinePath), std::ios::binary);
-    if (!in) return std::nullopt;
+    // Only regular files are read (a FIFO or device planted in the tree
+    // never blocks the inventory); /proc and /sys files are regular with a
+    // stated size of 0, so the size is the bytes read.
+    const int fd = ::open(PathOf(machinePath).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     std::string text;
     char buffer[4096];
     while (text.size() < limit) {
-        in.read(buffer, static_cast<std::streamsize>(std::min(sizeof buffer, limit - text.size())));
-        const std::streamsize got = in.gcount();
-        if (got <= 0) break;
+        const ssize_t got = ::read(fd, buffer, std::min(sizeof buffer, limit - text.size()));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        if (got == 0) break;
         text.append(buffer, static_cast<std::size_t>(got));
     }
-    if (in.bad()) return std::nullopt;
     return text;
 }
 

@@ -1,10 +1,27 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
 
 #include "platform/sysinfo/SysSource.h"
 #include "tests/sysinfo/SysFixture.h"
 
 namespace qv::sysinfo {
 namespace {
+
+// A FIFO or a folder planted where a machine file should be reads as absent
+// at once: the inventory never waits on a writer that does not come.
+TEST(SysSourceTest, OnlyRegularFilesAreRead) {
+    test::SysFixture fx;
+    fx.Write("/etc/os-release", "NAME=x\n");
+    const std::string fifo = fx.Source().PathOf("/etc/timezone");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const TSysSource& src = fx.Source();
+    EXPECT_FALSE(src.ReadText("/etc/timezone"));
+    EXPECT_EQ(src.ReadLine("/etc/timezone"), "");
+    EXPECT_FALSE(src.ReadText("/etc"));
+    EXPECT_EQ(src.ReadText("/etc/os-release").value(), "NAME=x\n");
+}
 
 TEST(SysSourceTest, ReadsAndResolvesInsideTheRoot) {
     test::SysFixture fx;
