@@ -1,8 +1,8 @@
 // Hostile recorded levels played to their end over a busy level: any end
 // time, start score and input records (each covering 1..255 ticks, marked
 // or not as bringing nothing), with generation words made from the input.
-// The level lasts 2 s with its 40 entries in the first 0.6 s, so every input
-// is played to an end (the record's or the level's) within 200 ticks.
+// The level lasts 1 s with its 40 entries in the first 0.3 s, so every input
+// is played to an end (the record's or the level's) within 110 ticks.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -14,14 +14,14 @@
 
 namespace {
 
-constexpr std::int32_t kLevelLength = 2000;             // ms
+constexpr std::int32_t kLevelLength = 1000;             // ms
 constexpr int kTicks = kLevelLength / 10 + 10;          // the level's ticks, and some
 constexpr std::size_t kRecords = kLevelLength / 10 + 1; // more, each a tick at least, are never read
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static qv::test::TLogicWorld world(qv::test::BusyLevel(40, 600), kLevelLength, 1);
+    static qv::test::TLogicWorld world(qv::test::BusyLevel(40, 300), kLevelLength, 1);
     if (size < 8) return 0;
     world.effects.Bubbles.clear();
     qv::TRecordedLevelHeader header;
