@@ -71,11 +71,11 @@ struct TPair {
         host->Host(kBenchApp, false, 2, "bench", nullptr, 0, false);
         joiner->EnumHosts("127.0.0.1", host->DirectPlay->LocalPort(), kBenchApp, nullptr, 0, false, false, false);
         connected.WaitFor(1);
-        joiner->LockHosts();
+        auto hold = joiner->LockHosts();
         joiner->CancelEnumHosts();
         const std::uint64_t before = connected.count;
         joiner->Connect(0, nullptr, 0, nullptr, false, false);
-        joiner->UnlockHosts();
+        hold.unlock();
         connected.WaitFor(before + 1);
         while (joinerSide == 0 || hostSide == 0) std::this_thread::yield();
     }

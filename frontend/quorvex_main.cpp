@@ -197,7 +197,7 @@ int main(int argc, char** argv) {
         ui::TMainWindowServices services;
         for (int i = 1; i < argc; ++i) services.Args.emplace_back(argv[i]);
         services.Hooks = MakeProgramHooks();
-        services.RunGame = ui::RunGameWindow;
+        services.RunGame = [](const ui::TGameRequest& request) { return ui::RunGameWindow(request).ErrorText; };
         BindLobbyHooks(services.Hooks);
         services.OnFirstPaint = [] {
             LogMessage("Main window painted after " + std::to_string(MillisecondsSinceStart()) + " ms", lkInfo);

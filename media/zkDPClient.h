@@ -44,8 +44,9 @@ public:
     void EnumHosts(const std::string& hostName, std::uint32_t port, const TGuid& applicationGuid, const void* userData,
                    std::uint32_t userDataSize, bool sync, bool okToQueryForAddressing, bool broadcastFallback);
     void CancelEnumHosts();
-    void LockHosts() { hosts_.Lock(); }
-    void UnlockHosts() { hosts_.Unlock(); }
+    // Holds the host list while the caller finds an entry and connects to it.
+    [[nodiscard]] std::unique_lock<std::recursive_mutex> LockHosts() const { return hosts_.Hold(); }
+    int FindHost(std::string_view sessionName) const { return hosts_.Find(sessionName); }
     int HostCount() const { return hosts_.Count(); }
     void GetHost(int index, TzkDPHostDesc& desc) const { desc = hosts_.Get(index); }
     void ClearHosts() { hosts_.Clear(); }

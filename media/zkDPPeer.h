@@ -67,8 +67,9 @@ public:
     dpn::DPNHANDLE SendTo(dpn::DPNID playerId, const void* data, std::uint32_t size, std::uint32_t timeOut,
                           void* asyncContext, bool sync, bool noCopy, bool noComplete, bool completeOnProcess,
                           bool guaranteed, int priority, bool noLoopback, bool nonSequential);
-    void LockHosts() { hosts_.Lock(); }
-    void UnlockHosts() { hosts_.Unlock(); }
+    // Holds the host list while the caller finds an entry and connects to it.
+    [[nodiscard]] std::unique_lock<std::recursive_mutex> LockHosts() const { return hosts_.Hold(); }
+    int FindHost(std::string_view sessionName) const { return hosts_.Find(sessionName); }
     int HostCount() const { return hosts_.Count(); }
     void GetHost(int index, TzkDPHostDesc& desc) const { desc = hosts_.Get(index); }
     void ClearHosts() { hosts_.Clear(); }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "foundation/TextUtil.h"
 #include "foundation/qv3Log.h"
 
 namespace qv {
@@ -68,12 +69,6 @@ const std::pair<HRESULT, const char*> kResultTexts[] = {
     {DPNERR_USERCANCEL, "The operation was cancelled."},
 };
 
-std::string Hex8(std::uint32_t value) {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%08X", value);
-    return hex;
-}
-
 }  // namespace
 
 std::string DPOwnErrorText(std::uint32_t ownCode) {
@@ -120,6 +115,14 @@ dpn::DWORD DPSendFlags(bool sync, bool noCopy, bool noComplete, bool completeOnP
 }
 
 // ---------------------------------------------------------------------------
+
+int TzkDPHostList::Find(std::string_view sessionName) const {
+    std::lock_guard lock(lock_);
+    for (std::size_t i = 0; i < hosts_.size(); ++i) {
+        if (SameTextNoCase(hosts_[i].ApplicationDesc.SessionName, sessionName)) return static_cast<int>(i);
+    }
+    return -1;
+}
 
 int TzkDPHostList::Count() const {
     std::lock_guard lock(lock_);
@@ -200,8 +203,8 @@ dpn::DPNHANDLE DPConnectToHost(dpn::TSession& session, const TzkDPHostList& host
     if (okToQueryForAddressing) flags |= DPNCONNECT_OKTOQUERYFORADDRESSING;
     DPNHANDLE handle = 0;
     HRESULT r;
-    hosts.Lock();
-    try {
+    {
+        const auto hold = hosts.Hold();
         if (hostIndex < 0 || hostIndex >= hosts.Count()) {
             r = DPNERR_INVALIDPARAM;
         } else {
@@ -209,11 +212,7 @@ dpn::DPNHANDLE DPConnectToHost(dpn::TSession& session, const TzkDPHostList& host
             r = session.Connect(entry.ApplicationDesc, entry.HostAddress, entry.DeviceAddress, connectData,
                                 connectDataSize, playerContext, asyncContext, sync ? nullptr : &handle, flags);
         }
-    } catch (...) {
-        hosts.Unlock();
-        throw;
     }
-    hosts.Unlock();
     if (r != DPN_OK && !(r == DPNSUCCESS_PENDING && !sync)) DPCheck(Failed(r) ? r : DPNERR_GENERIC, 0, "Connecting to server");
     return sync ? 0 : handle;
 }

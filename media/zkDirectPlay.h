@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/Exceptions.h"
@@ -79,9 +80,13 @@ struct TzkDPHostDesc {
 // hold the lock across Cancel and Connect, which take it again.
 class TzkDPHostList {
 public:
-    void Lock() const { lock_.lock(); }
-    void Unlock() const { lock_.unlock(); }
+    // Holds the list (re-entrantly) until the returned lock ends, so that an
+    // index found stays valid through a connect.
+    [[nodiscard]] std::unique_lock<std::recursive_mutex> Hold() const { return std::unique_lock(lock_); }
     int Count() const;
+    // The index of the first entry whose session name is `sessionName`, ASCII
+    // case ignored; -1 when there is none.
+    int Find(std::string_view sessionName) const;
     // A copy of entry `index`; EListError when there is none.
     TzkDPHostDesc Get(int index) const;
     // Refreshes the entry of the response's session instance in place, or

@@ -1,7 +1,5 @@
 #include "multiplayer/qv3DPPeer.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QObject>
 
 #include "foundation/qv3Log.h"
@@ -9,6 +7,7 @@
 #include "foundation/TextUtil.h"
 #include "media/zkDirectPlay.h"
 #include "multiplayer/qv3DuelMessages.h"
+#include "multiplayer/qv3PostedEvent.h"
 
 namespace qv::mp {
 
@@ -16,12 +15,7 @@ using namespace dpn;
 
 namespace {
 
-const QEvent::Type kDuelEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
-
-class TDuelMessageEvent final : public QEvent {
-public:
-    TDuelMessageEvent(TDuelEvent message, std::uint32_t wParam, std::uint32_t lParam)
-        : QEvent(kDuelEventType), Message(message), WParam(wParam), LParam(lParam) {}
+struct TDuelMessage {
     TDuelEvent Message;
     std::uint32_t WParam;
     std::uint32_t LParam;
@@ -35,9 +29,8 @@ public:
 
 protected:
     void customEvent(QEvent* event) override {
-        Taken();
-        if (event->type() != kDuelEventType) return;
-        const auto* m = static_cast<TDuelMessageEvent*>(event);
+        const TDuelMessage* m = TakePosted<TDuelMessage>(event);
+        if (!m) return;
         try {
             owner_->HandleMessage(m->Message, m->WParam, m->LParam);
         } catch (const std::exception& e) {
@@ -48,15 +41,6 @@ protected:
 private:
     TCustomDuelPeer* owner_;
 };
-
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -81,7 +65,7 @@ std::string CloseReasonText(std::int32_t reason) {
 
 TCustomDuelPeer::TCustomDuelPeer(const std::string& playerName, const TDuelPeerOptions& options)
     : options_(options), clock_(options.Clock ? options.Clock : &sys::SystemClock()) {
-    Window = std::make_unique<TDuelWindow>(this);
+    window_ = std::make_unique<TDuelWindow>(this);
     Peer = std::make_unique<TzkDPPeer>(playerName, options.Session);
     Peer->OnCreatePlayer = [this](TzkDPPeer*, DPNID id, void*&) { Post(TDuelEvent::PlayerCreated, 0, id); };
     Peer->OnDestroyPlayer = [this](TzkDPPeer*, DPNID, void*, DWORD) { Post(TDuelEvent::PlayerDestroyed, 0, 0); };
@@ -92,13 +76,11 @@ TCustomDuelPeer::~TCustomDuelPeer() { ReleasePeer(); }
 
 void TCustomDuelPeer::ReleasePeer() {
     Peer.reset();
-    Window.reset();  // drops the messages still queued for it
+    window_.reset();  // drops the messages still queued for it
 }
 
 void TCustomDuelPeer::Post(TDuelEvent message, std::uint32_t wParam, std::uint32_t lParam) {
-    auto* event = new TDuelMessageEvent(message, wParam, lParam);
-    Handed();
-    QCoreApplication::postEvent(Window.get(), event);
+    PostToMainThread(window_.get(), TDuelMessage{message, wParam, lParam});
 }
 
 bool TCustomDuelPeer::Send(const std::vector<std::uint8_t>& message, bool guaranteed) {
@@ -223,13 +205,13 @@ TDuelPeerHost::~TDuelPeerHost() { ReleasePeer(); }
 std::uint32_t TDuelPeerHost::Port() const { return Peer->DirectPlay->LocalPort(); }
 
 void TDuelPeerHost::SetState(int state) {
-    if (state == FState) return;
-    FState = state;
+    if (state == state_) return;
+    state_ = state;
     if (OnStateChange) OnStateChange(this);
 }
 
 void TDuelPeerHost::Close() {
-    if (FState == hsClosed) return;
+    if (state_ == hsClosed) return;
     Peer->Disconnect();
     SetState(hsClosed);
 }
@@ -244,21 +226,21 @@ void TDuelPeerHost::HandleReceive(const std::uint8_t* data, std::uint32_t size) 
 void TDuelPeerHost::HandleMessage(TDuelEvent message, std::uint32_t wParam, std::uint32_t lParam) {
     switch (message) {
         case TDuelEvent::PlayerCreated:
-            if (FState != hsWaiting) {
+            if (state_ != hsWaiting) {
                 LogMessage("Player connected in wrong state", lkWarning);
                 return;
             }
             if (TakeOpponent(lParam)) SetState(hsJoined);
             break;
         case TDuelEvent::PlayerDestroyed:
-            if (FState != hsClosed) CloseReason = kCloseConnectionLost;
+            if (state_ != hsClosed) CloseReason = kCloseConnectionLost;
             Close();
             break;
         case TDuelEvent::ClientReady:
-            if (FState == hsStartSent) SetState(hsRunning);
+            if (state_ == hsStartSent) SetState(hsRunning);
             break;
         case TDuelEvent::OpponentQuit:
-            if (FState == hsClosed) return;
+            if (state_ == hsClosed) return;
             CloseReason = kCloseOpponentQuitted;
             Close();
             break;
@@ -267,7 +249,7 @@ void TDuelPeerHost::HandleMessage(TDuelEvent message, std::uint32_t wParam, std:
 }
 
 void TDuelPeerHost::SendGameStart(const std::array<std::uint8_t, 16>& raceId, std::span<const std::uint8_t> level) {
-    if (FState != hsJoined) return;
+    if (state_ != hsJoined) return;
     RaceId = TGuid::FromWireBytes(raceId);
     const auto message = duel::EncodeStart(RaceId, level);
     if (!message) {
@@ -299,28 +281,28 @@ TDuelPeerClient::TDuelPeerClient(const std::string& playerName, const std::strin
     };
     // An address is always given: no broadcast.
     Peer->EnumHosts(address, options.Port, kDuelAppGuid, nullptr, 0, false, false, false);
-    FState = csSearching;
+    state_ = csSearching;
     StateTime = Now();
-    Timer = std::make_unique<TThreadedTimer>(options.TimerClock);
-    Timer->SetInterval(kDuelCheckMs);
-    Timer->OnTimer = [this](TThreadedTimer&) { CheckTimeouts(); };
-    Timer->SetEnabled(true);
+    timer_ = std::make_unique<TThreadedTimer>(options.TimerClock);
+    timer_->SetInterval(kDuelCheckMs);
+    timer_->OnTimer = [this](TThreadedTimer&) { CheckTimeouts(); };
+    timer_->SetEnabled(true);
 }
 
 TDuelPeerClient::~TDuelPeerClient() {
-    Timer.reset();
+    timer_.reset();
     ReleasePeer();
 }
 
 void TDuelPeerClient::SetState(int state) {
-    if (state == FState) return;
-    FState = state;
+    if (state == state_) return;
+    state_ = state;
     StateTime = Now();
     if (OnStateChange) OnStateChange(this);
 }
 
 void TDuelPeerClient::Close() {
-    if (FState == csClosed) return;
+    if (state_ == csClosed) return;
     Peer->CancelEnumHosts();
     // A connect still under way ends too, so no player turns up later.
     if (connectHandle_ != 0 && !Peer->Connected) Peer->DirectPlay->CancelAsyncOperation(connectHandle_, 0);
@@ -333,10 +315,10 @@ void TDuelPeerClient::Finish() { SetState(csFinished); }
 
 void TDuelPeerClient::CheckTimeouts() {
     const std::uint32_t elapsed = Now() - StateTime;
-    if (FState == csSearching && elapsed >= kDuelSearchTimeoutMs) {
+    if (state_ == csSearching && elapsed >= kDuelSearchTimeoutMs) {
         CloseReason = kCloseSearchTimeout;
         Close();
-    } else if (FState == csConnecting && elapsed >= kDuelConnectTimeoutMs) {
+    } else if (state_ == csConnecting && elapsed >= kDuelConnectTimeoutMs) {
         CloseReason = kCloseConnectTimeout;
         Close();
     }
@@ -368,45 +350,35 @@ std::vector<std::uint8_t> TDuelPeerClient::ReceivedLevel() const {
 void TDuelPeerClient::HandleMessage(TDuelEvent message, std::uint32_t wParam, std::uint32_t lParam) {
     switch (message) {
         case TDuelEvent::EnumResponse: {
-            if (FState != csSearching) return;
-            Peer->LockHosts();
-            try {
-                for (int i = 0; i < Peer->HostCount(); ++i) {
-                    TzkDPHostDesc desc;
-                    Peer->GetHost(i, desc);
-                    if (!SameNameIgnoringCase(desc.ApplicationDesc.SessionName, kDuelSessionName)) continue;
-                    Peer->CancelEnumHosts();
-                    SetState(csConnecting);
-                    connectHandle_ = Peer->Connect(i, nullptr, 0, nullptr, false, false);
-                    break;
-                }
-            } catch (...) {
-                Peer->UnlockHosts();
-                throw;
-            }
-            Peer->UnlockHosts();
+            if (state_ != csSearching) return;
+            const auto hold = Peer->LockHosts();
+            const int index = Peer->FindHost(kDuelSessionName);
+            if (index < 0) return;
+            Peer->CancelEnumHosts();
+            SetState(csConnecting);
+            connectHandle_ = Peer->Connect(index, nullptr, 0, nullptr, false, false);
             break;
         }
         case TDuelEvent::ConnectComplete:
-            if (FState == csConnecting && lParam != 0) {
+            if (state_ == csConnecting && lParam != 0) {
                 CloseReason = kCloseRejected;
                 Close();
             }
             break;
         case TDuelEvent::SessionTerminated:
         case TDuelEvent::PlayerDestroyed:
-            if (FState != csClosed) CloseReason = kCloseConnectionLost;
+            if (state_ != csClosed) CloseReason = kCloseConnectionLost;
             Close();
             break;
         case TDuelEvent::PlayerCreated:
-            if (FState != csConnecting) {
+            if (state_ != csConnecting) {
                 LogMessage("Player connected in wrong state", lkWarning);
                 return;
             }
             if (TakeOpponent(lParam)) SetState(csConnected);
             break;
         case TDuelEvent::GameDataStored:
-            if (FState != csConnected) return;
+            if (state_ != csConnected) return;
             {
                 std::lock_guard lock(DataLock);
                 RaceId = pendingRace_;
@@ -414,7 +386,7 @@ void TDuelPeerClient::HandleMessage(TDuelEvent message, std::uint32_t wParam, st
             SetState(csLevelReceived);
             break;
         case TDuelEvent::OpponentQuit:
-            if (FState == csClosed) return;
+            if (state_ == csClosed) return;
             CloseReason = kCloseOpponentQuitted;
             Close();
             break;
@@ -423,7 +395,7 @@ void TDuelPeerClient::HandleMessage(TDuelEvent message, std::uint32_t wParam, st
 }
 
 void TDuelPeerClient::SendReady() {
-    if (FState != csLevelReceived) return;
+    if (state_ != csLevelReceived) return;
     if (!Send(duel::EncodeReady(), true)) {
         CloseReason = kCloseSendFailed;
         Close();

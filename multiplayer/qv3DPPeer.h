@@ -133,7 +133,7 @@ protected:
 
     TDuelPeerOptions options_;
     sys::IClock* clock_;
-    std::unique_ptr<QObject> Window;
+    std::unique_ptr<QObject> window_;
 };
 
 class TDuelPeerHost final : public TCustomDuelPeer {
@@ -147,16 +147,16 @@ public:
     void Finish() override;
     void HandleReceive(const std::uint8_t* data, std::uint32_t size) override;
     void HandleMessage(TDuelEvent message, std::uint32_t wParam, std::uint32_t lParam) override;
-    int State() const override { return FState; }
+    int State() const override { return state_; }
     bool IsHost() const override { return true; }
     void SendGameStart(const std::array<std::uint8_t, 16>& raceId, std::span<const std::uint8_t> level) override;
     // The port the session listens on.
     std::uint32_t Port() const;
 
 private:
-    bool Running() const override { return FState == hsRunning; }
+    bool Running() const override { return state_ == hsRunning; }
     void SetState(int state);
-    int FState = hsWaiting;
+    int state_ = hsWaiting;
 };
 
 class TDuelPeerClient final : public TCustomDuelPeer {
@@ -170,11 +170,11 @@ public:
     void Finish() override;
     void HandleReceive(const std::uint8_t* data, std::uint32_t size) override;
     void HandleMessage(TDuelEvent message, std::uint32_t wParam, std::uint32_t lParam) override;
-    int State() const override { return FState; }
+    int State() const override { return state_; }
     bool IsHost() const override { return false; }
     void SendReady() override;
     std::vector<std::uint8_t> ReceivedLevel() const override;
-    // The time-out check the timer runs every 2000 ms.
+    // The time-out check the timer runs every kDuelCheckMs.
     void CheckTimeouts();
 
     mutable std::mutex DataLock;
@@ -182,13 +182,13 @@ public:
     std::uint32_t StateTime = 0;
 
 private:
-    bool Running() const override { return FState == csRunning; }
+    bool Running() const override { return state_ == csRunning; }
     void SetState(int state);
-    int FState = csSearching;
+    int state_ = csSearching;
     dpn::DPNHANDLE connectHandle_ = 0;
     bool levelTaken_ = false;  // under DataLock: the first start message only
     TGuid pendingRace_;        // under DataLock
-    std::unique_ptr<TThreadedTimer> Timer;
+    std::unique_ptr<TThreadedTimer> timer_;
 };
 
 }  // namespace qv::mp

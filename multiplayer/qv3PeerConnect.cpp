@@ -1,7 +1,5 @@
 #include "multiplayer/qv3PeerConnect.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
@@ -11,10 +9,10 @@
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
 #include "frontend/ui/qv3Messages.h"
+#include "frontend/ui/qv3PlayGame.h"
 #include "frontend/ui/qv3PleaseWait.h"
 #include "game/assets/qv3Resources.h"
 #include "game/core/qv3GameCore.h"
-#include "game/core/qv3GameWindow.h"
 
 namespace qv::mp {
 
@@ -28,23 +26,6 @@ TDuelRunServices& Services() {
 }
 
 bool duelRunning = false;
-
-TDuelGameResult RunGameWindow(const ui::TGameRequest& request, IDuelLink& duel) {
-    TGameWindowServices services;
-    // The front end keeps painting, and the duel peer's messages keep coming,
-    // while the game runs.
-    services.Pump = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5); };
-    services.Core.Duel = &duel;
-    TfrmGame game(kDuelGame, request.Windowed ? 1 : 0, request.AdapterEntry, request.Mode, request.Value, services);
-    TDuelGameResult result;
-    result.ErrorText = game.ShowModal();
-    if (game.Core) {
-        result.DuelWon = game.Core->DuelWon;
-        result.RaceId = game.Core->DuelRaceId;
-        result.TotalScore = game.Core->TotalScore;
-    }
-    return result;
-}
 
 }  // namespace
 
@@ -202,7 +183,7 @@ int RunDuel(const std::string& name, const std::string& address, std::array<std:
     ui::TGameRequest request = services.GameRequest ? services.GameRequest() : ui::TGameRequest{};
     request.GameMode = kDuelGame;
     const TDuelGameResult result =
-        services.RunGame ? services.RunGame(request, *DuelPeer) : RunGameWindow(request, *DuelPeer);
+        services.RunGame ? services.RunGame(request, *DuelPeer) : ui::RunGameWindow(request, DuelPeer.get());
     if (!result.ErrorText.empty()) {
         ui::TQtMessages fallback(services.Owner);
         (services.Messages ? *services.Messages : static_cast<ui::IMessages&>(fallback)).Error(result.ErrorText);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "frontend/ui/qv3Main.h"
+#include "frontend/ui/qv3PlayGame.h"
 #include "multiplayer/qv3DPPeer.h"
 #include "multiplayer/qv3RunDuel.h"
 
@@ -31,12 +32,7 @@ namespace qv::mp {
 extern std::unique_ptr<TCustomDuelPeer> DuelPeer;
 
 // What a duel game left behind.
-struct TDuelGameResult {
-    std::string ErrorText;
-    std::uint8_t DuelWon = 0;
-    std::array<std::uint8_t, 16> RaceId{};
-    std::int32_t TotalScore = 0;
-};
+using TDuelGameResult = ui::TGameRunResult;
 
 // What the duel runner uses; every member has a default.
 struct TDuelRunServices {

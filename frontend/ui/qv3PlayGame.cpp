@@ -2,30 +2,47 @@
 
 #include <QCoreApplication>
 
+#include "game/core/qv3GameCore.h"
 #include "game/core/qv3GameWindow.h"
 
 namespace qv::ui {
 
 namespace {
 TfrmGame* running = nullptr;
-}
+IDuelLink* runningDuel = nullptr;
+}  // namespace
 
-std::string RunGameWindow(const TGameRequest& request) {
+TGameRunResult RunGameWindow(const TGameRequest& request, IDuelLink* duel) {
     TGameWindowServices services;
-    // The front end's own windows keep painting while the game runs; they
-    // take no user input meanwhile.
+    // The front end's own windows keep painting, and a duel peer's messages
+    // keep coming, while the game runs; the windows take no user input
+    // meanwhile.
     services.Pump = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5); };
+    services.Core.Duel = duel;
     TfrmGame game(request.GameMode, request.Windowed ? 1 : 0, request.AdapterEntry, request.Mode, request.Value,
                   services);
     running = &game;
+    runningDuel = duel;
     struct Clear {
-        ~Clear() { running = nullptr; }
+        ~Clear() {
+            running = nullptr;
+            runningDuel = nullptr;
+        }
     } clear;
-    return game.ShowModal();
+    TGameRunResult result;
+    result.ErrorText = game.ShowModal();
+    if (duel && game.Core) {
+        result.DuelWon = game.Core->DuelWon;
+        result.RaceId = game.Core->DuelRaceId;
+        result.TotalScore = game.Core->TotalScore;
+    }
+    return result;
 }
 
 void CloseRunningGame() {
-    if (running) running->CloseWithResult(std::string());
+    if (!running) return;
+    if (runningDuel) runningDuel->Quit();
+    running->CloseWithResult(std::string());
 }
 
 }  // namespace qv::ui

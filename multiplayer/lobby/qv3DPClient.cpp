@@ -1,7 +1,5 @@
 #include "multiplayer/lobby/qv3DPClient.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 
 #include <algorithm>
 #include <chrono>
@@ -12,6 +10,7 @@
 #include "media/ThdTimer.h"
 #include "media/zkDPClient.h"
 #include "multiplayer/lobby/qv3DPConsts.h"
+#include "multiplayer/qv3PostedEvent.h"
 #include "platform/system/Clock.h"
 
 namespace qv {
@@ -27,16 +26,32 @@ constexpr int wmPlayersChanged = 1131;
 constexpr int wmInvitationQueued = 1134;
 constexpr int wmAnswerQueued = 1135;
 
-const QEvent::Type kLobbyEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
-
-class TLobbyEvent final : public QEvent {
-public:
-    TLobbyEvent(int message, std::int64_t lParam, std::uint64_t attempt)
-        : QEvent(kLobbyEventType), Message(message), LParam(lParam), Attempt(attempt) {}
+// A posted message and the connection attempt it belongs to.
+struct TLobbyMessage {
     int Message;
     std::int64_t LParam;
     std::uint64_t Attempt;
 };
+
+// Hands the queued items on, oldest first, each outside the lock, until the
+// queue is empty; returns true when it stopped at `until` with items left.
+template <typename TItem, typename THandOn>
+bool DrainQueue(std::mutex& lock, std::deque<TItem>& queue, THandOn handOn,
+                std::chrono::steady_clock::time_point until = std::chrono::steady_clock::time_point::max()) {
+    for (;;) {
+        TItem item;
+        bool more;
+        {
+            std::lock_guard hold(lock);
+            if (queue.empty()) return false;
+            item = std::move(queue.front());
+            queue.pop_front();
+            more = !queue.empty();
+        }
+        handOn(item);
+        if (more && std::chrono::steady_clock::now() >= until) return true;
+    }
+}
 
 // Past the last check that can see the window run out.
 constexpr dpn::DWORD kConnectMarginMs = 500;
@@ -109,9 +124,12 @@ void TQVXDPClient::SetState(std::uint8_t state) {
 void TQVXDPClient::Post(int message, std::int64_t lParam) { PostFor(attempt_.load(), message, lParam); }
 
 void TQVXDPClient::PostFor(std::uint64_t attempt, int message, std::int64_t lParam) {
-    auto* event = new TLobbyEvent(message, lParam, attempt);
-    Handed();
-    QCoreApplication::postEvent(this, event);
+    mp::PostToMainThread(this, TLobbyMessage{message, lParam, attempt});
+}
+
+std::vector<TRoomPlayer> TQVXDPClient::PlayersSnapshot() const {
+    std::lock_guard lock(playersLock_);
+    return players_;
 }
 
 std::string TQVXDPClient::LoginName() const {
@@ -252,12 +270,12 @@ void TQVXDPClient::HandleReceive(const std::uint8_t* data, std::uint32_t size) {
 }
 
 void TQVXDPClient::customEvent(QEvent* event) {
-    Taken();
-    if (event->type() != kLobbyEventType) {
+    const TLobbyMessage* posted = mp::TakePosted<TLobbyMessage>(event);
+    if (!posted) {
         QObject::customEvent(event);
         return;
     }
-    const auto& e = *static_cast<TLobbyEvent*>(event);
+    const TLobbyMessage& e = *posted;
     const bool current = e.Attempt == attempt_.load();
     switch (e.Message) {
     case wmChatQueued: DrainChat(); break;
@@ -273,7 +291,8 @@ void TQVXDPClient::customEvent(QEvent* event) {
             // A log-in that completed after this side gave up on it.
             try {
                 dp_->Disconnect();
-            } catch (const std::exception&) {
+            } catch (const std::exception& error) {
+                LogMessage(std::string("Closing a late lobby session: ") + error.what(), lkInfo);
             }
         }
         break;
@@ -289,24 +308,19 @@ void TQVXDPClient::customEvent(QEvent* event) {
 
 void TQVXDPClient::HostFound() {
     if (state_ != stFindingServer) return;
-    dp_->LockHosts();
     try {
-        for (int i = 0; i < dp_->HostCount(); ++i) {
-            TzkDPHostDesc desc;
-            dp_->GetHost(i, desc);
-            if (!SameTextNoCase(desc.ApplicationDesc.SessionName, kLobbySessionName)) continue;
-            const auto login = lobby::BuildLogIn(loginKey_, LoginName());
-            dp_->CancelEnumHosts();
-            SetState(stConnecting);
-            dp_->Connect(i, login.data(), static_cast<std::uint32_t>(login.size()),
-                         reinterpret_cast<void*>(static_cast<std::uintptr_t>(attempt_.load())), false, false);
-            break;
-        }
+        const auto hold = dp_->LockHosts();
+        const int index = dp_->FindHost(kLobbySessionName);
+        if (index < 0) return;
+        const auto login = lobby::BuildLogIn(loginKey_, LoginName());
+        dp_->CancelEnumHosts();
+        SetState(stConnecting);
+        dp_->Connect(index, login.data(), static_cast<std::uint32_t>(login.size()),
+                     reinterpret_cast<void*>(static_cast<std::uintptr_t>(attempt_.load())), false, false);
     } catch (const std::exception& e) {
         // The deadline reports the failed attempt.
         LogMessage(std::string("Connecting to the lobby: ") + e.what(), lkInfo);
     }
-    dp_->UnlockHosts();
 }
 
 void TQVXDPClient::LoginReplied(std::uint8_t code) {
@@ -320,7 +334,8 @@ void TQVXDPClient::LoginReplied(std::uint8_t code) {
     ++attempt_;
     try {
         dp_->Disconnect();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        LogMessage(std::string("Closing the refused lobby session: ") + e.what(), lkInfo);
     }
     emit Error(code, ReasonText());
 }
@@ -331,6 +346,7 @@ void TQVXDPClient::Terminated() {
     try {
         Disconnect();
     } catch (const std::exception&) {
+        // Logged by Disconnect; the lost session is what is reported.
     }
     emit SessionLost();
 }
@@ -339,48 +355,19 @@ void TQVXDPClient::DrainChat() {
     // A flood is handed on over several turns of the event loop, so that
     // the window keeps painting and taking keys meanwhile.
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDrainBudgetMs);
-    for (;;) {
-        TQueuedChat item;
-        bool more;
-        {
-            std::lock_guard lock(chatLock_);
-            if (chatQueue_.empty()) return;
-            item = std::move(chatQueue_.front());
-            chatQueue_.pop_front();
-            more = !chatQueue_.empty();
-        }
-        emit ChatLine(item.Text, item.Private, item.Alias);
-        if (more && std::chrono::steady_clock::now() >= until) {
-            Post(wmChatQueued);
-            return;
-        }
-    }
+    const bool more = DrainQueue(
+        chatLock_, chatQueue_, [this](const TQueuedChat& c) { emit ChatLine(c.Text, c.Private, c.Alias); }, until);
+    if (more) Post(wmChatQueued);
 }
 
 void TQVXDPClient::DrainInvitations() {
-    for (;;) {
-        TQueuedInvitation item;
-        {
-            std::lock_guard lock(invitationLock_);
-            if (invitationQueue_.empty()) return;
-            item = std::move(invitationQueue_.front());
-            invitationQueue_.pop_front();
-        }
-        emit Invitation(item.Alias, item.Action, item.Address);
-    }
+    DrainQueue(invitationLock_, invitationQueue_,
+               [this](const TQueuedInvitation& i) { emit Invitation(i.Alias, i.Action, i.Address); });
 }
 
 void TQVXDPClient::DrainAnswers() {
-    for (;;) {
-        TQueuedAnswer item;
-        {
-            std::lock_guard lock(invitationLock_);
-            if (answerQueue_.empty()) return;
-            item = std::move(answerQueue_.front());
-            answerQueue_.pop_front();
-        }
-        emit InvitationAnswer(item.Alias, item.Answer);
-    }
+    DrainQueue(invitationLock_, answerQueue_,
+               [this](const TQueuedAnswer& a) { emit InvitationAnswer(a.Alias, a.Answer); });
 }
 
 }  // namespace qv

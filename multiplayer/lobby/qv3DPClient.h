@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "multiplayer/lobby/qv3DPConsts.h"
 #include "multiplayer/lobby/qv3LobbyMessages.h"
 #include "platform/session/DPlay8.h"
 
@@ -55,7 +56,7 @@ public:
         // Time-outs of the session underneath.
         dpn::TSessionOptions Session = LobbySessionOptions();
         // The lobby port; tests use one of the system's choosing.
-        std::uint32_t Port = 3681;
+        std::uint32_t Port = kLobbyPort;
         // Whether the deadline check runs on its own every 2000 ms (tests
         // call CheckDeadline instead).
         bool RunTimer = true;
@@ -83,11 +84,8 @@ public:
     void SetPlaying(std::uint8_t flag);
     void SendDuelResult(const std::string& opponent, const TGuid& raceId, bool won, std::int32_t total);
 
-    // The room; hold the lock while reading.
-    void LockPlayers() { playersLock_.lock(); }
-    void UnlockPlayers() { playersLock_.unlock(); }
-    int PlayerCount() const { return static_cast<int>(players_.size()); }
-    const TRoomPlayer& Players(int index) const { return players_.at(static_cast<std::size_t>(index)); }
+    // A copy of the room, taken under its lock.
+    std::vector<TRoomPlayer> PlayersSnapshot() const;
 
     std::uint8_t State() const { return state_; }
     std::string LoginName() const;
@@ -170,7 +168,7 @@ private:
     std::mutex invitationLock_;
     std::deque<TQueuedInvitation> invitationQueue_;
     std::deque<TQueuedAnswer> answerQueue_;
-    std::mutex playersLock_;
+    mutable std::mutex playersLock_;
     std::vector<TRoomPlayer> players_;
 };
 

@@ -24,6 +24,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <string_view>
+
 #include "foundation/TextUtil.h"
 #include "foundation/qv3Environment.h"
 #include "foundation/qv3Language.h"
@@ -34,6 +36,7 @@
 #include "frontend/online/qv3Transfer.h"
 #include "multiplayer/lobby/qv3DPConsts.h"
 #include "multiplayer/lobby/qv3LogIn.h"
+#include "multiplayer/qv3RunDuel.h"
 
 namespace qv {
 
@@ -82,6 +85,14 @@ bool IsHostAddress(std::string_view address) {
 constexpr const char* kAccept = "accept:";
 constexpr const char* kRefuse = "refuse:";
 constexpr const char* kCancel = "cancel:";
+
+// Which of the three invitation links `href` is (its prefix), or empty.
+std::string_view LinkAction(std::string_view href) {
+    for (const std::string_view action : {kAccept, kRefuse, kCancel}) {
+        if (href.starts_with(action)) return action;
+    }
+    return {};
+}
 
 // Sorted by caption without regard to case, as the list view of the
 // system the lobby comes from sorts.
@@ -516,9 +527,7 @@ void TfrmMultiPlayer::FillPlayers() {
     lvPlayers->setSortingEnabled(false);
     lvPlayers->clear();
     if (client_) {
-        client_->LockPlayers();
-        for (int i = 0; i < client_->PlayerCount(); ++i) {
-            const TRoomPlayer& p = client_->Players(i);
+        for (const TRoomPlayer& p : client_->PlayersSnapshot()) {
             auto* item = new TPlayerItem(lvPlayers);
             item->setText(0, Q(p.Name));
             item->setIcon(0, stateIcons_[p.Status == 1 ? 1 : 0]);
@@ -526,7 +535,6 @@ void TfrmMultiPlayer::FillPlayers() {
             if (p.Rank > 0) item->setText(1, QString::number(p.Rank));
             item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         }
-        client_->UnlockPlayers();
     }
     lvPlayers->setSortingEnabled(true);
     lvPlayers->sortByColumn(0, Qt::AscendingOrder);
@@ -813,7 +821,7 @@ void TfrmMultiPlayer::LinkClicked(const QUrl& url) {
         return;
     }
     const std::string href = Bytes(url.toString());
-    if (href.rfind(kCancel, 0) != 0 && href.rfind(kRefuse, 0) != 0 && href.rfind(kAccept, 0) != 0) return;
+    if (LinkAction(href).empty()) return;
     linkQueue_.push_back(href);
     QMetaObject::invokeMethod(this, &TfrmMultiPlayer::HandleLinks, Qt::QueuedConnection);
 }
@@ -822,7 +830,8 @@ void TfrmMultiPlayer::HandleLinks() {
     while (!linkQueue_.empty()) {
         const std::string href = linkQueue_.front();
         linkQueue_.pop_front();
-        const std::string rest = href.substr(7);
+        const std::string_view action = LinkAction(href);
+        const std::string rest = href.substr(action.size());
         int id = 0;
         try {
             id = std::stoi(rest.substr(0, rest.find(':')));
@@ -834,12 +843,12 @@ void TfrmMultiPlayer::HandleLinks() {
         const TLink link = it->second;
         links_.erase(it);
         const std::string name = EscapeHtml(link.Alias);
-        if (href.rfind(kCancel, 0) == 0) {
+        if (action == kCancel) {
             DisableCancelLinks(link.Alias);
             if (client_) client_->SendInvitation(link.Alias, lobby::iaCancel);
             AppendInvitationText(FormatS(LangText(387), {name}));
         }
-        if (href.rfind(kAccept, 0) == 0) {
+        if (action == kAccept) {
             DisableCancelLinks(link.Alias);
             DisableAnswerLinks(link.Alias);
             if (client_) client_->AnswerInvitation(link.Alias, lobby::iaAccept);
@@ -848,7 +857,7 @@ void TfrmMultiPlayer::HandleLinks() {
             duelAddress_ = link.Address;
             QMetaObject::invokeMethod(this, &TfrmMultiPlayer::StartDuel, Qt::QueuedConnection);
         }
-        if (href.rfind(kRefuse, 0) == 0) {
+        if (action == kRefuse) {
             DisableAnswerLinks(link.Alias);
             AppendInvitationText(FormatS(LangText(390), {name}));
             if (client_) client_->AnswerInvitation(link.Alias, lobby::iaRefuse);
@@ -886,8 +895,8 @@ void TfrmMultiPlayer::StartDuel() {
     inDuel_ = false;
     if (!runDuel) ShowMessage(LangText(361));
     if (!failure.empty()) ShowMessage(LangText(361) + "\r" + failure);
-    if (result == 2) client_->SendDuelResult(duelOpponent_, raceId, true, total);
-    if (result == 1) client_->SendDuelResult(duelOpponent_, raceId, false, total);
+    if (result == mp::kDuelWon) client_->SendDuelResult(duelOpponent_, raceId, true, total);
+    if (result == mp::kDuelLost) client_->SendDuelResult(duelOpponent_, raceId, false, total);
     memMessage->setFocus();
     lvPlayers->clearSelection();
     UpdateStatusBar();

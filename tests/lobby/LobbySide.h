@@ -66,12 +66,9 @@ struct TSide {
     }
     std::string Room() {
         std::string text;
-        client->LockPlayers();
-        for (int i = 0; i < client->PlayerCount(); ++i) {
-            const auto& p = client->Players(i);
-            text += (i ? "," : "") + p.Name + "/" + std::to_string(p.Rank) + "/" + std::to_string(p.Status);
+        for (const auto& p : client->PlayersSnapshot()) {
+            text += (text.empty() ? "" : ",") + p.Name + "/" + std::to_string(p.Rank) + "/" + std::to_string(p.Status);
         }
-        client->UnlockPlayers();
         return text;
     }
     bool Has(const std::string& line) const { return std::find(lines.begin(), lines.end(), line) != lines.end(); }

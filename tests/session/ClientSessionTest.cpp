@@ -43,10 +43,10 @@ struct TClientSide {
     void Connect(std::uint32_t port, const std::string& session, const std::string& login) {
         client.EnumHosts("127.0.0.1", port, test::kTestAppGuid, nullptr, 0, false, false, true);
         ASSERT_TRUE(ev.WaitFor("enum 0 " + session));
-        client.LockHosts();
+        auto hold = client.LockHosts();
         client.CancelEnumHosts();
         client.Connect(0, login.data(), static_cast<std::uint32_t>(login.size()), nullptr, false, false);
-        client.UnlockHosts();
+        hold.unlock();
     }
     void Send(const std::string& text) {
         client.Send(text.data(), static_cast<std::uint32_t>(text.size()), 0, nullptr, false, true, true, false, true, 1,
@@ -126,10 +126,10 @@ TEST(ClientSession, ThirdDuelPlayerIsRefused) {
                                            std::uint32_t) { ev.Add(name + " connect " + HexResult(r)); };
         p->EnumHosts("127.0.0.1", port, test::kTestAppGuid, nullptr, 0, false, false, true);
         EXPECT_TRUE(ev.WaitFor(name + " enum"));
-        p->LockHosts();
+        auto hold = p->LockHosts();
         p->CancelEnumHosts();
         p->Connect(0, nullptr, 0, nullptr, false, false);
-        p->UnlockHosts();
+        hold.unlock();
         return p;
     };
     auto second = joiner("Second");
@@ -157,10 +157,10 @@ TEST(ClientSession, AVanishedHostIsALostConnection) {
     };
     joiner->EnumHosts("127.0.0.1", port, test::kTestAppGuid, nullptr, 0, false, false, true);
     ASSERT_TRUE(ev.WaitFor("enum"));
-    joiner->LockHosts();
+    auto hold = joiner->LockHosts();
     joiner->CancelEnumHosts();
     joiner->Connect(0, nullptr, 0, nullptr, false, false);
-    joiner->UnlockHosts();
+    hold.unlock();
     ASSERT_TRUE(ev.WaitFor("connect 00000000"));
     EXPECT_EQ(host->Finish(), 0);
     ASSERT_TRUE(ev.WaitFor("terminate " + HexResult(DPNERR_CONNECTIONLOST)));

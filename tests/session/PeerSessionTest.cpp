@@ -89,10 +89,10 @@ struct TSide {
         ASSERT_TRUE(ev.WaitFor("enum 0 Test Duel", before + 1));
     }
     void Join(const std::string& connectData = {}) {
-        peer->LockHosts();
+        auto hold = peer->LockHosts();
         peer->CancelEnumHosts();
         peer->Connect(0, connectData.data(), static_cast<std::uint32_t>(connectData.size()), nullptr, false, false);
-        peer->UnlockHosts();
+        hold.unlock();
     }
     void Send(const std::string& text, bool guaranteed = true) {
         peer->SendTo(remote, text.data(), static_cast<std::uint32_t>(text.size()), 0, nullptr, false, false,
@@ -139,11 +139,11 @@ TEST(PeerSession, HostJoinExchangeAndHostEnd) {
     ASSERT_TRUE(joiner.ev.WaitFor("enum 0 Test Duel", 2));
     EXPECT_EQ(joiner.Starting("enum 1").size(), 0u);
     {
-        joiner.peer->LockHosts();
+        auto hold = joiner.peer->LockHosts();
         EXPECT_EQ(joiner.peer->HostCount(), 1);
         TzkDPHostDesc desc;
         joiner.peer->GetHost(0, desc);
-        joiner.peer->UnlockHosts();
+        hold.unlock();
         EXPECT_EQ(desc.ApplicationDesc.SessionName, "Test Duel");
         EXPECT_EQ(desc.ApplicationDesc.guidApplication, test::kTestAppGuid);
         EXPECT_FALSE(desc.ApplicationDesc.guidInstance.IsNull());
@@ -340,13 +340,13 @@ TEST(PeerSession, HostListLockHeldAcrossCancelAndConnect) {
     // The worker blocks on the lock with the next answer while the test
     // holds it and cancels and connects, as the lobby and the duel do.
     auto done = std::async(std::launch::async, [&] {
-        joiner.peer->LockHosts();
+        auto hold = joiner.peer->LockHosts();
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        joiner.peer->LockHosts();  // re-entrant
+        auto again = joiner.peer->LockHosts();  // re-entrant
         joiner.peer->CancelEnumHosts();
         joiner.peer->Connect(0, nullptr, 0, nullptr, false, false);
-        joiner.peer->UnlockHosts();
-        joiner.peer->UnlockHosts();
+        again.unlock();
+        hold.unlock();
     });
     ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_TRUE(joiner.ev.WaitFor("connect 00000000 "));
