@@ -30,6 +30,7 @@
 #include "frontend/online/qv3Transfer.h"
 #include "frontend/qv3LobbyHook.h"
 #include "frontend/qv3ProgramHooks.h"
+#include "frontend/qv3QtText.h"
 #include "frontend/qv3SettingsFile.h"
 #include "frontend/ui/qv3InstanceServer.h"
 #include "frontend/ui/qv3Main.h"
@@ -230,7 +231,7 @@ int main(int argc, char** argv) {
             text += "\n" + std::string(kProductName) +
                     " runs on the default settings and leaves the files as they are. Settings changed now are "
                     "not saved.";
-            QMessageBox box(QMessageBox::Warning, kProductName, ui::QText(text));
+            QMessageBox box(QMessageBox::Warning, kProductName, QText(text));
             box.exec();
         }
         frmMain->show();

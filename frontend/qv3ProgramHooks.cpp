@@ -1,7 +1,6 @@
 #include "frontend/qv3ProgramHooks.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QPointer>
 
 #include <exception>
@@ -17,6 +16,7 @@
 #include "frontend/online/qv3OnlineUi.h"
 #include "frontend/online/qv3Transfer.h"
 #include "frontend/ui/qv3Main.h"
+#include "frontend/ui/qv3Messages.h"
 #include "frontend/ui/qv3PleaseWait.h"
 #include "frontend/ui/qv3VersionInfo.h"
 #include "game/assets/qv3Resources.h"
@@ -150,7 +150,8 @@ void InstallProgramUi(QWidget* mainWindow) {
 
 void InstallErrorBox() {
     SetErrorBoxHook([](const std::string& text) {
-        QMessageBox::critical(QApplication::activeWindow(), "Error", QString::fromStdString(text));
+        ui::ShowMessageBox(QApplication::activeWindow(), ui::TBoxKind::Error, QString::fromStdString(text),
+                           QStringLiteral("Error"));
     });
 }
 

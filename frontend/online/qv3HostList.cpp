@@ -222,7 +222,12 @@ bool CheckInternet(bool showError) {
     return false;
 }
 
-std::string ScorePrefix() { return "http://" + Environment.HighScoreHost.Str() + Environment.HighScoreBase.Str(); }
+std::string ScorePrefix() {
+    // Before the hosts were ever resolved the record holds none: the
+    // built-in ones serve then.
+    if (Environment.HighScoreHost.empty()) return std::string("http://") + kDefaultHighScoreHost + kDefaultHighScoreBase;
+    return "http://" + Environment.HighScoreHost.Str() + Environment.HighScoreBase.Str();
+}
 
 std::string InternalPrefix() {
     return "http://" + Environment.InternalHost.Str() + Environment.InternalBase.Str();

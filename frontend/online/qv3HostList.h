@@ -101,7 +101,9 @@ void WhenHostsResolved(QObject* context, std::function<void(bool resolved)> read
 // "Unable to connect to the internet" and, with `showError`, shows text 351.
 bool CheckInternet(bool showError);
 
-// "http://" + HighScoreHost + HighScoreBase, and the same of the internal pages.
+// "http://" + HighScoreHost + HighScoreBase (the built-in score host while
+// none was resolved), and the same of the internal pages. Every address of
+// the score and internal servers starts with one of them.
 std::string ScorePrefix();
 std::string InternalPrefix();
 

@@ -1,5 +1,7 @@
 #include "frontend/online/qv3WorldBest.h"
 
+#include <QByteArray>
+
 #include <sstream>
 
 #include "foundation/TextUtil.h"
@@ -17,19 +19,7 @@
 namespace qv {
 
 std::string EncodeUrlComponent(const std::string& text) {
-    static const char* kHex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' || c == '.' ||
-            c == '_' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-    }
-    return out;
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size())).toPercentEncoding().toStdString();
 }
 
 void TWorldBestDownload::Changed() {

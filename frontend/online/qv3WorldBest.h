@@ -40,7 +40,10 @@ private:
     bool replayEnabled_ = false;
 };
 
-// Percent-encodes all but the unreserved characters of RFC 3986.
+// Percent-encodes all but the unreserved characters of RFC 3986 (letters,
+// digits, "-", ".", "_" and "~"), as the toolkit does. The score server's
+// file names keep their "." and "_" this way; a scrambled submission takes
+// PercentEncode, which encodes all but letters and digits.
 std::string EncodeUrlComponent(const std::string& text);
 
 }  // namespace qv

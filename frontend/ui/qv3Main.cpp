@@ -20,6 +20,7 @@
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
 #include "frontend/online/qv3HostList.h"
+#include "frontend/qv3QtText.h"
 #include "frontend/ui/qv3About.h"
 #include "frontend/ui/qv3Carousel.h"
 #include "frontend/ui/qv3Magnetic.h"
@@ -63,17 +64,6 @@ QImage DecodePicture(const std::vector<std::uint8_t>& bytes) {
     TMemoryStream stream(bytes);
     const std::unique_ptr<TBitmap> bitmap = LoadBitmapFromImageStream(&stream);
     return bitmap ? ToQImage(*bitmap) : QImage();
-}
-
-std::string Format(std::string pattern, const std::vector<std::string>& values) {
-    std::size_t from = 0;
-    for (const std::string& v : values) {
-        const std::size_t at = pattern.find("%s", from);
-        if (at == std::string::npos) break;
-        pattern.replace(at, 2, v);
-        from = at + v.size();
-    }
-    return pattern;
 }
 
 }  // namespace
@@ -441,16 +431,6 @@ bool TfrmMain::StartHostLookup() {
     return true;
 }
 
-std::string TfrmMain::InternalPrefix() const {
-    return "http://" + Environment.InternalHost.Str() + Environment.InternalBase.Str();
-}
-std::string TfrmMain::ScorePrefix() const {
-    // Before the hosts were ever resolved the record holds none: the
-    // built-in ones serve then.
-    if (Environment.HighScoreHost.empty()) return std::string("http://") + kDefaultHighScoreHost + kDefaultHighScoreBase;
-    return "http://" + Environment.HighScoreHost.Str() + Environment.HighScoreBase.Str();
-}
-
 bool TfrmMain::EnsureBrowser() {
     if (browser_ || !services_.MakeBrowser) return browser_ != nullptr;
     browser_ = services_.MakeBrowser(view_);
@@ -753,7 +733,7 @@ void TfrmMain::CheckNewVersion() {
     const std::string running = TdfsVersionInfoResource().FileVersion.Text();
     // The texts are compared, not the numbers (so keep a fixed digit count).
     if (lines[0] > running) {
-        if (messages_->Confirm(Format(LangText(67), {lines[0], lines[1]}))) {
+        if (messages_->Confirm(FormatS(LangText(67), {lines[0], lines[1]}))) {
             // The address comes from the server: only web addresses go on.
             if (StartsWithNoCase(lines[1], "http://") || StartsWithNoCase(lines[1], "https://")) OpenURL(lines[1]);
         }

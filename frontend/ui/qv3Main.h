@@ -129,8 +129,6 @@ public:
     std::array<QAction*, 5> actLevel{};
     QActionGroup* levelGroup;
 
-    std::string InternalPrefix() const;
-    std::string ScorePrefix() const;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -18,6 +18,7 @@
 
 #include "foundation/qv3Environment.h"
 #include "foundation/qv3Language.h"
+#include "frontend/qv3QtText.h"
 #include "frontend/ui/qv3Messages.h"
 #include "media/zkDisplayMode.h"
 

@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QSlider>
 
+#include "frontend/qv3QtText.h"
 #include "frontend/qv3SettingsFile.h"
 #include "frontend/ui/qv3Messages.h"
 #include "frontend/ui/qv3Options.h"
