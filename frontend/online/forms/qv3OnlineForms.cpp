@@ -173,10 +173,7 @@ TfrmHighscorePublish::TfrmHighscorePublish(int slot, QWidget* parent) : QDialog(
     connect(this, &QDialog::rejected, this, [] { AbortForegroundTransfers(); });
 
     // FormCreate: the countries in text order; a missing text ends the list.
-    try {
-        for (int n = 83; n <= 325; ++n) cbCountries->addItem(LangQText(n));
-    } catch (const std::exception&) {
-    }
+    for (const std::string& name : CountryTexts()) cbCountries->addItem(QText(name));
     cbCountries->setCurrentIndex(Environment.Country >= 1 ? Environment.Country - 1 : -1);
     FormShow();
 }
