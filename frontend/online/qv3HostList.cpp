@@ -229,6 +229,10 @@ std::string ScorePrefix() {
     return "http://" + Environment.HighScoreHost.Str() + Environment.HighScoreBase.Str();
 }
 
+bool IsInternalUrl(const std::string& url, const std::string& internalPrefix) {
+    return !internalPrefix.empty() && StartsWithNoCase(url, internalPrefix);
+}
+
 std::string InternalPrefix() {
     return "http://" + Environment.InternalHost.Str() + Environment.InternalBase.Str();
 }

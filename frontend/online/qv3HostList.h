@@ -106,5 +106,8 @@ bool CheckInternet(bool showError);
 // the score and internal servers starts with one of them.
 std::string ScorePrefix();
 std::string InternalPrefix();
+// Whether `url` lies under `internalPrefix` (a prefix test, without case
+// for the scheme and host); never under an empty prefix.
+bool IsInternalUrl(const std::string& url, const std::string& internalPrefix);
 
 }  // namespace qv

@@ -14,7 +14,13 @@ inline constexpr const char* kWorldBestInvalidText =
     "The world's best game data file is invalid. Maybe you need to download the latest version of this game.";
 inline constexpr const char* kWorldBestFetchFailedText = "Error fetching file from server";
 
-// States of the two steps: 0 nothing yet, 1 in progress, 2 done, 3 failed.
+// States of the two steps (the check and the download); the form shows
+// picture state - 1 for each once it is above kStepNotYet.
+inline constexpr int kStepNotYet = 0;
+inline constexpr int kStepRunning = 1;
+inline constexpr int kStepDone = 2;
+inline constexpr int kStepFailed = 3;
+
 class TWorldBestDownload {
 public:
     explicit TWorldBestDownload(int slot) : slot_(slot) {}
@@ -35,8 +41,8 @@ private:
     void Changed();
 
     int slot_;
-    int checkState_ = 0;
-    int downloadState_ = 0;
+    int checkState_ = kStepNotYet;
+    int downloadState_ = kStepNotYet;
     bool replayEnabled_ = false;
 };
 

@@ -126,9 +126,9 @@ TfrmMain::TfrmMain(TMainWindowServices services) : services_(std::move(services)
 
     try {
         d3d_ = services_.MakeDirect3D ? services_.MakeDirect3D() : std::make_unique<TzkD3D8>();
-        DisplayState = d3d_ ? 1 : 0;
+        DisplayState = d3d_ ? kDisplayToCheck : kDisplayUnusable;
     } catch (const std::exception& e) {
-        DisplayState = 0;
+        DisplayState = kDisplayUnusable;
         messages_->Error(e.what());
     }
 
@@ -346,13 +346,13 @@ void TfrmMain::FormShow() {
 
 void TfrmMain::CheckDisplay() {
     timer_.start();
-    if (DisplayState != 1) return;
+    if (DisplayState != kDisplayToCheck) return;
     if (!options_ || options_->NoDeviceFound()) {
         LogMessageCode(RendererErrorText(kRendererNoDevice), kRendererNoDevice);
         messages_->Error(RendererErrorText(kRendererNoDevice));
-        DisplayState = 0;
+        DisplayState = kDisplayUnusable;
     } else {
-        DisplayState = options_->DisplayUsable() ? 2 : 0;
+        DisplayState = options_->DisplayUsable() ? kDisplayUsable : kDisplayUnusable;
     }
 }
 
@@ -621,7 +621,7 @@ void TfrmMain::PlayNew() {
 void TfrmMain::GameOptions() {
     if (!options_) return;
     options_->exec();
-    if (DisplayState == 1 && options_->DisplayUsable()) DisplayState = 2;
+    if (DisplayState == kDisplayToCheck && options_->DisplayUsable()) DisplayState = kDisplayUsable;
     ApplyCaptions();
     UpdateActions();
 }
@@ -637,7 +637,7 @@ void TfrmMain::ResetAll() {
     if (!messages_->WarnYesNo(LangText(65))) return;
     if (options_) options_->SetDefaults();
     DeleteUserFiles();
-    DisplayState = 1;
+    DisplayState = kDisplayToCheck;
     HostsResolved = false;
     CheckDisplay();
     // The packages are gone: the carousel must not keep showing them. The
@@ -761,10 +761,6 @@ QImage SpinnerFrames() {
     } catch (const std::exception&) {
         return {};
     }
-}
-
-bool IsInternalUrl(const std::string& url, const std::string& internalPrefix) {
-    return !internalPrefix.empty() && StartsWithNoCase(url, internalPrefix);
 }
 
 }  // namespace qv::ui
