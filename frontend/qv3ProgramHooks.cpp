@@ -9,6 +9,7 @@
 #include "foundation/TextUtil.h"
 #include "foundation/qv3Environment.h"
 #include "foundation/qv3Language.h"
+#include "foundation/qv3Log.h"
 #include "frontend/online/forms/qv3OnlineForms.h"
 #include "frontend/online/qv3HostList.h"
 #include "frontend/online/qv3Inet.h"
@@ -68,7 +69,9 @@ ui::TFrontendHooks MakeProgramHooks() {
             TMemory memory;
             memory.GetInfo();
             return ConfirmMemory(memory);
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
+            // Unknown memory counts as enough: the game starts.
+            LogMessage(std::string("Memory check failed: ") + e.what(), lkInfo);
             return true;
         }
     };

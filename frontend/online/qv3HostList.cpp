@@ -90,6 +90,11 @@ const std::string& TThreadedHttpGet::Reply() const {
     return Done() ? transfer_->Outcome().Reply : none;
 }
 
+const std::string& TThreadedHttpGet::FailureReason() const {
+    static const std::string none;
+    return Done() && !transfer_->Outcome().Ok ? transfer_->Outcome().Error : none;
+}
+
 void CreateHostListFetch() {
     std::string server = kHostListServer;
     const sys::TKeyStore store(KeyStorePath());
@@ -137,6 +142,7 @@ void ApplyFetchedHosts(const TThreadedHttpGet* fetch) {
     if (fetch && fetch->Succeeded()) {
         ApplyHostList(fetch->Reply(), Environment);
     } else {
+        if (fetch) LogMessage("Host list not fetched, the built-in hosts serve: " + fetch->FailureReason(), lkInfo);
         ApplyDefaultHosts(Environment);
     }
     HostsResolved = true;

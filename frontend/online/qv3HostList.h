@@ -54,6 +54,8 @@ public:
     bool Succeeded() const;
     // Valid once Done().
     const std::string& Reply() const;
+    // Why a fetch that is done did not succeed; empty otherwise.
+    const std::string& FailureReason() const;
 
 private:
     struct TWaiters;

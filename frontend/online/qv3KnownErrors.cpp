@@ -71,7 +71,8 @@ bool TKnownErrorLookup::FetchKnownErrors() {
         knownErrors_.reset();
         fetchCancelled_ = true;
         return false;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        LogMessage(std::string("Known-error list not fetched: ") + e.what(), lkInfo);
         knownErrors_.reset();
         return false;
     }
