@@ -150,4 +150,15 @@ std::string Hex8(std::uint32_t value) {
     return hex;
 }
 
+std::string FormatS(std::string pattern, const std::vector<std::string>& values) {
+    std::size_t from = 0;
+    for (const std::string& v : values) {
+        const std::size_t at = pattern.find("%s", from);
+        if (at == std::string::npos) break;
+        pattern.replace(at, 2, v);
+        from = at + v.size();
+    }
+    return pattern;
+}
+
 }  // namespace qv

@@ -45,4 +45,9 @@ int CodePointToCp1252(char32_t cp);
 // Eight upper-case hex digits, as result codes are written in the log.
 std::string Hex8(std::uint32_t value);
 
+// `pattern` with each "%s" in turn replaced by the next value, as the
+// language texts take their values; "%s" inside a value stays as it is,
+// and "%s" left over when the values run out too.
+std::string FormatS(std::string pattern, const std::vector<std::string>& values);
+
 }  // namespace qv

@@ -56,6 +56,15 @@ std::vector<std::string> ParseLanguageFile(const std::string& bytes) {
     return lines;
 }
 
+std::vector<std::string> CountryTexts() {
+    std::vector<std::string> names;
+    try {
+        for (int n = kFirstCountryText; n <= kLastCountryText; ++n) names.push_back(LangText(n));
+    } catch (const EListError&) {
+    }
+    return names;
+}
+
 std::string LangText(int n) {
     LanguageState& s = State();
     std::lock_guard guard(s.lock);

@@ -30,6 +30,15 @@ int ReadLanguageIndex();
 // How many lines the loaded file has (0 when none).
 int LanguageTextCount();
 
+// The country names are texts 83..325: country number c (1..243, as the
+// settings record stores it) is text c + kCountryTextOffset.
+inline constexpr int kFirstCountryText = 83;
+inline constexpr int kLastCountryText = 325;
+inline constexpr int kCountryTextOffset = kFirstCountryText - 1;
+// The country names in text order, entry i being country i + 1; a file
+// that ends early ends the list there.
+std::vector<std::string> CountryTexts();
+
 // The lines of a language file with their escapes turned into text.
 std::vector<std::string> ParseLanguageFile(const std::string& bytes);
 // One line's escapes: backslash-n gives CR LF, two backslashes one.

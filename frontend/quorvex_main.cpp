@@ -30,6 +30,7 @@
 #include "frontend/online/qv3Transfer.h"
 #include "frontend/qv3LobbyHook.h"
 #include "frontend/qv3ProgramHooks.h"
+#include "frontend/qv3QtText.h"
 #include "frontend/qv3SettingsFile.h"
 #include "frontend/ui/qv3InstanceServer.h"
 #include "frontend/ui/qv3Main.h"
@@ -39,6 +40,7 @@
 #include "game/assets/qv3Resources.h"
 #include "media/MainThread.h"
 #include "platform/render/VideoMemory.h"
+#include "platform/system/Clock.h"
 #include "platform/system/Files.h"
 #include "platform/window/GameWindow.h"
 #include "platform/system/InstanceMessage.h"
@@ -62,21 +64,6 @@ TSettingsHost SettingsHost() {
     host.CurrentSlot = [] { return GameResources ? GameResources->CurrentSlot() : 1; };
     host.VideoMemory = [] { return d3d::QueryVideoMemory(); };
     return host;
-}
-
-// Milliseconds since this process started (the kernel's start time).
-long MillisecondsSinceStart() {
-    const std::optional<std::string> stat = sys::ReadFileText("/proc/self/stat");
-    timespec now{};
-    if (!stat || clock_gettime(CLOCK_BOOTTIME, &now) != 0) return -1;
-    // Field 22 (start time in clock ticks), counted after the command's ")".
-    std::size_t at = stat->rfind(')');
-    if (at == std::string::npos) return -1;
-    int field = 2;
-    while (field < 22 && (at = stat->find(' ', at + 1)) != std::string::npos) ++field;
-    if (at == std::string::npos) return -1;
-    const double start = std::strtod(stat->c_str() + at + 1, nullptr) / static_cast<double>(sysconf(_SC_CLK_TCK));
-    return static_cast<long>((static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9 - start) * 1000);
 }
 
 // Ends every dialog that is open, without asking.
@@ -200,7 +187,7 @@ int main(int argc, char** argv) {
         services.RunGame = [](const ui::TGameRequest& request) { return ui::RunGameWindow(request).ErrorText; };
         BindLobbyHooks(services.Hooks);
         services.OnFirstPaint = [] {
-            LogMessage("Main window painted after " + std::to_string(MillisecondsSinceStart()) + " ms", lkInfo);
+            LogMessage("Main window painted after " + std::to_string(sys::MillisecondsSinceProcessStart()) + " ms", lkInfo);
         };
 #ifdef QUORVEX_HAVE_WEBENGINE
         services.MakeBrowser = ui::MakeWebBrowser;
@@ -230,7 +217,7 @@ int main(int argc, char** argv) {
             text += "\n" + std::string(kProductName) +
                     " runs on the default settings and leaves the files as they are. Settings changed now are "
                     "not saved.";
-            QMessageBox box(QMessageBox::Warning, kProductName, ui::QText(text));
+            QMessageBox box(QMessageBox::Warning, kProductName, QText(text));
             box.exec();
         }
         frmMain->show();

@@ -1,7 +1,6 @@
 #include "frontend/qv3ProgramHooks.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QPointer>
 
 #include <exception>
@@ -10,6 +9,7 @@
 #include "foundation/TextUtil.h"
 #include "foundation/qv3Environment.h"
 #include "foundation/qv3Language.h"
+#include "foundation/qv3Log.h"
 #include "frontend/online/forms/qv3OnlineForms.h"
 #include "frontend/online/qv3HostList.h"
 #include "frontend/online/qv3Inet.h"
@@ -17,6 +17,7 @@
 #include "frontend/online/qv3OnlineUi.h"
 #include "frontend/online/qv3Transfer.h"
 #include "frontend/ui/qv3Main.h"
+#include "frontend/ui/qv3Messages.h"
 #include "frontend/ui/qv3PleaseWait.h"
 #include "frontend/ui/qv3VersionInfo.h"
 #include "game/assets/qv3Resources.h"
@@ -68,7 +69,9 @@ ui::TFrontendHooks MakeProgramHooks() {
             TMemory memory;
             memory.GetInfo();
             return ConfirmMemory(memory);
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
+            // Unknown memory counts as enough: the game starts.
+            LogMessage(std::string("Memory check failed: ") + e.what(), lkInfo);
             return true;
         }
     };
@@ -150,7 +153,8 @@ void InstallProgramUi(QWidget* mainWindow) {
 
 void InstallErrorBox() {
     SetErrorBoxHook([](const std::string& text) {
-        QMessageBox::critical(QApplication::activeWindow(), "Error", QString::fromStdString(text));
+        ui::ShowMessageBox(QApplication::activeWindow(), ui::TBoxKind::Error, QString::fromStdString(text),
+                           QStringLiteral("Error"));
     });
 }
 

@@ -8,6 +8,7 @@
 
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
+#include "frontend/qv3QtText.h"
 #include "frontend/ui/qv3Messages.h"
 #include "frontend/ui/qv3PlayGame.h"
 #include "frontend/ui/qv3PleaseWait.h"
@@ -67,7 +68,7 @@ TfrmPeerConnect::TfrmPeerConnect(const TDuelRunServices& services)
     bevel->setFrameShape(QFrame::HLine);
     bevel->setFrameShadow(QFrame::Sunken);
     bevel->setGeometry(0, 84, 246, 2);
-    btnCancel_ = new QPushButton(ui::QText(LangText(75)), this);
+    btnCancel_ = new QPushButton(QText(LangText(75)), this);
     btnCancel_->setGeometry((246 - 75) / 2, 88, 75, 25);
     connect(btnCancel_, &QPushButton::clicked, this, &TfrmPeerConnect::Cancel);
     anim_->Start();
@@ -100,7 +101,7 @@ void TfrmPeerConnect::showEvent(QShowEvent* event) {
 }
 
 void TfrmPeerConnect::StartConnection() {
-    lblStatus_->setText(ui::QText(LangText(406)));
+    lblStatus_->setText(QText(LangText(406)));
     lblStatus_->repaint();
     try {
         if (services_.MakePeer) {
@@ -123,7 +124,7 @@ void TfrmPeerConnect::StartConnection() {
 void TfrmPeerConnect::StatusUpdate() {
     if (!DuelPeer) return;
     const TConnectStatus s = PeerConnectStatus(DuelPeer->IsHost(), DuelPeer->State());
-    if (s.Text != 0) lblStatus_->setText(ui::QText(LangText(s.Text)));
+    if (s.Text != 0) lblStatus_->setText(QText(LangText(s.Text)));
     if (!s.Close) return;
     Connected = s.Connected;
     if (s.Failed) failure_ = LangText(361) + "\r" + DuelPeer->CloseReasonText();

@@ -90,6 +90,11 @@ const std::string& TThreadedHttpGet::Reply() const {
     return Done() ? transfer_->Outcome().Reply : none;
 }
 
+const std::string& TThreadedHttpGet::FailureReason() const {
+    static const std::string none;
+    return Done() && !transfer_->Outcome().Ok ? transfer_->Outcome().Error : none;
+}
+
 void CreateHostListFetch() {
     std::string server = kHostListServer;
     const sys::TKeyStore store(KeyStorePath());
@@ -137,6 +142,7 @@ void ApplyFetchedHosts(const TThreadedHttpGet* fetch) {
     if (fetch && fetch->Succeeded()) {
         ApplyHostList(fetch->Reply(), Environment);
     } else {
+        if (fetch) LogMessage("Host list not fetched, the built-in hosts serve: " + fetch->FailureReason(), lkInfo);
         ApplyDefaultHosts(Environment);
     }
     HostsResolved = true;
@@ -222,7 +228,16 @@ bool CheckInternet(bool showError) {
     return false;
 }
 
-std::string ScorePrefix() { return "http://" + Environment.HighScoreHost.Str() + Environment.HighScoreBase.Str(); }
+std::string ScorePrefix() {
+    // Before the hosts were ever resolved the record holds none: the
+    // built-in ones serve then.
+    if (Environment.HighScoreHost.empty()) return std::string("http://") + kDefaultHighScoreHost + kDefaultHighScoreBase;
+    return "http://" + Environment.HighScoreHost.Str() + Environment.HighScoreBase.Str();
+}
+
+bool IsInternalUrl(const std::string& url, const std::string& internalPrefix) {
+    return !internalPrefix.empty() && StartsWithNoCase(url, internalPrefix);
+}
 
 std::string InternalPrefix() {
     return "http://" + Environment.InternalHost.Str() + Environment.InternalBase.Str();

@@ -54,6 +54,8 @@ public:
     bool Succeeded() const;
     // Valid once Done().
     const std::string& Reply() const;
+    // Why a fetch that is done did not succeed; empty otherwise.
+    const std::string& FailureReason() const;
 
 private:
     struct TWaiters;
@@ -101,8 +103,13 @@ void WhenHostsResolved(QObject* context, std::function<void(bool resolved)> read
 // "Unable to connect to the internet" and, with `showError`, shows text 351.
 bool CheckInternet(bool showError);
 
-// "http://" + HighScoreHost + HighScoreBase, and the same of the internal pages.
+// "http://" + HighScoreHost + HighScoreBase (the built-in score host while
+// none was resolved), and the same of the internal pages. Every address of
+// the score and internal servers starts with one of them.
 std::string ScorePrefix();
 std::string InternalPrefix();
+// Whether `url` lies under `internalPrefix` (a prefix test, without case
+// for the scheme and host); never under an empty prefix.
+bool IsInternalUrl(const std::string& url, const std::string& internalPrefix);
 
 }  // namespace qv

@@ -103,6 +103,7 @@ std::string PercentEncode(std::string_view text);
 
 // Line breaks of any kind made CR LF.
 std::string NormalizeLineBreaks(std::string_view text);
+// Standard Base64 ("+", "/" and "=" padding) in one line.
 std::string Base64Encode(std::string_view bytes);
 
 }  // namespace qv

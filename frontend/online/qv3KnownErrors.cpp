@@ -11,6 +11,7 @@
 #include "frontend/online/qv3Inet.h"
 #include "frontend/online/qv3OnlineUi.h"
 #include "frontend/online/qv3Transfer.h"
+#include "frontend/qv3QtText.h"
 
 namespace qv {
 
@@ -25,11 +26,6 @@ constexpr std::size_t kFieldLimit = 1000;
 // Backtracking steps one pattern may take over the log, and CR LF, CR or
 // LF as the line breaks ^ and $ see (the log ends its lines with CR LF).
 constexpr const char* kPatternPrefix = "(*LIMIT_MATCH=2000000)(*ANYCRLF)";
-
-QString ToQString(const std::string& cp1252) {
-    const std::string utf8 = Cp1252ToUtf8(cp1252);
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
 
 // Marks the log's problems as reported when the lookup ends, however it ends.
 struct ReportedOnExit {
@@ -53,10 +49,10 @@ std::optional<TKnownError> ParseKnownErrorLine(const std::string& line) {
 }
 
 bool KnownErrorMatches(const std::string& pattern, const std::string& text) {
-    const QRegularExpression re(QString::fromLatin1(kPatternPrefix) + ToQString(pattern),
+    const QRegularExpression re(QString::fromLatin1(kPatternPrefix) + QText(pattern),
                                 QRegularExpression::CaseInsensitiveOption | QRegularExpression::MultilineOption);
     if (!re.isValid()) throw Exception("Invalid pattern: " + re.errorString().toStdString());
-    const QRegularExpressionMatch m = re.match(ToQString(text));
+    const QRegularExpressionMatch m = re.match(QText(text));
     return m.hasMatch();
 }
 
@@ -75,7 +71,8 @@ bool TKnownErrorLookup::FetchKnownErrors() {
         knownErrors_.reset();
         fetchCancelled_ = true;
         return false;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        LogMessage(std::string("Known-error list not fetched: ") + e.what(), lkInfo);
         knownErrors_.reset();
         return false;
     }

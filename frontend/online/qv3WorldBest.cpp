@@ -1,5 +1,7 @@
 #include "frontend/online/qv3WorldBest.h"
 
+#include <QByteArray>
+
 #include <sstream>
 
 #include "foundation/TextUtil.h"
@@ -17,19 +19,7 @@
 namespace qv {
 
 std::string EncodeUrlComponent(const std::string& text) {
-    static const char* kHex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' || c == '.' ||
-            c == '_' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-    }
-    return out;
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size())).toPercentEncoding().toStdString();
 }
 
 void TWorldBestDownload::Changed() {
@@ -45,27 +35,27 @@ void TWorldBestDownload::Run() {
             throw Exception("Operation aborted");
         }
         TScenarioProgress& progress = Environment.Scenarios[slot_];
-        checkState_ = 1;
+        checkState_ = kStepRunning;
         Changed();
         const std::string known = progress.WorldBestFile.empty() ? std::string("REQ") : progress.WorldBestFile.Str();
         // A reply with a line end is still the word or the name it holds.
         const std::string reply = TrimText(HttpGetText(ScorePrefix() + "firstplace.php?f=" +
                                                        EncodeUrlComponent(known) + "&tid=" + std::to_string(slot_)));
-        checkState_ = 2;
+        checkState_ = kStepDone;
         Changed();
         if (SameTextNoCase(reply, "OK")) {
-            downloadState_ = 2;
+            downloadState_ = kStepDone;
             replayEnabled_ = true;
             Changed();
             return;
         }
         if (reply == "ERR") {
-            downloadState_ = 3;
+            downloadState_ = kStepFailed;
             Changed();
             ShowOnlineMessage(TMessageKind::Plain, kWorldBestUnavailableText);
             return;
         }
-        downloadState_ = 1;
+        downloadState_ = kStepRunning;
         Changed();
         std::ostringstream file;
         HttpGetToStream(ScorePrefix() + "upload/" + EncodeUrlComponent(reply), file);
@@ -77,13 +67,13 @@ void TWorldBestDownload::Run() {
         std::string error;
         if (!sys::WriteFileAtomic(WorldBestReplayPath(slot_), bytes, &error)) throw Exception(error);
         progress.WorldBestFile = reply;
-        downloadState_ = 2;
+        downloadState_ = kStepDone;
         replayEnabled_ = true;
         SaveSettings();
         Changed();
     } catch (const std::exception& e) {
-        if (checkState_ != 2) checkState_ = 3;
-        downloadState_ = 3;
+        if (checkState_ != kStepDone) checkState_ = kStepFailed;
+        downloadState_ = kStepFailed;
         replayEnabled_ = false;
         Changed();
         // Cancelled: no error to report.

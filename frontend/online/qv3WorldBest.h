@@ -14,7 +14,13 @@ inline constexpr const char* kWorldBestInvalidText =
     "The world's best game data file is invalid. Maybe you need to download the latest version of this game.";
 inline constexpr const char* kWorldBestFetchFailedText = "Error fetching file from server";
 
-// States of the two steps: 0 nothing yet, 1 in progress, 2 done, 3 failed.
+// States of the two steps (the check and the download); the form shows
+// picture state - 1 for each once it is above kStepNotYet.
+inline constexpr int kStepNotYet = 0;
+inline constexpr int kStepRunning = 1;
+inline constexpr int kStepDone = 2;
+inline constexpr int kStepFailed = 3;
+
 class TWorldBestDownload {
 public:
     explicit TWorldBestDownload(int slot) : slot_(slot) {}
@@ -35,12 +41,15 @@ private:
     void Changed();
 
     int slot_;
-    int checkState_ = 0;
-    int downloadState_ = 0;
+    int checkState_ = kStepNotYet;
+    int downloadState_ = kStepNotYet;
     bool replayEnabled_ = false;
 };
 
-// Percent-encodes all but the unreserved characters of RFC 3986.
+// Percent-encodes all but the unreserved characters of RFC 3986 (letters,
+// digits, "-", ".", "_" and "~"), as the toolkit does. The score server's
+// file names keep their "." and "_" this way; a scrambled submission takes
+// PercentEncode, which encodes all but letters and digits.
 std::string EncodeUrlComponent(const std::string& text);
 
 }  // namespace qv

@@ -7,6 +7,7 @@
 
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
+#include "frontend/qv3QtText.h"
 #include "frontend/ui/qv3Messages.h"
 #include "frontend/ui/qv3VersionInfo.h"
 

@@ -30,8 +30,4 @@ public:
 
 using TBrowserFactory = std::function<std::unique_ptr<IBrowserView>(QWidget* parent)>;
 
-// Whether `url` lies under the internal prefix (a prefix test, without case
-// for the scheme and host).
-bool IsInternalUrl(const std::string& url, const std::string& internalPrefix);
-
 }  // namespace qv::ui

@@ -20,6 +20,7 @@
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
 #include "frontend/online/qv3HostList.h"
+#include "frontend/qv3QtText.h"
 #include "frontend/ui/qv3About.h"
 #include "frontend/ui/qv3Carousel.h"
 #include "frontend/ui/qv3Magnetic.h"
@@ -63,17 +64,6 @@ QImage DecodePicture(const std::vector<std::uint8_t>& bytes) {
     TMemoryStream stream(bytes);
     const std::unique_ptr<TBitmap> bitmap = LoadBitmapFromImageStream(&stream);
     return bitmap ? ToQImage(*bitmap) : QImage();
-}
-
-std::string Format(std::string pattern, const std::vector<std::string>& values) {
-    std::size_t from = 0;
-    for (const std::string& v : values) {
-        const std::size_t at = pattern.find("%s", from);
-        if (at == std::string::npos) break;
-        pattern.replace(at, 2, v);
-        from = at + v.size();
-    }
-    return pattern;
 }
 
 }  // namespace
@@ -136,9 +126,9 @@ TfrmMain::TfrmMain(TMainWindowServices services) : services_(std::move(services)
 
     try {
         d3d_ = services_.MakeDirect3D ? services_.MakeDirect3D() : std::make_unique<TzkD3D8>();
-        DisplayState = d3d_ ? 1 : 0;
+        DisplayState = d3d_ ? kDisplayToCheck : kDisplayUnusable;
     } catch (const std::exception& e) {
-        DisplayState = 0;
+        DisplayState = kDisplayUnusable;
         messages_->Error(e.what());
     }
 
@@ -356,13 +346,13 @@ void TfrmMain::FormShow() {
 
 void TfrmMain::CheckDisplay() {
     timer_.start();
-    if (DisplayState != 1) return;
+    if (DisplayState != kDisplayToCheck) return;
     if (!options_ || options_->NoDeviceFound()) {
         LogMessageCode(RendererErrorText(kRendererNoDevice), kRendererNoDevice);
         messages_->Error(RendererErrorText(kRendererNoDevice));
-        DisplayState = 0;
+        DisplayState = kDisplayUnusable;
     } else {
-        DisplayState = options_->DisplayUsable() ? 2 : 0;
+        DisplayState = options_->DisplayUsable() ? kDisplayUsable : kDisplayUnusable;
     }
 }
 
@@ -439,16 +429,6 @@ bool TfrmMain::StartHostLookup() {
     if (services_.Hooks.ResolveHostsInBackground) return services_.Hooks.ResolveHostsInBackground();
     ResolveHosts();
     return true;
-}
-
-std::string TfrmMain::InternalPrefix() const {
-    return "http://" + Environment.InternalHost.Str() + Environment.InternalBase.Str();
-}
-std::string TfrmMain::ScorePrefix() const {
-    // Before the hosts were ever resolved the record holds none: the
-    // built-in ones serve then.
-    if (Environment.HighScoreHost.empty()) return std::string("http://") + kDefaultHighScoreHost + kDefaultHighScoreBase;
-    return "http://" + Environment.HighScoreHost.Str() + Environment.HighScoreBase.Str();
 }
 
 bool TfrmMain::EnsureBrowser() {
@@ -641,7 +621,7 @@ void TfrmMain::PlayNew() {
 void TfrmMain::GameOptions() {
     if (!options_) return;
     options_->exec();
-    if (DisplayState == 1 && options_->DisplayUsable()) DisplayState = 2;
+    if (DisplayState == kDisplayToCheck && options_->DisplayUsable()) DisplayState = kDisplayUsable;
     ApplyCaptions();
     UpdateActions();
 }
@@ -657,7 +637,7 @@ void TfrmMain::ResetAll() {
     if (!messages_->WarnYesNo(LangText(65))) return;
     if (options_) options_->SetDefaults();
     DeleteUserFiles();
-    DisplayState = 1;
+    DisplayState = kDisplayToCheck;
     HostsResolved = false;
     CheckDisplay();
     // The packages are gone: the carousel must not keep showing them. The
@@ -753,7 +733,7 @@ void TfrmMain::CheckNewVersion() {
     const std::string running = TdfsVersionInfoResource().FileVersion.Text();
     // The texts are compared, not the numbers (so keep a fixed digit count).
     if (lines[0] > running) {
-        if (messages_->Confirm(Format(LangText(67), {lines[0], lines[1]}))) {
+        if (messages_->Confirm(FormatS(LangText(67), {lines[0], lines[1]}))) {
             // The address comes from the server: only web addresses go on.
             if (StartsWithNoCase(lines[1], "http://") || StartsWithNoCase(lines[1], "https://")) OpenURL(lines[1]);
         }
@@ -781,10 +761,6 @@ QImage SpinnerFrames() {
     } catch (const std::exception&) {
         return {};
     }
-}
-
-bool IsInternalUrl(const std::string& url, const std::string& internalPrefix) {
-    return !internalPrefix.empty() && StartsWithNoCase(url, internalPrefix);
 }
 
 }  // namespace qv::ui

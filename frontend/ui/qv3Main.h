@@ -76,7 +76,7 @@ public:
     void SetOptions(TfrmGameOptions* options) { options_ = options; }
     TzkD3D8* D3D8Enum() const { return d3d_.get(); }
 
-    bool CanPlay() const { return DisplayState == 2; }
+    bool CanPlay() const { return DisplayState == kDisplayUsable; }
     void CheckDisplay();
     void Play();
     void RescanScenarios();
@@ -99,8 +99,12 @@ public:
     IBrowserView* Browser() const { return browser_.get(); }
     bool FormShowDone() const { return shown_; }
 
-    // Program state (see the actions).
-    std::uint8_t DisplayState = 0;
+    // Program state (see the actions). DisplayState is one of the three
+    // below: no usable display, a device still to be checked, ready to play.
+    static constexpr std::uint8_t kDisplayUnusable = 0;
+    static constexpr std::uint8_t kDisplayToCheck = 1;
+    static constexpr std::uint8_t kDisplayUsable = 2;
+    std::uint8_t DisplayState = kDisplayUnusable;
     bool AutoPlay = false;
     bool Busy = false;
     bool BrowserShown = false;
@@ -129,8 +133,6 @@ public:
     std::array<QAction*, 5> actLevel{};
     QActionGroup* levelGroup;
 
-    std::string InternalPrefix() const;
-    std::string ScorePrefix() const;
 
 protected:
     void showEvent(QShowEvent* event) override;

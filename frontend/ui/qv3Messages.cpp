@@ -9,17 +9,14 @@
 #include <array>
 #include <memory>
 
-#include "foundation/TextUtil.h"
+#include "foundation/qv3Global.h"
 #include "foundation/qv3Log.h"
+#include "frontend/qv3QtText.h"
 
 namespace qv::ui {
 
 namespace {
 bool suppressed = false;
-bool Suppressed(const std::string& text) {
-    if (suppressed) LogMessage("Not shown while ending: " + text, lkInfo);
-    return suppressed;
-}
 }  // namespace
 
 void SetMessagesSuppressed(bool value) { suppressed = value; }
@@ -45,27 +42,41 @@ bool LoadToolkitTranslations(int language) {
     return true;
 }
 
-QString QText(const std::string& cp1252) { return QString::fromStdString(Cp1252ToUtf8(cp1252)); }
-std::string Cp1252(const QString& text) { return Utf8ToCp1252(text.toStdString()); }
-
-bool TQtMessages::Confirm(const std::string& text) {
-    if (Suppressed(text)) return false;
-    return QMessageBox::question(parent_, "Quorvex", QText(text), QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+bool ShowMessageBox(QWidget* parent, TBoxKind kind, const QString& text, const QString& requested) {
+    if (suppressed) {
+        LogMessage("Not shown while ending: " + Cp1252(text), lkInfo);
+        return false;
+    }
+    const QString caption = requested.isEmpty() ? QString::fromLatin1(kProductName) : requested;
+    switch (kind) {
+    case TBoxKind::Plain:
+        QMessageBox(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent).exec();
+        return false;
+    case TBoxKind::Information:
+        QMessageBox::information(parent, caption, text);
+        return false;
+    case TBoxKind::Warning:
+        QMessageBox::warning(parent, caption, text);
+        return false;
+    case TBoxKind::Error:
+        QMessageBox::critical(parent, caption, text);
+        return false;
+    case TBoxKind::Question:
+        return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    case TBoxKind::WarningQuestion:
+        return QMessageBox::warning(parent, caption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    }
+    return false;
 }
+
+bool TQtMessages::Confirm(const std::string& text) { return ShowMessageBox(parent_, TBoxKind::Question, QText(text)); }
 
 bool TQtMessages::WarnYesNo(const std::string& text) {
-    if (Suppressed(text)) return false;
-    return QMessageBox::warning(parent_, "Quorvex", QText(text), QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+    return ShowMessageBox(parent_, TBoxKind::WarningQuestion, QText(text));
 }
 
-void TQtMessages::Info(const std::string& text) {
-    if (!Suppressed(text)) QMessageBox::information(parent_, "Quorvex", QText(text));
-}
+void TQtMessages::Info(const std::string& text) { ShowMessageBox(parent_, TBoxKind::Information, QText(text)); }
 
-void TQtMessages::Error(const std::string& text) {
-    if (!Suppressed(text)) QMessageBox::critical(parent_, "Quorvex", QText(text));
-}
+void TQtMessages::Error(const std::string& text) { ShowMessageBox(parent_, TBoxKind::Error, QText(text)); }
 
 }  // namespace qv::ui

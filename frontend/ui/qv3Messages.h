@@ -3,10 +3,11 @@
 // test can answer them.
 #pragma once
 
+#include <QString>
+
 #include <string>
 
 class QWidget;
-class QString;
 
 namespace qv::ui {
 
@@ -20,7 +21,20 @@ public:
     virtual void Error(const std::string& text) = 0;
 };
 
-// QMessageBox over `parent`, titled "Quorvex".
+// The kinds of box the program shows.
+enum class TBoxKind { Plain, Information, Warning, Error, Question, WarningQuestion };
+
+// The one way a message box opens: over `parent`, with OK (Yes and No for
+// the two questions), captioned `caption` (empty: "Quorvex"); the program
+// sets no display name, so the toolkit appends nothing to it. True when the
+// player answers Yes. While the program is ending nothing opens, the text
+// goes to the log and questions answer No.
+bool ShowMessageBox(QWidget* parent, TBoxKind kind, const QString& text, const QString& caption);
+inline bool ShowMessageBox(QWidget* parent, TBoxKind kind, const QString& text) {
+    return ShowMessageBox(parent, kind, text, QString());
+}
+
+// ShowMessageBox over `parent`.
 class TQtMessages final : public IMessages {
 public:
     explicit TQtMessages(QWidget* parent = nullptr) : parent_(parent) {}
@@ -42,10 +56,5 @@ void SetMessagesSuppressed(bool suppressed);
 // language; replaces the ones installed before. False (and a warning in the
 // log) when the translation is missing; English is always there.
 bool LoadToolkitTranslations(int language);
-
-// Windows-1252 bytes as a QString.
-
-QString QText(const std::string& cp1252);
-std::string Cp1252(const QString& text);
 
 }  // namespace qv::ui

@@ -18,16 +18,13 @@
 
 #include "foundation/qv3Environment.h"
 #include "foundation/qv3Language.h"
+#include "frontend/qv3QtText.h"
 #include "frontend/ui/qv3Messages.h"
 #include "media/zkDisplayMode.h"
 
 namespace qv::ui {
 
 namespace {
-constexpr int kFirstCountryText = 83;
-constexpr int kLastCountryText = 325;
-constexpr int kCountryTextOffset = 82;
-constexpr int kDefaultCountry = 207;
 constexpr int kHardwareDevice = 1;
 
 int SlotOf(const TSettingsHost& host) { return host.CurrentSlot ? host.CurrentSlot() : 1; }
@@ -226,19 +223,24 @@ void TfrmGameOptions::showEvent(QShowEvent* event) {
 
     lbxCountries_->clear();
     lbxCountries_->setSortingEnabled(true);
-    for (int n = kFirstCountryText; n <= kLastCountryText; ++n) {
-        auto* entry = new QListWidgetItem(QText(LangText(n)));
-        entry->setData(Qt::UserRole, n - kCountryTextOffset);
+    // A short language file gives fewer countries, never an error out of
+    // this event.
+    const std::vector<std::string> names = CountryTexts();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        auto* entry = new QListWidgetItem(QText(names[i]));
+        entry->setData(Qt::UserRole, static_cast<int>(i) + 1);
         lbxCountries_->addItem(entry);
     }
     const int country =
         Environment.Country == 0 || Environment.Country > kLastCountryText - kCountryTextOffset ? kDefaultCountry
                                                                                                  : Environment.Country;
-    const QString wanted = QText(LangText(country + kCountryTextOffset));
-    for (int i = 0; i < lbxCountries_->count(); ++i) {
-        if (lbxCountries_->item(i)->text() == wanted) {
-            lbxCountries_->setCurrentRow(i);
-            break;
+    if (static_cast<std::size_t>(country) <= names.size()) {
+        const QString wanted = QText(names[static_cast<std::size_t>(country) - 1]);
+        for (int i = 0; i < lbxCountries_->count(); ++i) {
+            if (lbxCountries_->item(i)->text() == wanted) {
+                lbxCountries_->setCurrentRow(i);
+                break;
+            }
         }
     }
     QDialog::showEvent(event);

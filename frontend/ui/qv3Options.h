@@ -63,7 +63,6 @@ public:
     QSlider* MusicVolume() const { return tbarMusic_; }
     QSlider* SoundVolume() const { return tbarSoundFX_; }
     QSlider* Detail() const { return tbrGraphicsDetail_; }
-    bool MayClose() const { return mayClose_; }
 
 public slots:
     void reject() override;

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "foundation/qv3Language.h"
+#include "frontend/qv3QtText.h"
 #include "frontend/ui/qv3Messages.h"
 
 namespace qv::ui {

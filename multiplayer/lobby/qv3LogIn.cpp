@@ -10,6 +10,7 @@
 #include "foundation/TextUtil.h"
 #include "foundation/qv3Environment.h"
 #include "foundation/qv3Language.h"
+#include "frontend/qv3QtText.h"
 #include "frontend/qv3SettingsFile.h"
 #include "multiplayer/lobby/qv3DPConsts.h"
 
@@ -17,7 +18,6 @@ namespace qv {
 
 namespace {
 
-QString Lang(int n) { return QString::fromStdString(Cp1252ToUtf8(LangText(n))); }
 
 // Upper case, without any character of code 32 or less, or 128 or more.
 QString FilterAlias(const QString& text) {
@@ -71,10 +71,10 @@ void TfrmLogIn::showEvent(QShowEvent* event) {
 }
 
 void TfrmLogIn::Start() {
-    setWindowTitle(Lang(378));
-    lblAlias->setText(Lang(380) + QStringLiteral(":"));
-    lblName->setText(Lang(379));
-    btnCancel->setText(Lang(75));
+    setWindowTitle(LangQText(378));
+    lblAlias->setText(LangQText(380) + QStringLiteral(":"));
+    lblName->setText(LangQText(379));
+    btnCancel->setText(LangQText(75));
     if (!started_) {
         started_ = true;
         edtAlias->clear();
@@ -102,7 +102,7 @@ void TfrmLogIn::actOkUpdate() {
 void TfrmLogIn::actOkExecute() {
     actOkUpdate();
     if (!Button1->isEnabled()) return;
-    const std::string alias = UpperAscii(Utf8ToCp1252(edtAlias->text().trimmed().toStdString()));
+    const std::string alias = UpperAscii(Cp1252(edtAlias->text().trimmed()));
     Environment.LobbyAlias = std::string_view(alias).substr(0, kLobbyAliasMax);
     Environment.LobbyLoginKey = NewLoginKey();
     SaveSettings();

@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
@@ -34,6 +33,8 @@
 #include "frontend/online/qv3HostList.h"
 #include "frontend/online/qv3Inet.h"
 #include "frontend/online/qv3Transfer.h"
+#include "frontend/qv3QtText.h"
+#include "frontend/ui/qv3Messages.h"
 #include "multiplayer/lobby/qv3DPConsts.h"
 #include "multiplayer/lobby/qv3LogIn.h"
 #include "multiplayer/qv3RunDuel.h"
@@ -41,22 +42,6 @@
 namespace qv {
 
 namespace {
-
-QString Q(const std::string& cp1252) { return QString::fromStdString(Cp1252ToUtf8(cp1252)); }
-std::string Bytes(const QString& text) { return Utf8ToCp1252(text.toStdString()); }
-QString Lang(int n) { return Q(LangText(n)); }
-
-// `pattern` with each "%s" in turn replaced by the next value.
-std::string FormatS(std::string pattern, const std::vector<std::string>& values) {
-    std::size_t from = 0;
-    for (const std::string& v : values) {
-        const std::size_t at = pattern.find("%s", from);
-        if (at == std::string::npos) break;
-        pattern.replace(at, 2, v);
-        from = at + v.size();
-    }
-    return pattern;
-}
 
 // & < > " as entities: what comes from the network is text, never markup.
 std::string EscapeHtml(std::string_view text) {
@@ -134,27 +119,27 @@ TfrmMultiPlayer::TfrmMultiPlayer(TLobbyServices services, QWidget* parent)
                    Qt::WindowCloseButtonHint);
     resize(480, 440);
     setMinimumSize(450, 350);
-    setWindowTitle(Lang(418));
+    setWindowTitle(LangQText(418));
 
-    actConnect = new QAction(Lang(400), this);
+    actConnect = new QAction(LangQText(400), this);
     actConnect->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
-    actInviteDuel = new QAction(Lang(409), this);
+    actInviteDuel = new QAction(LangQText(409), this);
     actInviteDuel->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
-    actECard = new QAction(Lang(410), this);
-    miFileClose = new QAction(Lang(412), this);
-    miOnlineSupport = new QAction(Lang(415), this);
+    actECard = new QAction(LangQText(410), this);
+    miFileClose = new QAction(LangQText(412), this);
+    miOnlineSupport = new QAction(LangQText(415), this);
     addAction(actConnect);
     addAction(actInviteDuel);
 
     auto* menu = new QMenuBar(this);
-    QMenu* miFile = menu->addMenu(Lang(411));
+    QMenu* miFile = menu->addMenu(LangQText(411));
     miFile->addAction(actConnect);
     miFile->addSeparator();
     miFile->addAction(miFileClose);
-    QMenu* miDuel = menu->addMenu(Lang(413));
+    QMenu* miDuel = menu->addMenu(LangQText(413));
     miDuel->addAction(actInviteDuel);
     miDuel->addAction(actECard);
-    QMenu* miHelp = menu->addMenu(Lang(414));
+    QMenu* miHelp = menu->addMenu(LangQText(414));
     miHelp->addAction(miOnlineSupport);
 
     brwMessages = new QTextBrowser(this);
@@ -163,13 +148,13 @@ TfrmMultiPlayer::TfrmMultiPlayer(TLobbyServices services, QWidget* parent)
     brwMessages->setFocusPolicy(Qt::NoFocus);
     brwMessages->document()->setDefaultStyleSheet(QString::fromLatin1(kChatStyleSheet));
     memMessage = new QLineEdit(this);
-    btnSend = new QPushButton(Lang(408), this);
+    btnSend = new QPushButton(LangQText(408), this);
     btnSend->setDefault(true);
     btnSend->setAutoDefault(true);
 
     lvPlayers = new QTreeWidget(this);
     lvPlayers->setColumnCount(2);
-    lvPlayers->setHeaderLabels({Lang(416), Lang(417)});
+    lvPlayers->setHeaderLabels({LangQText(416), LangQText(417)});
     lvPlayers->setRootIsDecorated(false);
     lvPlayers->setSelectionMode(QAbstractItemView::SingleSelection);
     lvPlayers->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -248,7 +233,7 @@ void TfrmMultiPlayer::ShowMessage(const std::string& text) {
         if (services_.ShowMessage)
             services_.ShowMessage(text);
         else
-            QMessageBox::information(this, windowTitle(), Q(text));
+            ui::ShowMessageBox(this, ui::TBoxKind::Information, QText(text), windowTitle());
     });
 }
 
@@ -367,13 +352,13 @@ void TfrmMultiPlayer::WithHosts(std::function<void()> then) {
 void TfrmMultiPlayer::UpdateStatusBar() {
     // Waiting for the hosts is the first part of searching.
     const int state = waitingForHosts_ ? TQVXDPClient::stFindingServer : client_ ? client_->State() : 0;
-    sbState->setText(Lang(394 + state));
-    sbName->setText(client_ ? Q(client_->LoginName()) : QString());
+    sbState->setText(LangQText(394 + state));
+    sbName->setText(client_ ? QText(client_->LoginName()) : QString());
 }
 
 void TfrmMultiPlayer::UpdateActions() {
     const bool busy = waitingForHosts_ || (client_ && client_->State() != TQVXDPClient::stIdle);
-    actConnect->setText(Lang(busy ? 401 : 400));
+    actConnect->setText(LangQText(busy ? 401 : 400));
     const std::string selected = SelectedCaption();
     actInviteDuel->setEnabled(client_ && client_->State() == TQVXDPClient::stLoggedIn && !selected.empty() &&
                               selected != client_->LoginName() && !HasOtherOpenInvitation(selected));
@@ -381,11 +366,11 @@ void TfrmMultiPlayer::UpdateActions() {
 
 std::string TfrmMultiPlayer::SelectedCaption() const {
     const auto items = lvPlayers->selectedItems();
-    return items.isEmpty() ? std::string() : Bytes(items.first()->text(0));
+    return items.isEmpty() ? std::string() : Cp1252(items.first()->text(0));
 }
 
 bool TfrmMultiPlayer::HasPlayer(const std::string& caption) const {
-    return !lvPlayers->findItems(Q(caption), Qt::MatchFixedString, 0).isEmpty();
+    return !lvPlayers->findItems(QText(caption), Qt::MatchFixedString, 0).isEmpty();
 }
 
 void TfrmMultiPlayer::OnConnected() {
@@ -459,7 +444,7 @@ void TfrmMultiPlayer::FetchNextPictures() {
             --picturesRunning_;
             QImage image;
             if (ok && image.loadFromData(reinterpret_cast<const uchar*>(reply.data()), static_cast<int>(reply.size()))) {
-                brwMessages->document()->addResource(QTextDocument::ImageResource, QUrl(Q(url)), image);
+                brwMessages->document()->addResource(QTextDocument::ImageResource, QUrl(QText(url)), image);
                 RepaintPictures();
             } else {
                 LogMessage("Unable to fetch emoticon " + std::to_string(i), lkInfo);
@@ -529,7 +514,7 @@ void TfrmMultiPlayer::FillPlayers() {
     if (client_) {
         for (const TRoomPlayer& p : client_->PlayersSnapshot()) {
             auto* item = new TPlayerItem(lvPlayers);
-            item->setText(0, Q(p.Name));
+            item->setText(0, QText(p.Name));
             item->setIcon(0, stateIcons_[p.Status == 1 ? 1 : 0]);
             item->setData(0, Qt::UserRole, p.Status);
             if (p.Rank > 0) item->setText(1, QString::number(p.Rank));
@@ -539,7 +524,7 @@ void TfrmMultiPlayer::FillPlayers() {
     lvPlayers->setSortingEnabled(true);
     lvPlayers->sortByColumn(0, Qt::AscendingOrder);
     if (!selected.empty()) {
-        const auto found = lvPlayers->findItems(Q(selected), Qt::MatchFixedString, 0);
+        const auto found = lvPlayers->findItems(QText(selected), Qt::MatchFixedString, 0);
         if (!found.isEmpty()) found.first()->setSelected(true);
     }
     lvPlayers->setUpdatesEnabled(true);
@@ -624,7 +609,7 @@ void TfrmMultiPlayer::AppendPending(int budgetMs) {
         // One block per line; the first fills the empty block the chat starts with.
         if (chatLines_ > 0) cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
         cursor.setCharFormat(QTextCharFormat());
-        cursor.insertHtml(Q(pending_.front().Html));
+        cursor.insertHtml(QText(pending_.front().Html));
         pending_.pop_front();
         ++chatLines_;
     }
@@ -680,7 +665,7 @@ void TfrmMultiPlayer::AppendHeader(const std::string& html) {
     cursor.beginEditBlock();
     cursor.setPosition(headerEnd_);
     cursor.setCharFormat(QTextCharFormat());
-    cursor.insertHtml(Q(html));
+    cursor.insertHtml(QText(html));
     cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
     headerEnd_ = cursor.position();
     cursor.endEditBlock();
@@ -715,8 +700,8 @@ bool TfrmMultiPlayer::DisableLinks(const std::function<bool(const std::string&, 
             const QTextCharFormat format = f->charFormat();
             if (!format.isAnchor() || format.anchorHref().isEmpty()) continue;
             const QStringList names = format.anchorNames();
-            const std::string name = names.isEmpty() ? std::string() : Bytes(names.first());
-            if (!match(name, Bytes(format.anchorHref()))) continue;
+            const std::string name = names.isEmpty() ? std::string() : Cp1252(names.first());
+            if (!match(name, Cp1252(format.anchorHref()))) continue;
             QTextCursor cursor(doc);
             cursor.setPosition(f->position());
             cursor.setPosition(f->position() + f->length(), QTextCursor::KeepAnchor);
@@ -820,7 +805,7 @@ void TfrmMultiPlayer::LinkClicked(const QUrl& url) {
             OpenURL(address);
         return;
     }
-    const std::string href = Bytes(url.toString());
+    const std::string href = Cp1252(url.toString());
     if (LinkAction(href).empty()) return;
     linkQueue_.push_back(href);
     QMetaObject::invokeMethod(this, &TfrmMultiPlayer::HandleLinks, Qt::QueuedConnection);
@@ -908,7 +893,7 @@ void TfrmMultiPlayer::StartDuel() {
 }
 
 void TfrmMultiPlayer::actSendMessageExecute() {
-    const std::string text = Bytes(memMessage->text()).substr(0, 250);
+    const std::string text = Cp1252(memMessage->text()).substr(0, 250);
     memMessage->clear();
     if (!client_ || text.empty()) return;
     try {

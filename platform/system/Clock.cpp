@@ -1,7 +1,14 @@
 #include "platform/system/Clock.h"
 
+#include <time.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <string>
+
+#include "platform/system/Files.h"
 
 namespace qv::sys {
 
@@ -58,5 +65,25 @@ IClock& SystemClock() {
 }
 
 void SetSystemClock(IClock* clock) { g_clock.store(clock, std::memory_order_release); }
+
+std::optional<double> StartTicksFromStat(std::string_view stat) {
+    std::size_t at = stat.rfind(')');
+    if (at == std::string_view::npos) return std::nullopt;
+    int field = 2;
+    while (field < 22 && (at = stat.find(' ', at + 1)) != std::string_view::npos) ++field;
+    if (at == std::string_view::npos) return std::nullopt;
+    const std::string number(stat.substr(at + 1, stat.find(' ', at + 1) - (at + 1)));
+    return std::strtod(number.c_str(), nullptr);
+}
+
+long MillisecondsSinceProcessStart() {
+    const std::optional<std::string> stat = ReadFileText("/proc/self/stat");
+    timespec now{};
+    if (!stat || clock_gettime(CLOCK_BOOTTIME, &now) != 0) return -1;
+    const std::optional<double> ticks = StartTicksFromStat(*stat);
+    if (!ticks) return -1;
+    const double start = *ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+    return static_cast<long>((static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9 - start) * 1000);
+}
 
 }  // namespace qv::sys

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 namespace qv::sys {
 
@@ -45,5 +47,13 @@ private:
 IClock& SystemClock();
 // Installs `clock` (not owned) as the system clock; nullptr restores steady_clock.
 void SetSystemClock(IClock* clock);
+
+// Milliseconds since this process started (the kernel's start time of the
+// process against the boot clock); -1 when unknown.
+long MillisecondsSinceProcessStart();
+// The start time in clock ticks after boot (field 22) of a /proc/<pid>/stat
+// line; the fields are counted after the command's last ")", which may hold
+// blanks and parentheses itself. Empty when the line has too few fields.
+std::optional<double> StartTicksFromStat(std::string_view stat);
 
 }  // namespace qv::sys

@@ -65,5 +65,20 @@ TEST(TextUtilTrimTest, ControlsAndBlanksGoAtBothEnds) {
     EXPECT_EQ(TrimText("\xE9 "), "\xE9");
 }
 
+TEST(TextUtilFormatTest, EachPlaceTakesTheNextValue) {
+    const struct {
+        const char* pattern;
+        std::vector<std::string> values;
+        const char* expected;
+    } cases[] = {
+        {"%s invites %s", {"Ann", "Bo"}, "Ann invites Bo"},
+        {"%s and %s", {"%s", "x"}, "%s and x"},  // a value's own %s stays
+        {"%s and %s", {"a"}, "a and %s"},        // values run out
+        {"none", {"a"}, "none"},                 // places run out
+        {"", {}, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FormatS(c.pattern, c.values), c.expected) << c.pattern;
+}
+
 }  // namespace
 }  // namespace qv

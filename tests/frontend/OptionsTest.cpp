@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QSlider>
 
+#include "frontend/qv3QtText.h"
 #include "frontend/qv3SettingsFile.h"
 #include "frontend/ui/qv3Messages.h"
 #include "frontend/ui/qv3Options.h"
@@ -123,6 +124,30 @@ TEST_F(OptionsTest, NoHardwareDeviceLeavesTheListEmpty) {
     EXPECT_EQ(mode.Width, 0u);
     auto none = Make(nullptr);
     EXPECT_TRUE(none->NoDeviceFound());
+}
+
+// A language file that ends inside the country names: the list holds the
+// names there are, the stored country (past the end) is not selected, and
+// showing the dialog throws nothing out of its event handler.
+TEST_F(OptionsTest, AShortLanguageFileGivesTheCountriesItHas) {
+    auto d3d = MakeD3D({{800, 600, 0, d3d::D3DFMT_X8R8G8B8}}, d3d::D3DFMT_X8R8G8B8);
+    std::string shortFile;
+    for (int n = 0; n < 100; ++n) shortFile += "text " + std::to_string(n) + "\r\n";
+    SetLanguageResourceOpener([&](const std::string&) { return std::optional<std::string>(shortFile); });
+    SetLanguage(0);
+    const int count = LanguageTextCount();
+    ASSERT_GT(count, kFirstCountryText);
+    ASSERT_LT(count, kLastCountryText);
+    EXPECT_EQ(CountryTexts().size(), static_cast<std::size_t>(count - kFirstCountryText));
+    Environment.Country = 207;
+    auto options = Make(d3d.get());
+    EXPECT_NO_THROW(options->show());
+    EXPECT_EQ(options->Countries()->count(), count - kFirstCountryText);
+    EXPECT_EQ(options->Countries()->currentItem(), nullptr);
+    options->hide();
+    SetLanguageResourceOpener([](const std::string& name) { return sys::ReadFileText(ProgramDir + name); });
+    SetLanguage(0);
+    EXPECT_EQ(CountryTexts().size(), 243u);
 }
 
 TEST_F(OptionsTest, CountryZeroShowsSwitzerlandAndOkStoresIt) {

@@ -20,6 +20,7 @@
 #include "frontend/online/qv3OnlineUi.h"
 #include "frontend/qv3ProgramHooks.h"
 #include "frontend/ui/qv3Main.h"
+#include "frontend/ui/qv3Messages.h"
 #include "frontend/ui/qv3Options.h"
 #include "frontend/ui/qv3PleaseWait.h"
 #include "platform/render/FakeD3D8.h"
@@ -246,6 +247,43 @@ TEST_F(ProgramHooksTest, PleaseWaitAndErrorBoxesAreQtWindows) {
     CallGetInfoGuarded("TCPU.GetInfo", emMessage, [] { throw std::runtime_error("no processor"); });
     EXPECT_EQ(title, "Error");
     EXPECT_EQ(text, "TCPU.GetInfo: no processor");
+}
+
+// Every box of the program goes one way: captioned by the program (or by
+// the caller), and none opens while the program ends, so a closing program
+// never waits on a box; questions then answer No.
+TEST_F(ProgramHooksTest, EveryMessageBoxIsQuietWhileTheProgramEnds) {
+    InstallQtOnlineUi(nullptr);
+    InstallErrorBox();
+    int opened = 0;
+    QStringList captions;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            ++opened;
+            captions << box->windowTitle();
+            box->reject();
+        }
+    });
+    closer.start(10);
+    ui::TQtMessages messages;
+    const auto showAll = [&] {
+        messages.Info("info");
+        OnlineUi().ShowMessage(TMessageKind::Plain, "online");
+        CallGetInfoGuarded("TCPU.GetInfo", emMessage, [] { throw std::runtime_error("no processor"); });
+    };
+    showAll();
+    EXPECT_EQ(opened, 3);
+    EXPECT_EQ(captions, QStringList({"Quorvex", "Quorvex", "Error"}));
+
+    ui::SetMessagesSuppressed(true);
+    opened = 0;
+    showAll();
+    EXPECT_FALSE(messages.Confirm("question"));
+    EXPECT_FALSE(messages.WarnYesNo("warning"));
+    EXPECT_FALSE(OnlineUi().Confirm("online question"));
+    ui::SetMessagesSuppressed(false);
+    EXPECT_EQ(opened, 0);
 }
 
 TEST_F(ProgramHooksTest, ANewBestScoreAsksAndYesOpensThePublishing) {

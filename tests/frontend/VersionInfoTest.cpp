@@ -4,6 +4,7 @@
 #include "foundation/qv3Language.h"
 #include <QLabel>
 
+#include "frontend/qv3QtText.h"
 #include "frontend/ui/qv3About.h"
 #include "frontend/ui/qv3Main.h"
 #include "frontend/ui/qv3Messages.h"

@@ -14,6 +14,7 @@
 #include "foundation/qv3Global.h"
 #include "foundation/qv3Language.h"
 #include "frontend/online/forms/qv3OnlineForms.h"
+#include "frontend/qv3QtText.h"
 #include "game/logic/qv3ReplayPack.h"
 #include "platform/system/Files.h"
 #include "tests/online/NetTestSupport.h"
@@ -47,9 +48,9 @@ protected:
 TEST_F(FormsTest, NewBestQuestion) {
     TfrmHighscoreNew form(12500);
     EXPECT_EQ(form.lblPoints->text(), "12500 Points,");
-    EXPECT_EQ(form.windowTitle(), FromCp1252(LangText(69)));
-    EXPECT_EQ(form.btnYes->text(), FromCp1252(LangText(76)));
-    EXPECT_EQ(form.btnNo->text(), FromCp1252(LangText(74)));
+    EXPECT_EQ(form.windowTitle(), LangQText(69));
+    EXPECT_EQ(form.btnYes->text(), LangQText(76));
+    EXPECT_EQ(form.btnNo->text(), LangQText(74));
     EXPECT_EQ(form.size(), QSize(400, 302));
     QTimer::singleShot(0, &form, [&] { form.btnYes->click(); });
     EXPECT_EQ(form.exec(), mrYes);
@@ -73,7 +74,7 @@ TEST_F(FormsTest, PublishFormShowsTheStoredIdentityAndLimitsItsFields) {
     EXPECT_EQ(form.Edit5->text(), "");  // the stored comment is not shown
     EXPECT_EQ(form.cbCountries->count(), 243);
     EXPECT_EQ(form.cbCountries->currentIndex(), 12);
-    EXPECT_EQ(form.cbCountries->itemText(0), FromCp1252(LangText(83)));
+    EXPECT_EQ(form.cbCountries->itemText(0), LangQText(83));
     EXPECT_EQ(form.edtAge->value(), 30);
     EXPECT_EQ(form.edtAlias->maxLength(), 20);
     EXPECT_EQ(form.Edit5->maxLength(), 80);
@@ -177,7 +178,7 @@ TEST_F(FormsTest, InGermanTheCaptionsAreTheLanguageTextsAlone) {
     for (const auto& [window, text] : windows) {
         SCOPED_TRACE(text);
         window->show();
-        EXPECT_EQ(window->windowTitle(), FromCp1252(LangText(text)));
+        EXPECT_EQ(window->windowTitle(), LangQText(text));
         EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
         EXPECT_FALSE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
         window->close();

@@ -6,6 +6,7 @@
 #include "foundation/qv3Environment.h"
 #include "foundation/qv3Global.h"
 #include "foundation/qv3Language.h"
+#include "foundation/qv3Log.h"
 #include "frontend/online/qv3HostList.h"
 #include "tests/online/LocalHttpServer.h"
 #include "tests/online/OnlineFixture.h"
@@ -38,6 +39,8 @@ TEST_F(HostListTest, FailedDownloadOnFirstRunGivesTheDefaults) {
     ResolveHosts();
     EXPECT_EQ(calls, 1);
     EXPECT_TRUE(HostsResolved);
+    // The log keeps why the list did not come.
+    EXPECT_NE(ReadLogText().find("unreachable"), std::string::npos);
     EXPECT_EQ(Environment.HighScoreHost, kDefaultHighScoreHost);
     EXPECT_EQ(Environment.HighScoreBase, "/qvx3/");
     EXPECT_EQ(Environment.ChatHost, kDefaultChatHost);

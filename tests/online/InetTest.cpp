@@ -7,6 +7,7 @@
 #include "foundation/qv3Language.h"
 #include "platform/system/KeyStore.h"
 #include "frontend/online/qv3Inet.h"
+#include "frontend/online/qv3WorldBest.h"
 #include "tests/online/LocalHttpServer.h"
 #include "tests/online/NetTestSupport.h"
 #include "tests/online/RawHttpServer.h"
@@ -43,6 +44,8 @@ TEST(ScrambleTest, BlocksOfSixtyFourRoundTrip) {
 
 TEST(ScrambleTest, PercentEncodingKeepsOnlyLettersAndDigits) {
     EXPECT_EQ(PercentEncode("aZ09 +-/\xE9"), "aZ09%20%2B%2D%2F%E9");
+    // A file name in an address keeps the unreserved characters.
+    EXPECT_EQ(EncodeUrlComponent("aZ09-._~ +/&\xE9"), "aZ09-._~%20%2B%2F%26%E9");
 }
 
 TEST(InetTextTest, LineBreaksBecomeCrLf) {

@@ -7,7 +7,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -24,6 +23,8 @@
 #include "foundation/qv3Language.h"
 #include "frontend/online/qv3OnlineUi.h"
 #include "frontend/online/qv3Transfer.h"
+#include "frontend/qv3QtText.h"
+#include "frontend/ui/qv3Messages.h"
 
 namespace qv {
 
@@ -39,8 +40,6 @@ QPixmap Picture(const std::string& name) {
     }
     return pixmap;
 }
-
-QString Lang(int n) { return FromCp1252(LangText(n)); }
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, QRect where, bool wrap = false) {
     auto* l = new QLabel(text, parent);
@@ -85,13 +84,6 @@ private:
 
 }  // namespace
 
-QString FromCp1252(const std::string& text) {
-    const std::string utf8 = Cp1252ToUtf8(text);
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-std::string ToCp1252(const QString& text) { return Utf8ToCp1252(text.toUtf8().toStdString()); }
-
 std::function<std::string(const std::string& name)>& OnlinePictureSource() {
     static std::function<std::string(const std::string&)> source;
     return source;
@@ -100,28 +92,27 @@ std::function<std::string(const std::string& name)>& OnlinePictureSource() {
 void InstallQtOnlineUi(QWidget* parent) {
     QPointer<QWidget> owner(parent);
     OnlineUi().ShowMessage = [owner](TMessageKind kind, const std::string& text) {
-        const QString title = QApplication::applicationDisplayName();
+        ui::TBoxKind box = ui::TBoxKind::Plain;
         switch (kind) {
         case TMessageKind::Information:
-            QMessageBox::information(owner, title, FromCp1252(text));
+            box = ui::TBoxKind::Information;
             break;
         case TMessageKind::Warning:
-            QMessageBox::warning(owner, title, FromCp1252(text));
+            box = ui::TBoxKind::Warning;
             break;
         case TMessageKind::Error:
-            QMessageBox::critical(owner, title, FromCp1252(text));
+            box = ui::TBoxKind::Error;
             break;
         case TMessageKind::Plain:
-            QMessageBox(QMessageBox::NoIcon, title, FromCp1252(text), QMessageBox::Ok, owner).exec();
             break;
         }
+        ui::ShowMessageBox(owner, box, QText(text));
     };
     OnlineUi().Confirm = [owner](const std::string& text) {
-        return QMessageBox::question(owner, QApplication::applicationDisplayName(), FromCp1252(text),
-                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        return ui::ShowMessageBox(owner, ui::TBoxKind::Question, QText(text));
     };
     OnlineUi().SetClipboardText = [](const std::string& text) {
-        QApplication::clipboard()->setText(FromCp1252(text));
+        QApplication::clipboard()->setText(QText(text));
     };
 }
 
@@ -182,10 +173,7 @@ TfrmHighscorePublish::TfrmHighscorePublish(int slot, QWidget* parent) : QDialog(
     connect(this, &QDialog::rejected, this, [] { AbortForegroundTransfers(); });
 
     // FormCreate: the countries in text order; a missing text ends the list.
-    try {
-        for (int n = 83; n <= 325; ++n) cbCountries->addItem(Lang(n));
-    } catch (const std::exception&) {
-    }
+    for (const std::string& name : CountryTexts()) cbCountries->addItem(QText(name));
     cbCountries->setCurrentIndex(Environment.Country >= 1 ? Environment.Country - 1 : -1);
     FormShow();
 }
@@ -193,10 +181,10 @@ TfrmHighscorePublish::TfrmHighscorePublish(int slot, QWidget* parent) : QDialog(
 void TfrmHighscorePublish::FormShow() {
     const bool slotOk = slot_ >= 0 && slot_ < static_cast<int>(kScenarioSlotCount);
     Label2->setText(slotOk ? QString::number(Environment.Scenarios[slot_].HighScores[0].Score) : QString());
-    edtAlias->setText(FromCp1252(Environment.PlayerAlias.Str()));
-    Edit2->setText(FromCp1252(Environment.City.Str()));
-    Edit3->setText(FromCp1252(Environment.State.Str()));
-    Edit4->setText(FromCp1252(Environment.Email.Str()));
+    edtAlias->setText(QText(Environment.PlayerAlias.Str()));
+    Edit2->setText(QText(Environment.City.Str()));
+    Edit3->setText(QText(Environment.State.Str()));
+    Edit4->setText(QText(Environment.Email.Str()));
     edtAge->setValue(Environment.Age);
     rbtnMale->setChecked(Environment.Gender == 1);
     rbtnFemale->setChecked(Environment.Gender == 2);
@@ -205,11 +193,11 @@ void TfrmHighscorePublish::FormShow() {
 
 TPublishFields TfrmHighscorePublish::Fields() const {
     TPublishFields f;
-    f.Alias = ToCp1252(edtAlias->text());
-    f.City = ToCp1252(Edit2->text());
-    f.State = ToCp1252(Edit3->text());
-    f.Email = ToCp1252(Edit4->text());
-    f.Comment = ToCp1252(Edit5->text());
+    f.Alias = Cp1252(edtAlias->text());
+    f.City = Cp1252(Edit2->text());
+    f.State = Cp1252(Edit3->text());
+    f.Email = Cp1252(Edit4->text());
+    f.Comment = Cp1252(Edit5->text());
     f.Age = edtAge->value();
     f.Gender = rbtnFemale->isChecked() ? 2 : rbtnMale->isChecked() ? 1 : 0;
     f.CountryIndex = cbCountries->currentIndex();
@@ -233,7 +221,7 @@ void TfrmHighscorePublish::btnPublishClick() {
 // ---------------------------------------------------------------------------
 
 TfrmHighscoreNew::TfrmHighscoreNew(int score, QWidget* parent) : QDialog(parent) {
-    SetUpDialog(this, Lang(69), 400, 302);
+    SetUpDialog(this, LangQText(69), 400, 302);
     imgWindow = new QLabel(this);
     imgWindow->setGeometry(0, 0, 400, 130);
     imgWindow->setScaledContents(true);
@@ -243,18 +231,18 @@ TfrmHighscoreNew::TfrmHighscoreNew(int score, QWidget* parent) : QDialog(parent)
         l->setAlignment(Qt::AlignCenter);
         return l;
     };
-    lblCongrat = centred(Lang(70), 136, 24);
+    lblCongrat = centred(LangQText(70), 136, 24);
     QFont f = lblCongrat->font();
     f.setBold(true);
     f.setPointSize(f.pointSize() + 4);
     lblCongrat->setFont(f);
-    lblPoints = centred(QString::number(score) + " " + Lang(71) + ",", 162, 22);
-    lblHighscore = centred(Lang(72), 184, 22);
-    lblUpload = centred(Lang(73), 208, 40);
-    btnYes = new QPushButton(Lang(76), this);
+    lblPoints = centred(QString::number(score) + " " + LangQText(71) + ",", 162, 22);
+    lblHighscore = centred(LangQText(72), 184, 22);
+    lblUpload = centred(LangQText(73), 208, 40);
+    btnYes = new QPushButton(LangQText(76), this);
     btnYes->setGeometry(100, 258, 90, 30);
     btnYes->setDefault(true);
-    btnNo = new QPushButton(Lang(74), this);
+    btnNo = new QPushButton(LangQText(74), this);
     btnNo->setGeometry(210, 258, 90, 30);
     connect(btnYes, &QPushButton::clicked, this, [this] { done(mrYes); });
     connect(btnNo, &QPushButton::clicked, this, [this] { done(mrNo); });
@@ -263,19 +251,19 @@ TfrmHighscoreNew::TfrmHighscoreNew(int score, QWidget* parent) : QDialog(parent)
 // ---------------------------------------------------------------------------
 
 TfrmErrorReportPublish::TfrmErrorReportPublish(int slot, QWidget* parent) : QDialog(parent), slot_(slot) {
-    SetUpDialog(this, Lang(53), 429, 393);
-    lblDescription = MakeLabel(this, Lang(54), {8, 6, 413, 32}, true);
+    SetUpDialog(this, LangQText(53), 429, 393);
+    lblDescription = MakeLabel(this, LangQText(54), {8, 6, 413, 32}, true);
     Memo1 = new QPlainTextEdit(this);
     Memo1->setGeometry(8, 40, 413, 110);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    lblLogFile = MakeLabel(this, Lang(55), {8, 156, 413, 32}, true);
+    lblLogFile = MakeLabel(this, LangQText(55), {8, 156, 413, 32}, true);
     memLogFile = new QPlainTextEdit(this);
     memLogFile->setGeometry(8, 190, 413, 110);
     memLogFile->setReadOnly(true);
     memLogFile->setLineWrapMode(QPlainTextEdit::NoWrap);
-    lblEmail = MakeLabel(this, Lang(56), {8, 306, 413, 32}, true);
+    lblEmail = MakeLabel(this, LangQText(56), {8, 306, 413, 32}, true);
     edtEmail = MakeEdit(this, {8, 340, 300, 24}, 0);
-    btnSend = new QPushButton(Lang(57), this);
+    btnSend = new QPushButton(LangQText(57), this);
     btnSend->setGeometry(316, 338, 105, 30);
     connect(btnSend, &QPushButton::clicked, this, [this] { btnSendClick(); });
     // Closing the form while the mail goes out stops it.
@@ -284,21 +272,21 @@ TfrmErrorReportPublish::TfrmErrorReportPublish(int slot, QWidget* parent) : QDia
 }
 
 void TfrmErrorReportPublish::showEvent(QShowEvent* event) {
-    memLogFile->setPlainText(FromCp1252(LogText));
-    edtEmail->setText(FromCp1252(Environment.ErrorReportEmail.Str()));
+    memLogFile->setPlainText(QText(LogText));
+    edtEmail->setText(QText(Environment.ErrorReportEmail.Str()));
     QDialog::showEvent(event);
 }
 
 void TfrmErrorReportPublish::btnSendClick() {
     if (sending_) return;
     // A mistyped address is mended here; the form keeps what was typed.
-    if (!CheckErrorReportSender(ToCp1252(edtEmail->text()))) {
+    if (!CheckErrorReportSender(Cp1252(edtEmail->text()))) {
         edtEmail->setFocus();
         return;
     }
     sending_ = true;
     btnSend->setEnabled(false);
-    SendErrorReport(ToCp1252(edtEmail->text()), ToCp1252(Memo1->toPlainText()), ToCp1252(memLogFile->toPlainText()),
+    SendErrorReport(Cp1252(edtEmail->text()), Cp1252(Memo1->toPlainText()), Cp1252(memLogFile->toPlainText()),
                     slot_);
     sending_ = false;
     btnSend->setEnabled(true);
@@ -307,18 +295,18 @@ void TfrmErrorReportPublish::btnSendClick() {
 }
 
 void TfrmErrorReportPublish::done(int result) {
-    StoreErrorReportEmail(ToCp1252(edtEmail->text()));
+    StoreErrorReportEmail(Cp1252(edtEmail->text()));
     QDialog::done(result);
 }
 
 // ---------------------------------------------------------------------------
 
 TfrmEmailCard::TfrmEmailCard(IAddressBook* book, QWidget* parent) : QDialog(parent), book_(book) {
-    SetUpDialog(this, Lang(25), 356, 315);
-    auto* recipients = new QGroupBox(Lang(28), this);
+    SetUpDialog(this, LangQText(25), 356, 315);
+    auto* recipients = new QGroupBox(LangQText(28), this);
     recipients->setGeometry(8, 4, 340, 56);
     sbtnTo = new QToolButton(recipients);
-    sbtnTo->setText(Lang(29));
+    sbtnTo->setText(LangQText(29));
     sbtnTo->setGeometry(8, 22, 60, 24);
     edtAddresses = MakeEdit(recipients, {74, 22, 258, 24}, 0);
     if (!book_ || !book_->Available()) {
@@ -326,27 +314,27 @@ TfrmEmailCard::TfrmEmailCard(IAddressBook* book, QWidget* parent) : QDialog(pare
         sbtnTo->hide();
         edtAddresses->setGeometry(8, 22, 324, 24);
     }
-    auto* comment = new QGroupBox(Lang(30), this);
+    auto* comment = new QGroupBox(LangQText(30), this);
     comment->setGeometry(8, 64, 340, 120);
     memComments = new QPlainTextEdit(comment);
     memComments->setGeometry(8, 22, 324, 90);
-    auto* sender = new QGroupBox(Lang(26), this);
+    auto* sender = new QGroupBox(LangQText(26), this);
     sender->setGeometry(8, 188, 340, 80);
-    MakeLabel(sender, Lang(27), {8, 22, 60, 22});
+    MakeLabel(sender, LangQText(27), {8, 22, 60, 22});
     edtSender = MakeEdit(sender, {74, 20, 258, 24}, 0);
     MakeLabel(sender, "Email:", {8, 50, 60, 22});
     edtSenderEmail = MakeEdit(sender, {74, 48, 258, 24}, 0);
-    btnSend = new QPushButton(Lang(34), this);
+    btnSend = new QPushButton(LangQText(34), this);
     btnSend->setGeometry(152, 276, 95, 30);
-    btnCancel = new QPushButton(Lang(75), this);
+    btnCancel = new QPushButton(LangQText(75), this);
     btnCancel->setGeometry(253, 276, 95, 30);
     connect(sbtnTo, &QToolButton::clicked, this, [this] { actToExecute(); });
     connect(btnSend, &QPushButton::clicked, this, [this] { actSendExecute(); });
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);  // Esc rejects as well
     connect(this, &QDialog::rejected, this, [] { AbortForegroundTransfers(); });
     connect(edtAddresses, &QLineEdit::textChanged, this, [this] { actSendUpdate(); });
-    edtSender->setText(FromCp1252(Environment.PlayerAlias.Str()));
-    edtSenderEmail->setText(FromCp1252(Environment.Email.Str()));
+    edtSender->setText(QText(Environment.PlayerAlias.Str()));
+    edtSenderEmail->setText(QText(Environment.Email.Str()));
     actSendUpdate();
 }
 
@@ -354,16 +342,16 @@ void TfrmEmailCard::actSendUpdate() { btnSend->setEnabled(!edtAddresses->text().
 
 void TfrmEmailCard::actToExecute() {
     if (!book_) return;
-    std::string list = ToCp1252(edtAddresses->text());
+    std::string list = Cp1252(edtAddresses->text());
     for (const std::string& address : book_->PickRecipients()) list = AppendRecipient(list, address);
-    edtAddresses->setText(FromCp1252(list));
+    edtAddresses->setText(QText(list));
 }
 
 void TfrmEmailCard::actSendExecute() {
     if (!btnSend->isEnabled()) return;
     // The memo gives LF line breaks; the card record makes them CR LF.
-    const TCardResult r = SendEmailCard(ToCp1252(edtAddresses->text()), ToCp1252(memComments->toPlainText()),
-                                        ToCp1252(edtSender->text()), ToCp1252(edtSenderEmail->text()));
+    const TCardResult r = SendEmailCard(Cp1252(edtAddresses->text()), Cp1252(memComments->toPlainText()),
+                                        Cp1252(edtSender->text()), Cp1252(edtSenderEmail->text()));
     if (r == TCardResult::Sent) accept();
 }
 

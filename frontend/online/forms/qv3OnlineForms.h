@@ -27,9 +27,6 @@ class QToolButton;
 
 namespace qv {
 
-QString FromCp1252(const std::string& text);
-std::string ToCp1252(const QString& text);
-
 // Message boxes, questions and the clipboard of the online services as Qt
 // dialogs owned by `parent`. The please-wait box is the main window's to set.
 void InstallQtOnlineUi(QWidget* parent);
