@@ -17,6 +17,7 @@
 #include "frontend/qv3QtText.h"
 #include "game/logic/qv3ReplayPack.h"
 #include "platform/system/Files.h"
+#include "tests/frontend/QtApp.h"
 #include "tests/online/NetTestSupport.h"
 #include "tests/online/OnlineFixture.h"
 #include "tests/online/RawHttpServer.h"
@@ -27,14 +28,7 @@ namespace {
 
 class FormsTest : public OnlineTest {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "tests_online_forms";
-        static char* argv[] = {name, nullptr};
-        // Headless whoever starts the test.
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        if (!QApplication::instance()) new QApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { QtApp(); }
     void SetUp() override {
         OnlineTest::SetUp();
         HostsResolved = true;

@@ -25,6 +25,7 @@
 #include "game/core/qv3ReplayFiles.h"
 #include "game/logic/qv3ReplayPack.h"
 #include "platform/system/Files.h"
+#include "tests/frontend/QtApp.h"
 #include "tests/online/HoldingServer.h"
 #include "tests/online/OnlineFixture.h"
 
@@ -61,13 +62,7 @@ private:
 
 class TransferTest : public OnlineTest {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "tests_online_forms";
-        static char* argv[] = {name, nullptr};
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        if (!QApplication::instance()) new QApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { QtApp(); }
     void SetUp() override {
         OnlineTest::SetUp();
         SetLanguage(0);
