@@ -134,7 +134,6 @@ void InstallProgramUi(QWidget* mainWindow) {
     QPointer<QWidget> owner(mainWindow);
     OnlineUi().ShowPleaseWait = [owner](const std::string& text) -> std::function<void()> {
         QPointer<ui::TfrmPleaseWait> box = new ui::TfrmPleaseWait(owner);
-        box->SetSpinnerFrames(ui::SpinnerFrames());
         box->SetMessageText(text);
         box->OnClose = AbortForegroundTransfers;
         box->ShowAndRefresh();

@@ -21,8 +21,30 @@ std::unique_ptr<TCustomDuelPeer> DuelPeer;
 
 namespace {
 
+// Every member left empty gets the program's own.
+TDuelRunServices Filled(TDuelRunServices services) {
+    if (!services.Messages) {
+        services.OwnMessages = std::make_shared<ui::TQtMessages>(services.Owner);
+        services.Messages = services.OwnMessages.get();
+    }
+    if (!services.GameRequest) services.GameRequest = [] { return ui::TGameRequest{}; };
+    if (!services.RunGame) {
+        services.RunGame = [](const ui::TGameRequest& request, IDuelLink& duel) {
+            return ui::RunGameWindow(request, &duel);
+        };
+    }
+    if (!services.MakePeer) {
+        services.MakePeer = [](const std::string& name,
+                               const std::string& address) -> std::unique_ptr<TCustomDuelPeer> {
+            if (!address.empty()) return std::make_unique<TDuelPeerClient>(name, address);
+            return std::make_unique<TDuelPeerHost>(name);
+        };
+    }
+    return services;
+}
+
 TDuelRunServices& Services() {
-    static TDuelRunServices services;
+    static TDuelRunServices services = Filled({});
     return services;
 }
 
@@ -30,7 +52,7 @@ bool duelRunning = false;
 
 }  // namespace
 
-void SetDuelRunServices(TDuelRunServices services) { Services() = std::move(services); }
+void SetDuelRunServices(TDuelRunServices services) { Services() = Filled(std::move(services)); }
 const TDuelRunServices& DuelRunServices() { return Services(); }
 
 TConnectStatus PeerConnectStatus(bool host, int state) {
@@ -63,7 +85,6 @@ TfrmPeerConnect::TfrmPeerConnect(const TDuelRunServices& services)
     lblStatus_->setGeometry(0, 8, 246, 26);
     anim_ = new ui::TSpinner(this);
     anim_->setGeometry((246 - 48) / 2, 36, 48, 48);
-    if (!services.SpinnerFrames.isNull()) anim_->SetFrames(services.SpinnerFrames);
     auto* bevel = new QFrame(this);
     bevel->setFrameShape(QFrame::HLine);
     bevel->setFrameShadow(QFrame::Sunken);
@@ -84,10 +105,7 @@ bool TfrmPeerConnect::Execute(const std::string& name, const std::string& addres
     Address = address;
     exec();
     Unbind();
-    if (!failure_.empty()) {
-        ui::TQtMessages fallback(services_.Owner);
-        (services_.Messages ? *services_.Messages : static_cast<ui::IMessages&>(fallback)).Error(failure_);
-    }
+    if (!failure_.empty()) services_.Messages->Error(failure_);
     if (!Connected) DuelPeer.reset();
     return Connected;
 }
@@ -104,13 +122,7 @@ void TfrmPeerConnect::StartConnection() {
     lblStatus_->setText(QText(LangText(406)));
     lblStatus_->repaint();
     try {
-        if (services_.MakePeer) {
-            DuelPeer = services_.MakePeer(PlayerName, Address);
-        } else if (!Address.empty()) {
-            DuelPeer = std::make_unique<TDuelPeerClient>(PlayerName, Address);
-        } else {
-            DuelPeer = std::make_unique<TDuelPeerHost>(PlayerName);
-        }
+        DuelPeer = services_.MakePeer(PlayerName, Address);
         if (!DuelPeer) throw std::runtime_error("No duel peer");
         DuelPeer->OnStateChange = [this](TCustomDuelPeer*) { StatusUpdate(); };
         StatusUpdate();
@@ -169,6 +181,7 @@ int RunDuel(const std::string& name, const std::string& address, std::array<std:
             return kDuelNone;
         }
     }
+    // Looked up now: the program's resources may have been made again since.
     TQVX3Resources* resources = services.Resources ? services.Resources : GameResources.get();
     struct TRestore {
         TQVX3Resources* Resources;
@@ -181,13 +194,11 @@ int RunDuel(const std::string& name, const std::string& address, std::array<std:
     } restore{resources, resources ? resources->CurrentSlot() : 0};
     duelRunning = true;
     if (resources) resources->SelectScenario(0);
-    ui::TGameRequest request = services.GameRequest ? services.GameRequest() : ui::TGameRequest{};
+    ui::TGameRequest request = services.GameRequest();
     request.GameMode = kDuelGame;
-    const TDuelGameResult result =
-        services.RunGame ? services.RunGame(request, *DuelPeer) : ui::RunGameWindow(request, DuelPeer.get());
+    const TDuelGameResult result = services.RunGame(request, *DuelPeer);
     if (!result.ErrorText.empty()) {
-        ui::TQtMessages fallback(services.Owner);
-        (services.Messages ? *services.Messages : static_cast<ui::IMessages&>(fallback)).Error(result.ErrorText);
+        services.Messages->Error(result.ErrorText);
         return kDuelNone;
     }
     raceId = result.RaceId;

@@ -34,7 +34,8 @@ extern std::unique_ptr<TCustomDuelPeer> DuelPeer;
 // What a duel game left behind.
 using TDuelGameResult = ui::TGameRunResult;
 
-// What the duel runner uses; every member has a default.
+// What the duel runner uses. SetDuelRunServices fills every member left
+// empty with the program's own, once; the runner calls them directly.
 struct TDuelRunServices {
     // Owner of the dialog and the game window.
     QWidget* Owner = nullptr;
@@ -48,12 +49,13 @@ struct TDuelRunServices {
     // Makes the peer: the joining side for an address, else the host.
     // Empty: TDuelPeerClient / TDuelPeerHost on the duel port.
     std::function<std::unique_ptr<TCustomDuelPeer>(const std::string& name, const std::string& address)> MakePeer;
-    // Null: GameResources.
+    // Null: GameResources, as it is when the duel starts.
     TQVX3Resources* Resources = nullptr;
-    // The spinner's pictures; empty: painted dots.
-    QImage SpinnerFrames;
+    // The message boxes Messages points at when it was left null.
+    std::shared_ptr<ui::IMessages> OwnMessages;
 };
 
+// Sets the services of the next duels, their empty members filled.
 void SetDuelRunServices(TDuelRunServices services);
 const TDuelRunServices& DuelRunServices();
 
@@ -69,6 +71,7 @@ TConnectStatus PeerConnectStatus(bool host, int state);
 class TfrmPeerConnect : public QDialog {
     Q_OBJECT
 public:
+    // `services` as SetDuelRunServices filled them.
     explicit TfrmPeerConnect(const TDuelRunServices& services);
     ~TfrmPeerConnect() override;
 

@@ -1,6 +1,7 @@
 // What the main window asks of the rest of the program: the online
-// services, the lobby, the start-up report and the memory check. Each hook
-// may be empty; the main window then does what an offline program does.
+// services, the lobby, the start-up report and the memory check. A hook left
+// empty does what an offline program does: the main window fills it so, once,
+// when it is made (FillOfflineDefaults), and then calls every hook directly.
 #pragma once
 
 #include <cstdint>
@@ -12,13 +13,16 @@ class QWidget;
 
 namespace qv::ui {
 
+class TfrmMain;
+
 struct TFrontendHooks {
     // The start-up report into the log (version and machine).
     std::function<void()> WriteStartupReport;
     // Whether free memory is enough to play; may ask the player. Empty: yes.
     std::function<bool(QWidget* owner)> CheckMemory;
-    // The multiplayer lobby of carousel slot 0, run modally.
-    std::function<void(QWidget* owner)> RunLobby;
+    // The multiplayer lobby of carousel slot 0, run modally over the main
+    // window (whose options decide the duel's display).
+    std::function<void(TfrmMain& main)> RunLobby;
 
     // A cheap check whether the internet can be reached. Empty: offline.
     std::function<bool()> IsInternetConnected;
@@ -33,7 +37,7 @@ struct TFrontendHooks {
     std::function<void()> AbortTransfers;
     // GET of a text; throws on failure.
     std::function<std::string(const std::string& url)> HttpGetText;
-    // Opens an address in the system's browser. Empty: the built-in opener.
+    // Opens an address in the system's browser. Empty: the desktop's opener.
     std::function<void(const std::string& url)> OpenURL;
 
     // The online dialogs, run modally over `owner`.
@@ -47,6 +51,11 @@ struct TFrontendHooks {
     // The known-error lookup, run at the end of a timer tick when due.
     std::function<void(QWidget* owner)> LookUpKnownError;
 };
+
+// Gives every empty hook of `hooks` what an offline program does: no
+// internet, no hosts, no dialogs; memory counts as enough; addresses go to
+// the desktop's opener.
+void FillOfflineDefaults(TFrontendHooks& hooks);
 
 // Opens `url` with xdg-open (no shell); only http, https and file
 // addresses are handed on. False when it was refused or could not start.

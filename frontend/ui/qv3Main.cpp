@@ -25,11 +25,11 @@
 #include "frontend/ui/qv3Carousel.h"
 #include "frontend/ui/qv3Magnetic.h"
 #include "frontend/ui/qv3Options.h"
+#include "frontend/ui/qv3Pictures.h"
 #include "frontend/ui/qv3PleaseWait.h"
 #include "frontend/ui/qv3VersionInfo.h"
 #include "game/assets/qv3Resources.h"
 #include "media/zkImageLoader.h"
-#include "platform/resources/ResourceContainer.h"
 #include "platform/system/Files.h"
 
 namespace qv::ui {
@@ -49,22 +49,6 @@ constexpr std::int32_t kEmptyScore = -100000;
 constexpr const char* kCampaignSiteUrl = "https://www.quorvex.example/";
 constexpr const char* kCodecFileName = "l3codecx.acm";
 constexpr const char* kSelectScenarioFirst = "Please select a scenario first";
-
-QImage ToQImage(const TBitmap& bitmap) {
-    QImage image(bitmap.Width, bitmap.Height, QImage::Format_RGB32);
-    for (int y = 0; y < bitmap.Height; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < bitmap.Width; ++x) row[x] = bitmap.At(x, y) | 0xFF000000u;
-    }
-    return image;
-}
-
-QImage DecodePicture(const std::vector<std::uint8_t>& bytes) {
-    if (bytes.empty()) return {};
-    TMemoryStream stream(bytes);
-    const std::unique_ptr<TBitmap> bitmap = LoadBitmapFromImageStream(&stream);
-    return bitmap ? ToQImage(*bitmap) : QImage();
-}
 
 }  // namespace
 
@@ -94,12 +78,22 @@ private:
 };
 
 TfrmMain::TfrmMain(TMainWindowServices services) : services_(std::move(services)) {
-    if (services_.Messages) {
-        messages_ = services_.Messages;
-    } else {
+    // What the caller left empty, once; every service is called directly.
+    if (!services_.Messages) {
         ownMessages_ = std::make_unique<TQtMessages>(this);
-        messages_ = ownMessages_.get();
+        services_.Messages = ownMessages_.get();
     }
+    messages_ = services_.Messages;
+    FillOfflineDefaults(services_.Hooks);
+    if (!services_.TickCount) {
+        services_.TickCount = [] {
+            using namespace std::chrono;
+            return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+        };
+    }
+    if (!services_.RunGame) services_.RunGame = [](const TGameRequest&) { return std::string("No game window"); };
+    if (!services_.MakeDirect3D) services_.MakeDirect3D = [] { return std::make_unique<TzkD3D8>(); };
+    if (!services_.Beep) services_.Beep = [] { QApplication::beep(); };
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     picture_ = QImage(kMenuWidth, kMenuHeight, QImage::Format_RGB32);
@@ -118,14 +112,14 @@ TfrmMain::TfrmMain(TMainWindowServices services) : services_(std::move(services)
                                                   QLocale::system().timeFormat(QLocale::LongFormat))
                                     .toStdString(),
                lkInfo);
-    if (services_.Hooks.WriteStartupReport) services_.Hooks.WriteStartupReport();
+    services_.Hooks.WriteStartupReport();
     ProgramRandom().Randomize();
 
     for (const std::string& arg : services_.Args)
         if (LowerAscii(arg) == "ip") AutoPlay = true;
 
     try {
-        d3d_ = services_.MakeDirect3D ? services_.MakeDirect3D() : std::make_unique<TzkD3D8>();
+        d3d_ = services_.MakeDirect3D();
         DisplayState = d3d_ ? kDisplayToCheck : kDisplayUnusable;
     } catch (const std::exception& e) {
         DisplayState = kDisplayUnusable;
@@ -233,22 +227,17 @@ void TfrmMain::CreateActions() {
     connect(actPlayGame, &QAction::triggered, this, [this] { Play(); });
     connect(actPlayNew, &QAction::triggered, this, [this] { PlayNew(); });
     connect(actGameOptions, &QAction::triggered, this, [this] { GameOptions(); });
-    connect(actSendEmailCard, &QAction::triggered, this, [this] {
-        if (services_.Hooks.SendEmailCard) services_.Hooks.SendEmailCard(this);
-    });
+    connect(actSendEmailCard, &QAction::triggered, this, [this] { services_.Hooks.SendEmailCard(this); });
     connect(actDeleteHighscore, &QAction::triggered, this, [this] { DeleteHighscore(); });
     connect(actReset, &QAction::triggered, this, [this] { ResetAll(); });
     connect(actClose, &QAction::triggered, this, [this] { close(); });
-    connect(actPublishHighscore, &QAction::triggered, this, [this] {
-        if (services_.Hooks.PublishHighscore) services_.Hooks.PublishHighscore(this);
-    });
+    connect(actPublishHighscore, &QAction::triggered, this, [this] { services_.Hooks.PublishHighscore(this); });
     connect(actGotoHighscore, &QAction::triggered, this, [this] { GotoHighscore(); });
     connect(actWebsite, &QAction::triggered, this, [this] { OpenURL(kCampaignSiteUrl); });
     connect(actDownloadScenarios, &QAction::triggered, this, [this] { DownloadScenarios(); });
     connect(actReplayWorldBest, &QAction::triggered, this, [this] { ReplayWorldBest(); });
-    connect(actPublishErrorReport, &QAction::triggered, this, [this] {
-        if (services_.Hooks.PublishErrorReport) services_.Hooks.PublishErrorReport(this, ReadLogText());
-    });
+    connect(actPublishErrorReport, &QAction::triggered, this,
+            [this] { services_.Hooks.PublishErrorReport(this, ReadLogText()); });
     connect(actHelp, &QAction::triggered, this, [this] { Help(); });
     connect(actCheckNewVersion, &QAction::triggered, this, [this] { CheckNewVersion(); });
     connect(actAbout, &QAction::triggered, this, [this] { About(); });
@@ -300,8 +289,7 @@ void TfrmMain::ExportCodec() {
     const std::string path = CommonDataDir + kCodecFileName;
     if (sys::FileExists(path)) return;
     try {
-        const auto pack = sys::TResourceContainer::OpenFile(ProgramDir + kProgramResourceFile);
-        const auto bytes = pack ? pack->Read("DLL", "MP3CODEC") : std::nullopt;
+        const auto bytes = GameResources ? GameResources->ProgramResource("DLL", "MP3CODEC") : std::nullopt;
         if (!bytes) throw std::runtime_error("resource MP3CODEC not found");
         std::string error;
         if (!sys::WriteFileAtomic(path, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()),
@@ -408,28 +396,15 @@ void TfrmMain::HotspotClick(int index) {
     UpdateActions();
 }
 
-std::uint32_t TfrmMain::Now() const {
-    if (services_.TickCount) return services_.TickCount();
-    using namespace std::chrono;
-    return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
+std::uint32_t TfrmMain::Now() const { return services_.TickCount(); }
 
-void TfrmMain::OpenURL(const std::string& url) {
-    if (services_.Hooks.OpenURL) services_.Hooks.OpenURL(url);
-    else if (!OpenUrlWithDesktop(url)) LogMessage("Unable to open " + url, lkWarning);
-}
+void TfrmMain::OpenURL(const std::string& url) { services_.Hooks.OpenURL(url); }
 
-bool TfrmMain::Online() const { return services_.Hooks.IsInternetConnected && services_.Hooks.IsInternetConnected(); }
+bool TfrmMain::Online() const { return services_.Hooks.IsInternetConnected(); }
 
-void TfrmMain::ResolveHosts() {
-    if (services_.Hooks.ResolveHosts) services_.Hooks.ResolveHosts();
-}
+void TfrmMain::ResolveHosts() { services_.Hooks.ResolveHosts(); }
 
-bool TfrmMain::StartHostLookup() {
-    if (services_.Hooks.ResolveHostsInBackground) return services_.Hooks.ResolveHostsInBackground();
-    ResolveHosts();
-    return true;
-}
+bool TfrmMain::StartHostLookup() { return services_.Hooks.ResolveHostsInBackground(); }
 
 bool TfrmMain::EnsureBrowser() {
     if (browser_ || !services_.MakeBrowser) return browser_ != nullptr;
@@ -515,7 +490,7 @@ void TfrmMain::Timer1Timer() {
         LastLogoSwitch = now;
         CopyLogo(LogoIndex);
     }
-    if (CheckLogPending && services_.Hooks.LookUpKnownError && isActiveWindow()) {
+    if (CheckLogPending && isActiveWindow()) {
         CheckLogPending = false;
         services_.Hooks.LookUpKnownError(this);
     }
@@ -523,7 +498,7 @@ void TfrmMain::Timer1Timer() {
 
 bool TfrmMain::CheckMemory() {
     try {
-        return !services_.Hooks.CheckMemory || services_.Hooks.CheckMemory(this);
+        return services_.Hooks.CheckMemory(this);
     } catch (const std::exception&) {
         return true;
     }
@@ -544,7 +519,7 @@ TGameRequest TfrmMain::Request(std::uint8_t gameMode, std::int32_t value) const 
 void TfrmMain::RunGameOf(std::uint8_t gameMode, std::int32_t value) {
     std::string text;
     try {
-        text = services_.RunGame ? services_.RunGame(Request(gameMode, value)) : std::string("No game window");
+        text = services_.RunGame(Request(gameMode, value));
     } catch (const std::exception& e) {
         text = e.what();
     }
@@ -567,14 +542,13 @@ void TfrmMain::Play() {
                 const auto& progress = Environment.Scenarios[static_cast<std::size_t>(slot)];
                 const std::int32_t best = progress.HighScores[0].Score;
                 RunGameOf(0, -1);
-                if (progress.HighScores[0].Score != best && services_.Hooks.HighscoreNew &&
-                    services_.Hooks.HighscoreNew(this)) {
+                if (progress.HighScores[0].Score != best && services_.Hooks.HighscoreNew(this)) {
                     // A first best score enables publishing only now.
                     UpdateActions();
                     actPublishHighscore->trigger();
                 }
             } else {
-                if (services_.Hooks.RunLobby) services_.Hooks.RunLobby(this);
+                services_.Hooks.RunLobby(*this);
                 CheckLogPending = true;
             }
         }
@@ -596,8 +570,7 @@ void TfrmMain::RescanScenarios() {
         } else {
             GameResources->SelectScenario(added);
             LogMessage("Scenario " + std::to_string(added) + " offered", lkInfo);
-            if (services_.Beep) services_.Beep();
-            else QApplication::beep();
+            services_.Beep();
         }
     } catch (const std::exception& e) {
         LogMessage(std::string("Rescan: ") + e.what(), lkWarning);
@@ -657,7 +630,7 @@ void TfrmMain::ResetAll() {
 }
 
 void TfrmMain::Help() {
-    if (!services_.Hooks.CheckInternet || !services_.Hooks.CheckInternet(true)) return;
+    if (!services_.Hooks.CheckInternet(true)) return;
     ResolveHosts();
     OpenURL(Environment.SupportURL.Str() + "help.htm");
 }
@@ -676,7 +649,7 @@ void TfrmMain::GotoHighscore() {
 }
 
 void TfrmMain::DownloadScenarios() {
-    if (!services_.Hooks.CheckInternet || !services_.Hooks.CheckInternet(true)) return;
+    if (!services_.Hooks.CheckInternet(true)) return;
     ShowBrowser(Online());
     std::string list;
     for (int slot = 0; slot < kMoreSlot; ++slot) {
@@ -696,7 +669,6 @@ void TfrmMain::ReplayWorldBest() {
         messages_->Info(kSelectScenarioFirst);
         return;
     }
-    if (!services_.Hooks.DownloadWorldBest) return;
     const int result = services_.Hooks.DownloadWorldBest(this);
     if (result == -1) return;
     timer_.stop();
@@ -705,17 +677,15 @@ void TfrmMain::ReplayWorldBest() {
 }
 
 void TfrmMain::CheckNewVersion() {
-    if (!services_.Hooks.CheckInternet || !services_.Hooks.CheckInternet(true) || !services_.Hooks.HttpGetText)
-        return;
+    if (!services_.Hooks.CheckInternet(true)) return;
     std::string reply;
     {
         TfrmPleaseWait wait(this);
-        wait.SetSpinnerFrames(SpinnerFrames());
         wait.SetMessageText(LangText(66));
         bool closed = false;
         wait.OnClose = [&] {
             closed = true;
-            if (services_.Hooks.AbortTransfers) services_.Hooks.AbortTransfers();
+            services_.Hooks.AbortTransfers();
         };
         wait.ShowAndRefresh();
         try {
@@ -753,14 +723,5 @@ void TfrmMain::About() {
     about.exec();
 }
 
-QImage SpinnerFrames() {
-    try {
-        if (!GameResources) return {};
-        const auto bytes = GameResources->OpenResource("spinner.png");
-        return DecodePicture(bytes);
-    } catch (const std::exception&) {
-        return {};
-    }
-}
 
 }  // namespace qv::ui

@@ -27,10 +27,6 @@ namespace qv::ui {
 class TMagnetic;
 class TfrmGameOptions;
 
-// The please-wait box's spinner pictures from the resources; empty when
-// there are none.
-QImage SpinnerFrames();
-
 // One game the main window asks for.
 struct TGameRequest {
     std::uint8_t GameMode = 0;  // 0 single game, 1 world's-best replay
@@ -71,6 +67,8 @@ public:
     TGameRequest Request(std::uint8_t gameMode, std::int32_t value) const;
     explicit TfrmMain(TMainWindowServices services);
     ~TfrmMain() override;
+    // The hooks, every one filled.
+    const TFrontendHooks& Hooks() const { return services_.Hooks; }
 
     // The options dialog, made by the program body after this window.
     void SetOptions(TfrmGameOptions* options) { options_ = options; }

@@ -9,11 +9,13 @@
 #include "foundation/qv3Language.h"
 #include "frontend/qv3QtText.h"
 #include "frontend/ui/qv3Messages.h"
+#include "frontend/ui/qv3Pictures.h"
 
 namespace qv::ui {
 
 TSpinner::TSpinner(QWidget* parent) : QWidget(parent) {
     setFixedSize(48, 48);
+    SetFrames(SpinnerFrames());
     timer_.setInterval(80);
     connect(&timer_, &QTimer::timeout, this, [this] {
         frame_ = (frame_ + 1) % 12;

@@ -19,8 +19,10 @@ class TSpinner : public QWidget {
     Q_OBJECT
 public:
     explicit TSpinner(QWidget* parent = nullptr);
-    // Frames of 48 x 48 side by side; without them dots are painted.
+    // Starts with the program's spinner frames (SpinnerFrames), when there
+    // are any. Frames of 48 x 48 side by side; without them dots are painted.
     void SetFrames(const QImage& strip);
+    bool HasFrames() const { return !strip_.isNull(); }
     void Start() { timer_.start(); }
     void Stop() { timer_.stop(); }
     bool Running() const { return timer_.isActive(); }
@@ -38,8 +40,6 @@ class TfrmPleaseWait : public QDialog {
     Q_OBJECT
 public:
     explicit TfrmPleaseWait(QWidget* owner = nullptr);
-    // The spinner's pictures (the resource "spinner.png"), when there are any.
-    void SetSpinnerFrames(const QImage& strip) { animForm_->SetFrames(strip); }
     // Caption: language line 326 + " Quorvex " + text.
     void SetMessageText(const std::string& text);
     const std::string& MessageText() const { return text_; }

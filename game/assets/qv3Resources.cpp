@@ -195,4 +195,10 @@ TQVX3Resources::TBytes TQVX3Resources::OpenResource(const std::string& name) con
     throw EResNotFound("Resource " + name + " not found");
 }
 
+std::optional<TQVX3Resources::TBytes> TQVX3Resources::ProgramResource(const std::string& type,
+                                                                      const std::string& name) const {
+    if (!program_) return std::nullopt;
+    return program_->Read(type, name);
+}
+
 }  // namespace qv

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,12 @@ public:
     // resource of that name. Throws EResNotFound when neither has it, and
     // sys::EResourceError when its stored data is bad.
     TBytes OpenResource(const std::string& name) const override;
+
+    // A resource of the program's own pack, whatever scenario is current
+    // ("DLL"/"MP3CODEC", "DATA"/"lobbyplayer0.png"). Nothing when the pack
+    // or the resource is missing; throws sys::EResourceError when its stored
+    // data is bad.
+    std::optional<TBytes> ProgramResource(const std::string& type, const std::string& name) const;
 
     int CurrentSlot() const { return currentSlot_; }
     const std::string& Folder() const { return folder_; }

@@ -3,15 +3,12 @@
 #include <memory>
 
 #include "foundation/qv3Global.h"
-#include "foundation/qv3Log.h"
-#include "game/assets/qv3Resources.h"
 #include "game/core/qv3GameCore.h"
 #include "frontend/ui/qv3Main.h"
 #include "frontend/ui/qv3Messages.h"
 #include "multiplayer/lobby/qv3MultiPlayer.h"
 #include "multiplayer/qv3PeerConnect.h"
 #include "multiplayer/qv3RunDuel.h"
-#include "platform/resources/ResourceContainer.h"
 
 namespace qv {
 
@@ -38,42 +35,32 @@ private:
 }  // namespace
 
 void BindLobbyHooks(ui::TFrontendHooks& hooks) {
-    // A duel started from the lobby runs on the display the options chose,
-    // over the main window, with the please-wait box's spinner.
-    LobbyRunDuel() = [](QWidget* owner, const std::string& name, const std::string& address, TGuid& raceId,
-                        std::int32_t& total) {
-        mp::TDuelRunServices duel;
-        duel.Owner = owner;
-        if (auto* main = qobject_cast<ui::TfrmMain*>(owner ? owner->parentWidget() : nullptr))
-            duel.GameRequest = [main] { return main->Request(kDuelGame, -1); };
-        duel.SpinnerFrames = ui::SpinnerFrames();
-        // Kept until the next duel: the services hold on to it.
-        static std::unique_ptr<TLobbyDuelMessages> messages;
-        messages.reset();
-        if (auto* lobby = qobject_cast<TfrmMultiPlayer*>(owner)) {
-            messages = std::make_unique<TLobbyDuelMessages>(lobby);
-            duel.Messages = messages.get();
-        }
-        mp::SetDuelRunServices(std::move(duel));
-        std::array<std::uint8_t, 16> race = raceId.ToWireBytes();
-        const int outcome = mp::RunDuel(name, address, race, total);
-        raceId = TGuid::FromWireBytes(race);
-        return outcome;
-    };
-    hooks.RunLobby = [](QWidget* owner) {
-        // The players list's pictures come from the program's resource pack.
-        std::shared_ptr<sys::TResourceContainer> pack;
-        try {
-            pack = sys::TResourceContainer::OpenFile(ProgramDir + kProgramResourceFile);
-        } catch (const std::exception& e) {
-            LogMessage(std::string("Lobby pictures unavailable: ") + e.what(), lkWarning);
-        }
+    hooks.RunLobby = [](ui::TfrmMain& main) {
         TLobbyServices services;
-        services.Picture = [pack](const std::string& name) {
-            const auto bytes = pack ? pack->Read("DATA", name) : std::nullopt;
-            return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+        // The main window's routines for what both windows offer.
+        services.OpenURL = main.Hooks().OpenURL;
+        services.SendEmailCard = main.Hooks().SendEmailCard;
+        // A duel started from the lobby runs on the display the options
+        // chose, over the lobby window.
+        services.RunDuel = [&main](QWidget* owner, const std::string& name, const std::string& address, TGuid& raceId,
+                                   std::int32_t& total) {
+            mp::TDuelRunServices duel;
+            duel.Owner = owner;
+            duel.GameRequest = [&main] { return main.Request(kDuelGame, -1); };
+            // Kept until the next duel: the services hold on to it.
+            static std::unique_ptr<TLobbyDuelMessages> messages;
+            messages.reset();
+            if (auto* lobby = qobject_cast<TfrmMultiPlayer*>(owner)) {
+                messages = std::make_unique<TLobbyDuelMessages>(lobby);
+                duel.Messages = messages.get();
+            }
+            mp::SetDuelRunServices(std::move(duel));
+            std::array<std::uint8_t, 16> race = raceId.ToWireBytes();
+            const int outcome = mp::RunDuel(name, address, race, total);
+            raceId = TGuid::FromWireBytes(race);
+            return outcome;
         };
-        RunMultiPlayer(owner, std::move(services));
+        RunMultiPlayer(&main, std::move(services));
     };
 }
 

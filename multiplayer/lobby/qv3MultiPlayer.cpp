@@ -35,6 +35,7 @@
 #include "frontend/online/qv3Transfer.h"
 #include "frontend/qv3QtText.h"
 #include "frontend/ui/qv3Messages.h"
+#include "game/assets/qv3Resources.h"
 #include "multiplayer/lobby/qv3DPConsts.h"
 #include "multiplayer/lobby/qv3LogIn.h"
 #include "multiplayer/qv3RunDuel.h"
@@ -91,9 +92,7 @@ public:
 
 // One of the two state pictures of the players list: in the room, in a duel.
 QIcon PlayerStateIcon(const std::function<std::string(const std::string&)>& source, int state) {
-    const auto& from = source ? source : OnlinePictureSource();
-    if (!from) return QIcon();
-    const std::string bytes = from("lobbyplayer" + std::to_string(state) + ".png");
+    const std::string bytes = source("lobbyplayer" + std::to_string(state) + ".png");
     QPixmap pixmap;
     if (bytes.empty() ||
         !pixmap.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<uint>(bytes.size())))
@@ -101,12 +100,53 @@ QIcon PlayerStateIcon(const std::function<std::string(const std::string&)>& sour
     return QIcon(pixmap);
 }
 
-}  // namespace
+bool HostsKnown() { return !Environment.ChatHost.empty() && !Environment.InternalHost.empty(); }
 
-TRunDuelHook& LobbyRunDuel() {
-    static TRunDuelHook hook;
-    return hook;
+// The program's own routines for what the caller left empty.
+void FillProgramDefaults(TLobbyServices& s) {
+    const auto fill = [](auto& service, auto routine) {
+        if (!service) service = std::move(routine);
+    };
+    // Online is all that is asked here: the hosts may still be on their
+    // way, and are waited for where an address needs them.
+    fill(s.CheckInternet, [](bool showError) {
+        AutoDialInternet();
+        return IsInternetConnected() || CheckInternet(showError);
+    });
+    fill(s.WaitForHosts, [](QObject* context, std::function<void(bool)> then) {
+        if (HostsKnown()) {
+            ResolveHostsInBackground();  // a newer list, once it is there
+            then(true);
+            return;
+        }
+        WhenHostsResolved(context, [then = std::move(then)](bool resolved) { then(resolved && HostsKnown()); });
+    });
+    fill(s.HttpGet, [](const std::string& url, std::size_t maxBytes) { return HttpGetBytes(url, maxBytes); });
+    fill(s.OpenURL, [](const std::string& url) { OpenURL(url); });
+    fill(s.SendEmailCard, [](QWidget* owner) {
+        TfrmEmailCard card(nullptr, owner);
+        card.exec();
+    });
+    fill(s.LogIn, RunLogInDialog);
+    fill(s.Flash, [](QWidget* window) {
+        QApplication::beep();
+        QApplication::alert(window);
+    });
+    fill(s.Picture, [](const std::string& name) {
+        try {
+            const auto bytes = GameResources ? GameResources->ProgramResource(kSharedResourceType, name) : std::nullopt;
+            return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+        } catch (const std::exception& e) {
+            LogMessage("Lobby picture " + name + " unavailable: " + e.what(), lkWarning);
+            return std::string();
+        }
+    });
+    fill(s.RunDuel, [](QWidget*, const std::string&, const std::string&, TGuid&, std::int32_t&) -> int {
+        throw Exception("the program has no duel");
+    });
 }
+
+}  // namespace
 
 const char* const TfrmMultiPlayer::kChatStyleSheet =
     "BODY  {font-family : Arial, Helvetica, sans-serif; font-size : x-small;}TABLE  {font-family : Arial, Helvetica, "
@@ -115,6 +155,12 @@ const char* const TfrmMultiPlayer::kChatStyleSheet =
 
 TfrmMultiPlayer::TfrmMultiPlayer(TLobbyServices services, QWidget* parent)
     : QDialog(parent), services_(std::move(services)) {
+    FillProgramDefaults(services_);
+    if (!services_.ShowMessage) {
+        services_.ShowMessage = [this](const std::string& text) {
+            ui::ShowMessageBox(this, ui::TBoxKind::Information, QText(text), windowTitle());
+        };
+    }
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     resize(480, 440);
@@ -229,12 +275,7 @@ TfrmMultiPlayer::~TfrmMultiPlayer() {
 }
 
 void TfrmMultiPlayer::ShowMessage(const std::string& text) {
-    ShowWhenFree([this, text] {
-        if (services_.ShowMessage)
-            services_.ShowMessage(text);
-        else
-            ui::ShowMessageBox(this, ui::TBoxKind::Information, QText(text), windowTitle());
-    });
+    ShowWhenFree([this, text] { services_.ShowMessage(text); });
 }
 
 void TfrmMultiPlayer::ShowWhenFree(std::function<void()> show) {
@@ -269,16 +310,7 @@ void TfrmMultiPlayer::StartLobby() {
         connect(client_.get(), &TQVXDPClient::SessionLost, this, &TfrmMultiPlayer::OnSessionLost);
         connect(client_.get(), &TQVXDPClient::Connected, this, &TfrmMultiPlayer::OnConnected);
         connect(client_.get(), &TQVXDPClient::Error, this, &TfrmMultiPlayer::OnError);
-        // Online is all that is asked here: the hosts may still be on their
-        // way, and are waited for where an address needs them.
-        bool online;
-        if (services_.CheckInternet) {
-            online = services_.CheckInternet(true);
-        } else {
-            AutoDialInternet();
-            online = IsInternetConnected() || CheckInternet(true);
-        }
-        if (!online) {
+        if (!services_.CheckInternet(true)) {
             close();
             return;
         }
@@ -302,8 +334,7 @@ void TfrmMultiPlayer::actConnectExecute() {
         return;
     }
     if (Environment.LobbyLoginKey.empty()) {
-        const bool confirmed = services_.LogIn ? services_.LogIn(this) : RunLogInDialog(this);
-        if (!confirmed) return;
+        if (!services_.LogIn(this)) return;
     }
     if (waitingForHosts_) return;  // connects once they are there
     WithHosts([this] { ConnectNow(); });
@@ -322,23 +353,12 @@ void TfrmMultiPlayer::ConnectNow() {
 }
 
 void TfrmMultiPlayer::WithHosts(std::function<void()> then) {
-    if (services_.ResolveHosts) {
-        services_.ResolveHosts();
-        then();
-        return;
-    }
-    const auto known = [] { return !Environment.ChatHost.empty() && !Environment.InternalHost.empty(); };
-    if (known()) {
-        ResolveHostsInBackground();  // a newer list, once it is there
-        then();
-        return;
-    }
     waitingForHosts_ = true;
     UpdateStatusBar();
     UpdateActions();
-    WhenHostsResolved(this, [this, then = std::move(then), known](bool resolved) {
+    services_.WaitForHosts(this, [this, then = std::move(then)](bool known) {
         waitingForHosts_ = false;
-        if (resolved && known()) {
+        if (known) {
             then();
         } else {
             LogMessage("The lobby has no hosts to connect to", lkWarning);
@@ -392,17 +412,13 @@ void TfrmMultiPlayer::Fetch(const std::string& url, std::size_t maxBytes,
         std::erase_if(transfers_, [](const auto& t) { return t->Finished(); });
         done(outcome.Ok, outcome.Ok ? outcome.Reply : std::string());
     };
-    if (services_.HttpGet) {
-        transfers_.push_back(StartTransfer(
-            [get = services_.HttpGet, url, maxBytes] {
-                std::string reply = get(url);
-                if (reply.size() > maxBytes) throw EInetError("Reply too large: " + url);
-                return reply;
-            },
-            std::move(finished), this));
-    } else {
-        transfers_.push_back(StartHttpGet(url, maxBytes, std::move(finished), this));
-    }
+    transfers_.push_back(StartTransfer(
+        [get = services_.HttpGet, url, maxBytes] {
+            std::string reply = get(url, maxBytes);
+            if (reply.size() > maxBytes) throw EInetError("Reply too large: " + url);
+            return reply;
+        },
+        std::move(finished), this));
 }
 
 void TfrmMultiPlayer::AbortDownloads() {
@@ -799,10 +815,7 @@ void TfrmMultiPlayer::LinkClicked(const QUrl& url) {
     // Other links (the welcome text's) open in the browser; the chat stays.
     if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) {
         const std::string address = url.toString(QUrl::FullyEncoded).toStdString();
-        if (services_.OpenURL)
-            services_.OpenURL(address);
-        else
-            OpenURL(address);
+        services_.OpenURL(address);
         return;
     }
     const std::string href = Cp1252(url.toString());
@@ -860,14 +873,9 @@ void TfrmMultiPlayer::StartDuel() {
     TGuid raceId;
     std::int32_t total = 0;
     int result = 0;
-    const TRunDuelHook& runDuel = services_.RunDuel ? services_.RunDuel : LobbyRunDuel();
     std::string failure;
     try {
-        if (runDuel) {
-            result = runDuel(this, duelOpponent_, duelAddress_, raceId, total);
-        } else {
-            LogMessage("Unable to start the duel: the program has no duel", lkWarning);
-        }
+        result = services_.RunDuel(this, duelOpponent_, duelAddress_, raceId, total);
     } catch (const std::exception& e) {
         // As a lost connection: the reason shown, no outcome.
         LogMessage(std::string("The duel failed: ") + e.what(), lkWarning);
@@ -878,7 +886,6 @@ void TfrmMultiPlayer::StartDuel() {
     client_->SetPlaying(0);
     TimerStatusBar->start();
     inDuel_ = false;
-    if (!runDuel) ShowMessage(LangText(361));
     if (!failure.empty()) ShowMessage(LangText(361) + "\r" + failure);
     if (result == mp::kDuelWon) client_->SendDuelResult(duelOpponent_, raceId, true, total);
     if (result == mp::kDuelLost) client_->SendDuelResult(duelOpponent_, raceId, false, total);
@@ -910,32 +917,19 @@ void TfrmMultiPlayer::actSendMessageExecute() {
 }
 
 void TfrmMultiPlayer::actECardExecute() {
-    if (services_.SendEmailCard) {
-        services_.SendEmailCard(this);
-        return;
-    }
-    TfrmEmailCard card(nullptr, this);
-    card.exec();
+    services_.SendEmailCard(this);
 }
 
 void TfrmMultiPlayer::miOnlineSupportClick() {
     WithHosts([this] {
         const std::string url = InternalPrefix() + "chatsupport.html";
-        if (services_.OpenURL)
-            services_.OpenURL(url);
-        else
-            OpenURL(url);
+        services_.OpenURL(url);
     });
 }
 
 void TfrmMultiPlayer::FlashLobby() {
     if (isActiveWindow()) return;
-    if (services_.Flash) {
-        services_.Flash(this);
-        return;
-    }
-    QApplication::beep();
-    QApplication::alert(this);
+    services_.Flash(this);
 }
 
 void TfrmMultiPlayer::closeEvent(QCloseEvent* event) {

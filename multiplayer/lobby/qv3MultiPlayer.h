@@ -37,29 +37,33 @@ class TTransfer;
 // and writes the race id and total score.
 using TRunDuelHook = std::function<int(QWidget* owner, const std::string& name, const std::string& address,
                                        TGuid& raceId, std::int32_t& total)>;
-// The program's duel; empty: the lobby cannot start a duel and says so.
-TRunDuelHook& LobbyRunDuel();
 
-// What the lobby window asks of the rest of the program; each empty member
-// takes the program's own routine.
+// What the lobby window asks of the rest of the program. The window fills
+// every member left empty with the program's own routine, once, when it is
+// made, and calls them directly.
 struct TLobbyServices {
+    // Whether the internet can be reached (the hosts may still be on their
+    // way); tells the player when not.
     std::function<bool(bool showError)> CheckInternet;
-    std::function<void()> ResolveHosts;
-    // The HTTP GET behind the downloads (emoticons, welcome text); it runs
-    // on a transfer's worker thread. Empty: the program's GET.
-    std::function<std::string(const std::string& url)> HttpGet;
+    // Calls `then` once the chat and internal hosts are known (true), or
+    // once they cannot be (false); never waits. Nothing is called once
+    // `context` is gone.
+    std::function<void(QObject* context, std::function<void(bool known)> then)> WaitForHosts;
+    // The HTTP GET behind the downloads (emoticons, welcome text), at most
+    // `maxBytes`; it runs on a transfer's worker thread and throws on failure.
+    std::function<std::string(const std::string& url, std::size_t maxBytes)> HttpGet;
     std::function<void(const std::string& url)> OpenURL;
     std::function<void(QWidget* owner)> SendEmailCard;
-    // A plain message box.
+    // A plain message box (held while a duel runs).
     std::function<void(const std::string& text)> ShowMessage;
     // The log-in dialog; true when confirmed.
     std::function<bool(QWidget* owner)> LogIn;
     // Draws attention to the window (it is not the active one).
     std::function<void(QWidget* window)> Flash;
-    // The bytes of a picture of the program's resources ("lobbyplayer0.png").
-    // Empty: OnlinePictureSource().
+    // The bytes of a picture of the program's resources ("lobbyplayer0.png");
+    // empty when there is none.
     std::function<std::string(const std::string& name)> Picture;
-    // Overrides LobbyRunDuel() (tests).
+    // The duel; empty: the lobby cannot start one and says so.
     TRunDuelHook RunDuel;
     TQVXDPClient::TOptions Client;
 };

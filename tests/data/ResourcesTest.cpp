@@ -252,6 +252,24 @@ TEST_F(ResourcesTest, APackagesOwnPngIsNeverPassedOverForTheProgramsJpeg) {
     EXPECT_TRUE(resources->HasResource("Decor1.jpg"));
 }
 
+// The program's own resources (the codec, the lobby's pictures) come from
+// its pack whatever scenario is current, even one that has a resource of
+// the same name.
+TEST_F(ResourcesTest, TheProgramsOwnResourcesComeFromItsPackAlone) {
+    TScenarioFixture five = Scenario(5, "Five");
+    five.Extra = {{"lobbyplayer0.png", Bytes("package picture")}};
+    test::WritePackage(packages, 5, five);
+    program.Data.push_back({"lobbyplayer0.png", Bytes("program picture")});
+    const auto resources = Make();
+    resources->SelectScenario(5);
+    ASSERT_EQ(resources->OpenResource("lobbyplayer0.png"), Bytes("package picture"));
+    EXPECT_EQ(resources->ProgramResource("DATA", "lobbyplayer0.png"), Bytes("program picture"));
+    EXPECT_EQ(resources->ProgramResource("DATA", "nothing.png"), std::nullopt);
+    EXPECT_EQ(resources->ProgramResource("DLL", "lobbyplayer0.png"), std::nullopt);
+    TQVX3Resources withoutPack(packages, dir / "missing.dat");
+    EXPECT_EQ(withoutPack.ProgramResource("DATA", "lobbyplayer0.png"), std::nullopt);
+}
+
 TEST_F(ResourcesTest, WithoutTheProgramsPackOnlyPackagesAreFound) {
     test::WritePackage(packages, 5, Scenario(5, "Five"));
     TQVX3Resources resources(packages, dir / "missing.dat");

@@ -165,7 +165,7 @@ TEST_F(MainWindowTest, ALocalPageOpensOnceAndAFailedCodecExportIsAWarning) {
     ProgramDir = dir_ / "program/";
     ASSERT_TRUE(sys::CreateDirectories(ProgramDir + "sp"));
     ASSERT_TRUE(sys::WriteFileAtomic(ProgramDir + "sp/web.htm", "<html></html>"));
-    GameResources = std::make_unique<TQVX3Resources>(CommonDataDir, test::BinaryDir() + kProgramResourceFile);
+    GameResources = std::make_unique<TQVX3Resources>(CommonDataDir, ProgramDir + kProgramResourceFile);
     Start();
     Settle();
     EXPECT_EQ(opened_, std::vector<std::string>{"file://" + ProgramDir + "sp/web.htm"});
@@ -596,6 +596,30 @@ TEST_F(MainWindowTest, TheScoreTableUsesTheBuiltInHostsBeforeAnyWereResolved) {
     main_->actGotoHighscore->trigger();
     ASSERT_EQ(opened_.size(), 2u);
     EXPECT_EQ(opened_[1].rfind("http://127.0.0.1:9/s/highscore/highscore.php?w=", 0), 0u) << opened_[1];
+}
+
+// A hook the program leaves empty does what an offline program does; one it
+// gives is kept as it is.
+TEST(FrontendHooks, EmptyHooksAreFilledWithTheOfflineAnswers) {
+    TFrontendHooks h;
+    int resolved = 0;
+    h.ResolveHosts = [&] { ++resolved; };
+    h.CheckInternet = [](bool) { return true; };
+    FillOfflineDefaults(h);
+    EXPECT_TRUE(h.CheckInternet(true));  // given: kept
+    EXPECT_FALSE(h.IsInternetConnected());
+    EXPECT_TRUE(h.CheckMemory(nullptr));
+    EXPECT_EQ(h.DownloadWorldBest(nullptr), -1);
+    EXPECT_FALSE(h.HighscoreNew(nullptr));
+    EXPECT_THROW(h.HttpGetText("http://127.0.0.1/version.txt"), std::exception);
+    // Without a download of their own the hosts are there once resolved,
+    // by the hook that was given.
+    EXPECT_TRUE(h.ResolveHostsInBackground());
+    EXPECT_EQ(resolved, 1);
+    for (const bool filled : {bool(h.WriteStartupReport), bool(h.RunLobby), bool(h.AbortTransfers), bool(h.OpenURL),
+                              bool(h.PublishHighscore), bool(h.SendEmailCard), bool(h.PublishErrorReport),
+                              bool(h.LookUpKnownError)})
+        EXPECT_TRUE(filled);
 }
 
 }  // namespace

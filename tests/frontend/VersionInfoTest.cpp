@@ -8,6 +8,7 @@
 #include "frontend/ui/qv3About.h"
 #include "frontend/ui/qv3Main.h"
 #include "frontend/ui/qv3Messages.h"
+#include "frontend/ui/qv3Pictures.h"
 #include "frontend/ui/qv3PleaseWait.h"
 #include "frontend/ui/qv3VersionInfo.h"
 #include "tests/frontend/FrontendFixture.h"
@@ -81,8 +82,11 @@ TEST_F(PleaseWaitTest, TheSpinnerComesFromTheResources) {
     EXPECT_EQ(strip.size(), QSize(48 * 12, 48));
     // The frames differ: the head of the spinner moves on.
     EXPECT_NE(strip.copy(0, 0, 48, 48), strip.copy(48, 0, 48, 48));
+    // Every spinner starts with them, the please-wait box's and the duel's.
+    EXPECT_TRUE(TSpinner().HasFrames());
     GameResources.reset();
     EXPECT_TRUE(SpinnerFrames().isNull());
+    EXPECT_FALSE(TSpinner().HasFrames());
 }
 
 TEST_F(PleaseWaitTest, TheAboutBoxShowsVersionAndCopyright) {

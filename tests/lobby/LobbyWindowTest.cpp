@@ -87,8 +87,8 @@ protected:
     TLobbyServices Services() {
         TLobbyServices s;
         s.CheckInternet = [](bool) { return true; };
-        s.ResolveHosts = [] {};
-        s.HttpGet = [this](const std::string& url) {
+        s.WaitForHosts = [](QObject*, std::function<void(bool)> then) { then(true); };
+        s.HttpGet = [this](const std::string& url, std::size_t) {
             // On the download's worker thread.
             {
                 std::unique_lock lock(getLock_);
@@ -643,7 +643,7 @@ TEST_F(LobbyWindow, WithNoHostsStoredTheListIsAwaitedWithoutBlocking) {
         return std::string("ChatHost=127.0.0.1\r\nInternalHost=lobby.test\r\nInternalBase=/qvx/\r\n");
     });
     auto services = Services();
-    services.ResolveHosts = nullptr;
+    services.WaitForHosts = nullptr;
     {
         TfrmMultiPlayer form(services);
         form.show();

@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
     }
     TLobbyServices s;
     s.CheckInternet = [](bool) { return true; };
-    s.ResolveHosts = [] {};
-    s.HttpGet = [](const std::string& url) -> std::string {
+    s.WaitForHosts = [](QObject*, std::function<void(bool)> then) { then(true); };
+    s.HttpGet = [](const std::string& url, std::size_t) -> std::string {
         if (url.find("list.txt") != std::string::npos) return ":-)\r\n";
         if (url.find("chatmsg.txt") != std::string::npos) return "<b>Welcome to the Worldwide Competition!</b>";
         if (url.find("emoticons/0.gif") != std::string::npos) return Smiley();
