@@ -9,7 +9,6 @@
 #include <QScreen>
 #include <QShowEvent>
 
-#include <chrono>
 #include <cstdio>
 #include <exception>
 
@@ -30,6 +29,7 @@
 #include "frontend/ui/qv3VersionInfo.h"
 #include "game/assets/qv3Resources.h"
 #include "media/zkImageLoader.h"
+#include "platform/system/Clock.h"
 #include "platform/system/Files.h"
 
 namespace qv::ui {
@@ -85,12 +85,7 @@ TfrmMain::TfrmMain(TMainWindowServices services) : services_(std::move(services)
     }
     messages_ = services_.Messages;
     FillOfflineDefaults(services_.Hooks);
-    if (!services_.TickCount) {
-        services_.TickCount = [] {
-            using namespace std::chrono;
-            return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-        };
-    }
+    if (!services_.TickCount) services_.TickCount = [] { return sys::SystemClock().GetTickCount(); };
     if (!services_.RunGame) services_.RunGame = [](const TGameRequest&) { return std::string("No game window"); };
     if (!services_.MakeDirect3D) services_.MakeDirect3D = [] { return std::make_unique<TzkD3D8>(); };
     if (!services_.Beep) services_.Beep = [] { QApplication::beep(); };
