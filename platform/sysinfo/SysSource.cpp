@@ -409,7 +409,9 @@ std::vector<TAlsaCard> ParseAlsaCards(std::string_view text) {
         const std::size_t close = line.find("]: ");
         const bool head = open != std::string::npos && close != std::string::npos && open < close && open > 0 &&
                           line.find_first_not_of("0123456789") == open;
-        const std::optional<int> index = head ? ParseNumber<int>(std::string_view(line).substr(0, open)) : std::nullopt;
+        // The kernel numbers its cards below a thousand (the list's column is three wide).
+        std::optional<int> index = head ? ParseNumber<int>(std::string_view(line).substr(0, open)) : std::nullopt;
+        if (index && *index > 999) index.reset();
         if (head && !index) {
             wantLongName = false;  // a card number out of range: the card is skipped
         } else if (head) {

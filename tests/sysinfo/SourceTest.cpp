@@ -104,6 +104,9 @@ TEST(SysParsersTest, IniUdevAndAlsaCards) {
     EXPECT_EQ(cards[1].Index, 12);
     EXPECT_EQ(cards[1].LongName, "Generic USB Audio Device at usb-0000:00:14.0-2, full speed");
     EXPECT_TRUE(ParseAlsaCards("--- no soundcards ---\n").empty());
+    // A card number the kernel never writes is skipped, with the line that would follow it.
+    for (const char* absurd : {"1000 [X ]: D - S\n   long\n", "99999999999 [X ]: D - S\n   long\n"})
+        EXPECT_TRUE(ParseAlsaCards(absurd).empty()) << absurd;
 }
 
 TEST(SysSourceTest, MachineSourceReadsThisMachine) {
