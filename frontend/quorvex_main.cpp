@@ -4,14 +4,10 @@
 // out, a service manager) ends the run the same way: a running game closes,
 // open dialogs close, the settings are saved.
 #include <SDL.h>
-#include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <QApplication>
-#include <QDialog>
 #include <QMessageBox>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cstdio>
@@ -36,6 +32,7 @@
 #include "frontend/ui/qv3Main.h"
 #include "frontend/ui/qv3Options.h"
 #include "frontend/ui/qv3PlayGame.h"
+#include "frontend/ui/qv3QuitSignals.h"
 #include "game/core/qv3GameCore.h"
 #include "game/assets/qv3Resources.h"
 #include "media/MainThread.h"
@@ -52,28 +49,11 @@
 namespace qv {
 namespace {
 
-int quitPipe[2] = {-1, -1};
-
-void OnQuitSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = write(quitPipe[1], &byte, 1);
-}
-
 TSettingsHost SettingsHost() {
     TSettingsHost host;
     host.CurrentSlot = [] { return GameResources ? GameResources->CurrentSlot() : 1; };
     host.VideoMemory = [] { return d3d::QueryVideoMemory(); };
     return host;
-}
-
-// Ends every dialog that is open, without asking.
-void CloseModalWindows() {
-    for (int guard = 0; guard < 32; ++guard) {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w) break;
-        if (auto* dialog = qobject_cast<QDialog*>(w)) dialog->done(QDialog::Rejected);
-        else w->close();
-    }
 }
 
 }  // namespace
@@ -114,27 +94,7 @@ int main(int argc, char** argv) {
     // No display name: the toolkit would append it to every window caption.
     InstallErrorBox();
 
-    // SIGTERM and SIGINT reach the event loop through a pipe; SDL installs
-    // no handlers of its own.
-    if (pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-        struct sigaction action{};
-        action.sa_handler = OnQuitSignal;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGTERM, &action, nullptr);
-        sigaction(SIGINT, &action, nullptr);
-    }
-    bool quitting = false;
-    QSocketNotifier quitNotifier(quitPipe[0], QSocketNotifier::Read);
-    QObject::connect(&quitNotifier, &QSocketNotifier::activated, &app, [&] {
-        char bytes[16];
-        while (read(quitPipe[0], bytes, sizeof bytes) > 0) {
-        }
-        quitting = true;
-        ui::SetMessagesSuppressed(true);
-        ui::CloseRunningGame();
-        CloseModalWindows();
-        QCoreApplication::quit();
-    });
+    const ui::TQuitSignals quitSignals;
 
     if (IsAnotherInstanceRunning()) {
         std::fprintf(stderr, "Duplicated instance. Application will close.\n");
@@ -210,7 +170,7 @@ int main(int argc, char** argv) {
         std::printf("Log: %s%s\n", UserDataDir.c_str(), kLogFileName);
         std::fflush(stdout);
         if (const auto problem = UntouchedSettingsFile(SettingsFilePath())) untouched.push_back(*problem);
-        if (!untouched.empty() && !quitting) {
+        if (!untouched.empty() && !quitSignals.Quitting()) {
             // Told before the main window opens, so that it is seen.
             std::string text = "These files cannot be read:\n";
             for (const auto& why : untouched) text += "\n" + why + "\n";
@@ -221,7 +181,7 @@ int main(int argc, char** argv) {
             box.exec();
         }
         frmMain->show();
-        if (!quitting) app.exec();
+        if (!quitSignals.Quitting()) app.exec();
         SetGameSettingsSaver(nullptr);
         // The options dialog saves the settings as it goes.
         frmGameOptions.reset();

@@ -19,7 +19,7 @@ void PushWindowEvent(win::TGameWindow& window, SDL_Event& e) {
 
 }  // namespace
 
-TDuelCoreRig::TDuelCoreRig(IDuelLink* duel, bool withWindow) {
+TDuelCoreRig::TDuelCoreRig(IDuelLink* duel, bool withWindow, const std::string& pack) {
     if (withWindow) {
         window_ = std::make_unique<win::TGameWindow>();
         SDL_Event e;
@@ -30,9 +30,9 @@ TDuelCoreRig::TDuelCoreRig(IDuelLink* duel, bool withWindow) {
     }
     savedUserDir_ = UserDataDir;
     UserDataDir = dir_.Path();
-    WriteGameContent(dir_ / "quorvex.dat", BusyLevel(60, 4000), false);
+    if (pack.empty()) WriteGameContent(dir_ / "quorvex.dat", BusyLevel(60, 4000), false);
     sys::CreateDirectories(dir_ / "packages");
-    resources_ = std::make_unique<TQVX3Resources>(dir_ / "packages/", dir_ / "quorvex.dat");
+    resources_ = std::make_unique<TQVX3Resources>(dir_ / "packages/", pack.empty() ? dir_ / "quorvex.dat" : pack);
     resources_->SelectScenario(kContentSlot);
     settings_ = std::make_unique<TEnvironmentRecord>();
     settings_->PlayerAlias = "PLAYER";

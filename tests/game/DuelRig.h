@@ -1,5 +1,6 @@
 // One side of a duel's game core without a screen: the recording renderer,
-// content made by code in slot 0 of a temporary quorvex.dat, a manual clock,
+// content made by code in slot 0 of a temporary quorvex.dat (or a given
+// pack), a manual clock,
 // and the duel link handed in.
 #pragma once
 
@@ -21,8 +22,10 @@ namespace qv::test {
 class TDuelCoreRig {
 public:
     // `withWindow`: a hidden game window gives the core its cursor (see
-    // MoveMouse); without one the cursor stays at the top.
-    explicit TDuelCoreRig(IDuelLink* duel, bool withWindow = false);
+    // MoveMouse); without one the cursor stays at the top. `pack`, when
+    // given, is the resource pack whose first scenario is played instead of
+    // the content made by code (the program's own, to duel the program).
+    explicit TDuelCoreRig(IDuelLink* duel, bool withWindow = false, const std::string& pack = {});
     ~TDuelCoreRig();
     TDuelCoreRig(const TDuelCoreRig&) = delete;
     TDuelCoreRig& operator=(const TDuelCoreRig&) = delete;

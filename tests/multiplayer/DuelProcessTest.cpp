@@ -1,12 +1,17 @@
 // Two duel bots, each a process of its own, duel on 127.0.0.1: the host on
-// an ephemeral port, the joiner pointed at it.
+// an ephemeral port, the joiner pointed at it. A bot also hosts a player
+// who plays as the program does and quits mid-race.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <map>
 #include <sstream>
 #include <string>
 #include <thread>
 
+#include "platform/system/Files.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
@@ -82,6 +87,36 @@ TEST(DuelProcesses, AJoinerThatVanishesMidRaceLeavesTheHostWithConnectionLost) {
     EXPECT_EQ(run.joinerExit, 3);
     EXPECT_EQ(run.host.at("outcome"), "0");
     EXPECT_EQ(run.host.at("text"), "Connection lost");
+}
+
+// The player ends the program while the race runs (SIGTERM, as a desktop
+// logging out would): the program closes the game and ends, and the other
+// side hears that this one left at once, not "Connection lost" at its link
+// time-out.
+TEST(DuelProcesses, APlayerWhoQuitsMidRaceEndsTheProgramAndTheOtherSideHearsItLeft) {
+    const test::TempDir dir;
+    sys::CreateDirectories(dir / "run", 0700);
+    // Both sides play the program's first scenario.
+    test::ChildProcess host({test::BinaryDir() + "qv_duel_bot", "--host", "--pack", test::BinaryDir() + "quorvex.dat"});
+    const std::string first = host.ReadLine();
+    ASSERT_EQ(first.rfind("port ", 0), 0u) << first;
+    test::ChildProcess player(
+        {test::BinaryDir() + "qv_duel_player", "--join", "127.0.0.1", "--port", first.substr(5)},
+        {"XDG_DATA_HOME=" + dir / "data", "QUORVEX_COMMON_DATA=" + dir / "common", "XDG_RUNTIME_DIR=" + dir / "run",
+         "HOME=" + dir / "home", "SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "QT_QPA_PLATFORM=offscreen"});
+    ASSERT_EQ(player.ReadLine(), "racing");
+
+    const auto asked = std::chrono::steady_clock::now();
+    player.Signal(SIGTERM);
+    EXPECT_EQ(player.ReadLine(), "outcome=0 quit=1");
+    EXPECT_EQ(player.Finish(), 0);
+    const auto hostLine = Fields(host.ReadLine());
+    const auto heardMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - asked).count();
+    std::printf("quit request to the other side's outcome: %lld ms\n", static_cast<long long>(heardMs));
+    EXPECT_EQ(hostLine.at("outcome"), "0");
+    EXPECT_EQ(hostLine.at("text"), "Opponent quitted");
+    EXPECT_EQ(host.Finish(), 0);
 }
 
 }  // namespace

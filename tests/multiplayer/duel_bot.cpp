@@ -3,13 +3,14 @@
 // scripted input. Prints "port <n>" once hosting, then
 // "outcome=<n> race=<hex32> total=<ms> text=<outcome text>".
 //
-//   qv_duel_bot --host [--fire MS] [--link-timeout MS]
-//   qv_duel_bot --join ADDRESS --port P [--fire MS] [--vanish-after MS]
+//   qv_duel_bot --host [--fire MS] [--link-timeout MS] [--pack FILE]
+//   qv_duel_bot --join ADDRESS --port P [--fire MS] [--vanish-after MS] [--pack FILE]
 //
 // --fire clicks every MS ms of live play, the cursor sweeping the screen's
 // height in a hidden game window (SDL's offscreen driver); --vanish-after
 // ends the process abruptly after MS ms of live play, as a killed program
-// would.
+// would; --pack plays the first scenario of that resource pack (both sides
+// must play the same one) instead of content made by code.
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -38,6 +39,7 @@ struct TArgs {
     int fireMs = 0;
     int vanishMs = 0;
     std::uint32_t linkTimeoutMs = 0;
+    std::string pack;
 };
 
 bool Parse(int argc, char** argv, TArgs& a) {
@@ -54,6 +56,8 @@ bool Parse(int argc, char** argv, TArgs& a) {
             a.fireMs = std::stoi(argv[++i]);
         } else if (arg == "--vanish-after" && more) {
             a.vanishMs = std::stoi(argv[++i]);
+        } else if (arg == "--pack" && more) {
+            a.pack = argv[++i];
         } else if (arg == "--link-timeout" && more) {
             a.linkTimeoutMs = static_cast<std::uint32_t>(std::stoul(argv[++i]));
         } else {
@@ -76,7 +80,7 @@ int main(int argc, char** argv) {
     if (!Parse(argc, argv, args)) {
         std::fprintf(stderr,
                      "usage: qv_duel_bot --host | --join ADDRESS --port P  [--fire MS] [--vanish-after MS] "
-                     "[--link-timeout MS]\n");
+                     "[--link-timeout MS] [--pack FILE]\n");
         return 2;
     }
     QCoreApplication app(argc, argv);
@@ -110,7 +114,7 @@ int main(int argc, char** argv) {
             return 0;
         }
 
-        test::TDuelCoreRig rig(peer.get(), args.fireMs > 0);
+        test::TDuelCoreRig rig(peer.get(), args.fireMs > 0, args.pack);
         TGameCore& core = rig.Core();
         core.ProcessKey(kVkEnter);
         std::int32_t nextFire = args.fireMs;

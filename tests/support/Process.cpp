@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <map>
 #include <stdexcept>
@@ -133,6 +134,10 @@ int ChildProcess::Finish() {
     if (out_ >= 0) ::close(out_);
     out_ = -1;
     return code;
+}
+
+void ChildProcess::Signal(int signal) {
+    if (pid_ > 0) ::kill(pid_, signal);
 }
 
 }  // namespace qv::test

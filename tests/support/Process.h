@@ -30,6 +30,8 @@ public:
     std::string ReadLine();
     // Closes its standard input and waits for it to end; returns the exit code.
     int Finish();
+    // Sends it `signal` (kill(2)); nothing once it has been waited for.
+    void Signal(int signal);
 
 private:
     pid_t pid_ = -1;
