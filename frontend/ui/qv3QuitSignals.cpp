@@ -33,6 +33,16 @@ void SetHandlers(void (*handler)(int)) {
     sigaction(SIGINT, &action, nullptr);
 }
 
+// Ends every dialog that is open, without asking.
+void CloseModalWindows() {
+    for (int guard = 0; guard < 32; ++guard) {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w) break;
+        if (auto* dialog = qobject_cast<QDialog*>(w)) dialog->done(QDialog::Rejected);
+        else w->close();
+    }
+}
+
 }  // namespace
 
 TQuitSignals::TQuitSignals() {
@@ -64,15 +74,6 @@ void TQuitSignals::Quit() {
     CloseRunningGame();
     CloseModalWindows();
     QCoreApplication::quit();
-}
-
-void CloseModalWindows() {
-    for (int guard = 0; guard < 32; ++guard) {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w) break;
-        if (auto* dialog = qobject_cast<QDialog*>(w)) dialog->done(QDialog::Rejected);
-        else w->close();
-    }
 }
 
 }  // namespace qv::ui

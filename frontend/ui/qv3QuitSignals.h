@@ -32,7 +32,4 @@ private:
     bool quitting_ = false;
 };
 
-// Ends every dialog that is open, without asking.
-void CloseModalWindows();
-
 }  // namespace qv::ui

@@ -1,7 +1,6 @@
 // One side of a duel's game core without a screen: the recording renderer,
 // content made by code in slot 0 of a temporary quorvex.dat (or a given
-// pack), a manual clock,
-// and the duel link handed in.
+// pack), a manual clock, and the duel link handed in.
 #pragma once
 
 #include <memory>

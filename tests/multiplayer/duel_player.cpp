@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "foundation/qv3Environment.h"
@@ -27,7 +26,6 @@
 #include "frontend/ui/qv3QuitSignals.h"
 #include "game/assets/qv3Resources.h"
 #include "game/core/qv3DuelLink.h"
-#include "game/core/qv3GameCore.h"
 #include "media/zkDisplayMode.h"
 #include "multiplayer/qv3PeerConnect.h"
 #include "platform/system/Files.h"
