@@ -62,7 +62,7 @@ TEST_F(ErrorReportTest, SendingShowsThePleaseWaitBox) {
         messages_.push_back({kind, text});
     };
     EXPECT_EQ(SendErrorReport("me@example.org", "It froze.", "log", 2), TReportResult::Sent);
-    EXPECT_EQ(pleaseWait_, std::vector<std::string>{LangText(425)});
+    ASSERT_EQ(pleaseWait_, std::vector<std::string>{LangText(425)});
     EXPECT_EQ(LangText(326) + " Quorvex " + pleaseWait_[0], "Please wait while Quorvex sends your error report.");
     EXPECT_EQ(openWhenTold, std::vector<int>{0});
     EXPECT_EQ(Texts(), std::vector<std::string>{LangText(357)});
