@@ -117,8 +117,12 @@ ui::TFrontendHooks MakeProgramHooks() {
         QPointer<ui::TfrmMain> main(qobject_cast<ui::TfrmMain*>(owner));
         lookup->IsMainWindowActive = [main] { return main && main->isActiveWindow(); };
         lookup->BrowserShown = [main] { return main && main->BrowserShown && main->Browser(); };
-        lookup->NavigateBrowser = [main](const std::string& url) {
-            if (main && main->Browser()) main->Browser()->Navigate(url);
+        lookup->NavigateBrowser = [main](const std::string& url, std::function<void(bool)> loaded) {
+            if (main) {
+                main->NavigateBrowser(url, std::move(loaded));
+            } else {
+                loaded(false);
+            }
         };
         lookup->PublishErrorReport = [main] {
             if (main) main->actPublishErrorReport->trigger();

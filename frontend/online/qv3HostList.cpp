@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include <array>
+#include <string_view>
 #include <exception>
 #include <utility>
 #include <vector>
@@ -14,13 +15,14 @@
 #include "foundation/qv3Log.h"
 #include "frontend/online/qv3Inet.h"
 #include "frontend/online/qv3OnlineUi.h"
+#include "platform/system/Internet.h"
 #include "platform/system/KeyStore.h"
 
 namespace qv {
 
 namespace {
 constexpr int kTextNoInternet = 351;
-constexpr int kTextConnecting = 396;
+constexpr int kTextConnecting = 424;
 }
 
 std::unique_ptr<TThreadedHttpGet> HostListFetch;
@@ -104,24 +106,83 @@ void CreateHostListFetch() {
 
 void FreeHostListFetch() { HostListFetch.reset(); }
 
-void ApplyHostList(const std::string& text, TEnvironmentRecord& record) {
+bool IsHostName(std::string_view value) {
+    if (value.empty() || value.size() > kHostValueLimit) return false;
+    std::string_view host = value;
+    if (const std::size_t colon = value.find(':'); colon != std::string_view::npos) {
+        host = value.substr(0, colon);
+        const std::string_view port = value.substr(colon + 1);
+        if (port.empty() || port.size() > 5) return false;
+        unsigned long number = 0;
+        for (char c : port) {
+            if (c < '0' || c > '9') return false;
+            number = number * 10 + static_cast<unsigned long>(c - '0');
+        }
+        if (number == 0 || number > 65535) return false;
+    }
+    if (host.empty() || host.back() == '.') return false;
+    std::size_t label = 0;
+    for (std::size_t i = 0; i <= host.size(); ++i) {
+        const char c = i < host.size() ? host[i] : '.';
+        if (c == '.') {
+            // Labels of 1 to 63 characters that neither start nor end with '-'.
+            if (label == 0 || label > 63 || host[i - 1] == '-' || host[i - label] == '-') return false;
+            label = 0;
+        } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-') {
+            ++label;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+// Printable ASCII without blanks: what an address may hold unencoded.
+bool IsAddressText(std::string_view value) {
+    for (char c : value) {
+        if (c <= ' ' || c >= 0x7F) return false;
+    }
+    return true;
+}
+
+bool IsBasePath(std::string_view value) {
+    return !value.empty() && value.size() <= kHostValueLimit && value.front() == '/' && IsAddressText(value);
+}
+
+bool IsWebAddress(std::string_view value) {
+    return value.size() <= kHostValueLimit && sys::IsWebUrl(std::string(value));
+}
+
+}  // namespace
+
+bool ApplyHostList(const std::string& text, TEnvironmentRecord& record) {
     const std::vector<std::string> lines = SplitLines(text);
-    auto apply = [&](const char* key, auto& field) {
+    bool applied = false;
+    auto apply = [&](const char* key, auto& field, bool (*usable)(std::string_view)) {
         for (const std::string& line : lines) {
             const std::size_t eq = line.find('=');
             if (eq == std::string::npos) continue;
             if (SameTextNoCase(std::string_view(line).substr(0, eq), key)) {
-                field = std::string_view(line).substr(eq + 1);
+                const std::string value = TrimText(std::string_view(line).substr(eq + 1));
+                if (usable(value)) {
+                    field = value;
+                    applied = true;
+                } else {
+                    LogMessage(std::string("Host list value refused: ") + key, lkWarning);
+                }
                 return;
             }
         }
     };
-    apply("HighScoreHost", record.HighScoreHost);
-    apply("HighScoreBase", record.HighScoreBase);
-    apply("ChatHost", record.ChatHost);
-    apply("InternalHost", record.InternalHost);
-    apply("InternalBase", record.InternalBase);
-    apply("SupportURL", record.SupportURL);
+    apply("HighScoreHost", record.HighScoreHost, IsHostName);
+    apply("HighScoreBase", record.HighScoreBase, IsBasePath);
+    apply("ChatHost", record.ChatHost, IsHostName);
+    apply("InternalHost", record.InternalHost, IsHostName);
+    apply("InternalBase", record.InternalBase, IsBasePath);
+    apply("SupportURL", record.SupportURL, IsWebAddress);
+    return applied;
 }
 
 void ApplyDefaultHosts(TEnvironmentRecord& record) {
@@ -133,18 +194,34 @@ void ApplyDefaultHosts(TEnvironmentRecord& record) {
     record.SupportURL = std::string("http://") + kDefaultWebHost + kDefaultInternalBase;
 }
 
+void ApplyDefaultHostsWhereEmpty(TEnvironmentRecord& record) {
+    TEnvironmentRecord defaults;
+    ApplyDefaultHosts(defaults);
+    auto fill = [](auto& field, const auto& value) {
+        if (field.empty()) field = value;
+    };
+    fill(record.HighScoreHost, defaults.HighScoreHost);
+    fill(record.HighScoreBase, defaults.HighScoreBase);
+    fill(record.ChatHost, defaults.ChatHost);
+    fill(record.InternalHost, defaults.InternalHost);
+    fill(record.InternalBase, defaults.InternalBase);
+    fill(record.SupportURL, defaults.SupportURL);
+}
+
 namespace {
 
-// The fetched list (or the defaults) into Environment, once.
+// The fetched list into Environment, once. A download that failed, or a
+// reply that holds no usable value, changes nothing stored: the last known
+// hosts serve, and the built-in ones only where none are stored.
 void ApplyFetchedHosts(const TThreadedHttpGet* fetch) {
-    // A failed download brings back the defaults, also over hosts stored
-    // by an earlier run: the list server is the authority on them.
     if (fetch && fetch->Succeeded()) {
-        ApplyHostList(fetch->Reply(), Environment);
-    } else {
-        if (fetch) LogMessage("Host list not fetched, the built-in hosts serve: " + fetch->FailureReason(), lkInfo);
-        ApplyDefaultHosts(Environment);
+        if (!ApplyHostList(fetch->Reply(), Environment)) {
+            LogMessage("Host list not fetched: the reply holds no host list", lkInfo);
+        }
+    } else if (fetch) {
+        LogMessage("Host list not fetched: " + fetch->FailureReason(), lkInfo);
     }
+    ApplyDefaultHostsWhereEmpty(Environment);
     HostsResolved = true;
 }
 

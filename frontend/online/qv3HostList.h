@@ -1,12 +1,14 @@
 // The host list: the servers of the online services are not fixed in the
 // program. A small list is downloaded once per run in the background and
 // applied to the six host fields of the settings record, which keeps the
-// last known values; built-in defaults take over when the download fails.
+// last known values: a failed download leaves them as they are, and the
+// built-in defaults serve only where none are stored.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "foundation/qv3Environment.h"
 #include "frontend/online/qv3Transfer.h"
@@ -74,16 +76,28 @@ extern std::unique_ptr<TThreadedHttpGet> HostListFetch;
 void CreateHostListFetch();
 void FreeHostListFetch();
 
+// The longest value a host field holds; a longer one is refused, not cut.
+inline constexpr std::size_t kHostValueLimit = 150;
+
 // Applies a host list to the six fields: lines of key=value, keys without
-// regard to case, the value everything after the first '='; missing keys
-// keep the stored value; values are cut to the field's 150 characters.
-void ApplyHostList(const std::string& text, TEnvironmentRecord& record);
+// regard to case, the value everything after the first '=' (blanks around
+// it trimmed); missing keys keep the stored value. A value that is not of
+// its kind is refused and keeps the stored one: a host must be a host name
+// or address with an optional ":port", a base a path from "/", the support
+// page an http or https address; none longer than kHostValueLimit. Returns
+// whether any value was taken: a reply that gives none is no host list.
+bool ApplyHostList(const std::string& text, TEnvironmentRecord& record);
+// Letters, digits and '-' in dot-separated labels, optionally ":port".
+bool IsHostName(std::string_view value);
 // The six built-in defaults.
 void ApplyDefaultHosts(TEnvironmentRecord& record);
+// The built-in default of every field that holds nothing.
+void ApplyDefaultHostsWhereEmpty(TEnvironmentRecord& record);
 
-// Once per run, when connected: the downloaded list (or the defaults when
-// the download failed) into Environment. With hosts stored from an earlier
-// run it does not wait for the download; a later call applies it. With
+// Once per run, when connected: the downloaded list into Environment (a
+// failed download keeps the stored hosts; defaults fill empty fields).
+// With hosts stored from an earlier run it does not wait for the download;
+// a later call applies it. With
 // none stored it waits for the download (on the UI thread in the event
 // loop, with the please-wait box; closing the box ends the wait, not the
 // download). Returns whether there are hosts to build addresses with.

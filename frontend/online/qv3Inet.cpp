@@ -31,6 +31,7 @@ constexpr int kTextUnableToStartBrowser = 354;
 constexpr int kTextOffline = 355;
 constexpr int kTextMailFailed = 356;
 constexpr int kTextMailSent = 357;
+constexpr int kTextSendingReport = 425;
 
 void GlobalCurlInit() {
     static std::once_flag once;
@@ -293,15 +294,16 @@ bool IsInternetConnected() {
 
 bool AutoDialInternet() { return InetSystem().AutoDial ? InetSystem().AutoDial() : sys::InternetAutodial(); }
 
-void OpenURL(const std::string& url) {
+bool OpenURL(const std::string& url) {
     bool opened = false;
     if (sys::IsWebUrl(url)) {
         opened = InetSystem().OpenInBrowser ? InetSystem().OpenInBrowser(url) : sys::ShellOpenUrl(url);
     }
-    if (opened) return;
+    if (opened) return true;
     LogMessage("Unable to start Browser.", lkWarning);
     if (OnlineUi().SetClipboardText) OnlineUi().SetClipboardText(url);
     ShowOnlineMessage(TMessageKind::Error, LangText(kTextUnableToStartBrowser));
+    return false;
 }
 
 std::string NormalizeLineBreaks(std::string_view text) {
@@ -403,7 +405,9 @@ std::string BuildErrorReportMessage(const std::string& sender, const std::string
     return m;
 }
 
-bool SendErrorReportMail(const std::string& sender, const std::string& body, const std::string& attachment) {
+bool SendErrorReportMail(const std::string& sender, const std::string& body, const std::string& attachment,
+                         bool* cancelled) {
+    if (cancelled) *cancelled = false;
     AutoDialInternet();
     if (!IsInternetConnected()) {
         LogMessage(kOfflineText, lkInfo);
@@ -426,12 +430,14 @@ bool SendErrorReportMail(const std::string& sender, const std::string& body, con
         const std::string date = InetSystem().MailDate ? InetSystem().MailDate() : CurrentMailDate();
         const std::string message = BuildErrorReportMessage(from, s.MailRecipient, date, body, name, bytes,
                                                             "----=_QuorvexReport_" + std::to_string(bytes.size()));
+        TPleaseWaitScope wait(LangText(kTextSendingReport));
         RunTransfer([s, from, message] {
             SendMail(s, from, message);
             return std::string();
         });
     } catch (const ETransferAborted&) {
         // Cancelled: no error, and nothing to report.
+        if (cancelled) *cancelled = true;
         return false;
     } catch (const std::exception& e) {
         LogMessage(std::string("Error sending email: ") + e.what(), lkWarning);

@@ -61,8 +61,9 @@ bool AutoDialInternet();
 
 // Opens a web address in the system's browser. Only http and https
 // addresses are opened. On failure: Warning "Unable to start Browser.", the
-// address goes to the clipboard, and text 354 is shown.
-void OpenURL(const std::string& url);
+// address goes to the clipboard, and text 354 is shown. Returns whether the
+// browser took the address.
+bool OpenURL(const std::string& url);
 
 // A GET on the calling thread; the reply's bytes, at most `maxBytes` (0:
 // the settings' limit).
@@ -80,9 +81,12 @@ void HttpPostMultipart(const std::string& url, const std::string& boundary, cons
                        std::ostream& reply);
 
 // The error-report mail with an optional attachment (a file path, sent as
-// its file name). Reports itself: 355 offline, 357 sent, 356 failed (with a
-// Warning "Error sending email: " + reason). Returns whether it was sent.
-bool SendErrorReportMail(const std::string& sender, const std::string& body, const std::string& attachment);
+// its file name), sent while the please-wait box shows (text 425); closing
+// the box stops it. Reports itself: 355 offline, 357 sent, 356 failed (with
+// a Warning "Error sending email: " + reason); a stopped mail reports
+// nothing and sets `cancelled`. Returns whether it was sent.
+bool SendErrorReportMail(const std::string& sender, const std::string& body, const std::string& attachment,
+                         bool* cancelled = nullptr);
 
 // The whole mail SendErrorReportMail sends, CR LF line ends. The body's
 // line breaks (CR, LF or CR LF) become CR LF; body and attachment are base64.

@@ -22,10 +22,26 @@ constexpr int kTextListFailed = 59;
 constexpr int kTextAskReportAfterPage = 60;
 constexpr int kTextAskReportNoMatch = 61;
 constexpr int kTextDownloadingList = 63;
+constexpr int kTextNoPage = 426;
+constexpr int kTextAskReportNoPage = 427;
 constexpr std::size_t kFieldLimit = 1000;
 // Backtracking steps one pattern may take over the log, and CR LF, CR or
 // LF as the line breaks ^ and $ see (the log ends its lines with CR LF).
 constexpr const char* kPatternPrefix = "(*LIMIT_MATCH=2000000)(*ANYCRLF)";
+
+// After the solution page: offer the report as the list says, or tell that
+// the page could not be opened (`tell`: nobody has said so yet).
+void AfterSolutionPage(bool opened, bool tell, bool report, const std::function<void()>& publish) {
+    if (opened) {
+        if (report && ConfirmOnline(LangText(kTextAskReportAfterPage)) && publish) publish();
+        return;
+    }
+    if (report) {
+        if (ConfirmOnline(LangText(kTextAskReportNoPage)) && publish) publish();
+    } else if (tell) {
+        ShowOnlineMessage(TMessageKind::Plain, LangText(kTextNoPage));
+    }
+}
 
 // Marks the log's problems as reported when the lookup ends, however it ends.
 struct ReportedOnExit {
@@ -98,12 +114,14 @@ void TKnownErrorLookup::LookUpKnownError() {
             ResolveHosts();
             const std::string url = InternalPrefix() + "errors/" + entry->Page;
             if (BrowserShown && BrowserShown() && NavigateBrowser) {
-                NavigateBrowser(url);
+                // What follows waits for the page: the player is told
+                // whether it could be opened.
+                NavigateBrowser(url, [report = entry->Report, publish = PublishErrorReport](bool loaded) {
+                    AfterSolutionPage(loaded, true, report, publish);
+                });
             } else {
-                OpenURL(url);
-            }
-            if (entry->Report && ConfirmOnline(LangText(kTextAskReportAfterPage)) && PublishErrorReport) {
-                PublishErrorReport();
+                // A browser that cannot start has told so itself (text 354).
+                AfterSolutionPage(OpenURL(url), false, entry->Report, PublishErrorReport);
             }
             return;
         }

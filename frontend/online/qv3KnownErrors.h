@@ -36,7 +36,9 @@ public:
     // What the lookup asks of the main window; all may be empty.
     std::function<bool()> IsMainWindowActive;  // empty: active
     std::function<bool()> BrowserShown;        // empty: not shown
-    std::function<void(const std::string& url)> NavigateBrowser;
+    // Navigates the shown browser to `url`, then calls `loaded` once, with
+    // whether the page loaded (on the UI thread, after the browser's event).
+    std::function<void(const std::string& url, std::function<void(bool loaded)> loaded)> NavigateBrowser;
     std::function<void()> PublishErrorReport;
 
     // Set at the first showing and after each game, lobby session and

@@ -20,6 +20,14 @@ namespace {
 
 constexpr int kTextNeedAlias = 352;
 constexpr int kTextPublishFailed = 353;
+// The most of a server's reply a message box shows, and the log keeps.
+constexpr std::size_t kShownReplyLimit = 300;
+constexpr std::size_t kLoggedReplyLimit = 2000;
+
+std::string Bounded(const std::string& reply, std::size_t limit) {
+    if (reply.size() <= limit) return reply;
+    return reply.substr(0, limit) + "...";
+}
 
 }  // namespace
 
@@ -56,12 +64,15 @@ TPublishResult PublishHighscore(const TPublishFields& fields, int slot, TRandom&
             TPleaseWaitScope wait(kPublishWaitText);
             reply = HttpGetText(ScorePrefix() + "score5.php?lid=" + std::to_string(language) +
                                 "&cs=" + ScrambleForSubmit(record, random));
+            // A reply of no NAME=VALUE line is no answer (an error page,
+            // a cut reply): nothing of it is taken.
+            if (!IsNameValueReply(reply)) throw Exception(kPublishNoAnswerText);
             const auto values = ParseNameValueReply(reply);
             auto value = [&](const char* name) {
                 const auto it = values.find(name);
                 return it == values.end() ? std::string() : it->second;
             };
-            if (!value("ERR").empty()) throw Exception(reply);
+            if (!value("ERR").empty()) throw Exception(Bounded(reply, kShownReplyLimit));
             if (!value("UID").empty()) Environment.ScoreUID = TrimText(value("UID")).substr(0, 32);
             const std::string upload = value("UPID");
             if (!upload.empty()) {
@@ -79,7 +90,7 @@ TPublishResult PublishHighscore(const TPublishFields& fields, int slot, TRandom&
     } catch (const ETransferAborted&) {
         // Cancelled: the form stays open; a UID the server gave is kept.
     } catch (const std::exception& e) {
-        LogMessage(std::string("Error publishing highscore: ") + e.what() + "\r\n" + reply, lkInfo);
+        LogMessage(std::string("Error publishing highscore: ") + e.what() + "\r\n" + Bounded(reply, kLoggedReplyLimit), lkInfo);
         ShowOnlineMessage(TMessageKind::Plain, LangText(kTextPublishFailed) + " " + e.what());
     }
     SaveSettings();

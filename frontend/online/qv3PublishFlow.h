@@ -30,5 +30,7 @@ enum class TPublishResult { Published, NeedAlias, Failed };
 TPublishResult PublishHighscore(const TPublishFields& fields, int slot, TRandom& random = ProgramRandom());
 
 inline constexpr const char* kPublishWaitText = "publishes your highscore.";
+// The message after text 353 when the score server's reply holds no answer.
+inline constexpr const char* kPublishNoAnswerText = "The server's reply is not an answer.";
 
 }  // namespace qv

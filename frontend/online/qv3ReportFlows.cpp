@@ -45,12 +45,21 @@ std::string ErrorReportAttachment(int slot) {
     return sys::FileExists(path) ? path : std::string();
 }
 
-bool SendErrorReport(const std::string& email, const std::string& description, const std::string& logText, int slot) {
-    return SendErrorReportMail(email, ErrorReportBody(description, logText), ErrorReportAttachment(slot));
+TReportResult SendErrorReport(const std::string& email, const std::string& description, const std::string& logText,
+                              int slot) {
+    bool cancelled = false;
+    if (SendErrorReportMail(email, ErrorReportBody(description, logText), ErrorReportAttachment(slot), &cancelled))
+        return TReportResult::Sent;
+    return cancelled ? TReportResult::Cancelled : TReportResult::Failed;
+}
+
+bool IsUsableReportSender(const std::string& email) {
+    const std::string address = TrimText(email);
+    return address.empty() || (IsValidCardSender(address) && IsSafeMailAddress(address));
 }
 
 bool CheckErrorReportSender(const std::string& email) {
-    if (TrimText(email).empty() || IsValidCardSender(email)) return true;
+    if (IsUsableReportSender(email)) return true;
     ShowOnlineMessage(TMessageKind::Plain, LangText(kTextInvalidReportSender));
     return false;
 }

@@ -14,11 +14,16 @@ namespace qv {
 std::string ErrorReportBody(const std::string& description, const std::string& logText);
 // UserDataDir + "last<slot>.gmp" when that file exists, else empty.
 std::string ErrorReportAttachment(int slot);
-// Mails the report (SendErrorReportMail reports the outcome). Returns
-// whether it was sent.
-bool SendErrorReport(const std::string& email, const std::string& description, const std::string& logText, int slot);
-// Whether the report may go with `email`: none at all, or one that passes
-// the card's rule (IsValidCardSender). Any other is refused with a message.
+enum class TReportResult { Sent, Failed, Cancelled };
+// Mails the report (SendErrorReportMail reports the outcome); Cancelled when
+// the player stopped it.
+TReportResult SendErrorReport(const std::string& email, const std::string& description, const std::string& logText,
+                              int slot);
+// The one rule for the report's sender: none at all (the report comes from
+// the report mailbox), or an address that passes the card's rule
+// (IsValidCardSender) and that the mail may carry (IsSafeMailAddress).
+bool IsUsableReportSender(const std::string& email);
+// IsUsableReportSender; any other address is refused with text 423.
 bool CheckErrorReportSender(const std::string& email);
 // The sender address into the settings record (saved with the next save).
 void StoreErrorReportEmail(const std::string& email);

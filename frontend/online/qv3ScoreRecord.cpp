@@ -128,6 +128,20 @@ std::map<std::string, std::string> ParseNameValueReply(const std::string& reply)
     return values;
 }
 
+bool IsNameValueReply(const std::string& reply) {
+    for (const std::string& line : SplitLines(reply)) {
+        const std::size_t eq = line.find('=');
+        if (eq == std::string::npos || eq == 0) continue;
+        bool name = true;
+        for (std::size_t i = 0; i < eq && name; ++i) {
+            const char c = line[i];
+            name = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+        }
+        if (name) return true;
+    }
+    return false;
+}
+
 std::string BuildReplayUpload(const std::string& partName, std::string_view fileBytes) {
     std::string body = std::string("--") + kUploadBoundary + "\r\n";
     body += "Content-Disposition: form-data; name=\"" + partName + "\" filename=\"t.t\"\r\n";

@@ -53,6 +53,9 @@ std::string FillEmptyFields(std::string text);
 // NAME=VALUE lines; names in upper case (they match in any case), the first
 // of a name wins, values with trailing line ends removed.
 std::map<std::string, std::string> ParseNameValueReply(const std::string& reply);
+// Whether `reply` is an answer of NAME=VALUE lines at all: at least one
+// line whose name, before the first '=', is letters, digits and '_' only.
+bool IsNameValueReply(const std::string& reply);
 
 inline constexpr const char* kUploadBoundary = "------------------------------QVX2Rulez";
 // The replay upload: one form part named `partName`, file name t.t.

@@ -22,6 +22,16 @@ std::string EncodeUrlComponent(const std::string& text) {
     return QByteArray(text.data(), static_cast<qsizetype>(text.size())).toPercentEncoding().toStdString();
 }
 
+bool IsWorldBestFileName(const std::string& name) {
+    if (name.empty() || name.size() > kWorldBestFileNameLimit || name.front() == '.') return false;
+    for (char c : name) {
+        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                             c == '.' || c == '_' || c == '-';
+        if (!allowed) return false;
+    }
+    return true;
+}
+
 void TWorldBestDownload::Changed() {
     if (OnStateChanged) OnStateChanged();
 }
@@ -41,6 +51,9 @@ void TWorldBestDownload::Run() {
         // A reply with a line end is still the word or the name it holds.
         const std::string reply = TrimText(HttpGetText(ScorePrefix() + "firstplace.php?f=" +
                                                        EncodeUrlComponent(known) + "&tid=" + std::to_string(slot_)));
+        // Anything but the two words and a file name is no answer.
+        if (!SameTextNoCase(reply, "OK") && reply != "ERR" && !IsWorldBestFileName(reply))
+            throw Exception("The server's answer is not a file name");
         checkState_ = kStepDone;
         Changed();
         if (SameTextNoCase(reply, "OK")) {

@@ -21,6 +21,11 @@ inline constexpr int kStepRunning = 1;
 inline constexpr int kStepDone = 2;
 inline constexpr int kStepFailed = 3;
 
+// The score server names a replay file with 1 to 30 letters, digits, '.',
+// '_' and '-', not starting with '.'; the check takes no other name.
+inline constexpr std::size_t kWorldBestFileNameLimit = 30;
+bool IsWorldBestFileName(const std::string& name);
+
 class TWorldBestDownload {
 public:
     explicit TWorldBestDownload(int slot) : slot_(slot) {}

@@ -412,11 +412,15 @@ bool TfrmMain::EnsureBrowser() {
     };
     browser_->OnDocumentComplete = [this] {
         // A page that arrives after the window went offline stays hidden.
-        if (!startPageLoading_ && !BrowserShown) return;
+        if (!startPageLoading_ && !BrowserShown) {
+            PageLoaded(false);
+            return;
+        }
         startPageLoading_ = false;
         loadFailed_ = false;
         ShowBrowser(true);
         StartHostLookup();
+        PageLoaded(true);
     };
     browser_->OnLoadFailed = [this] {
         // The frame goes back to the logo pictures; the start page is tried
@@ -430,8 +434,26 @@ bool TfrmMain::EnsureBrowser() {
             LastLogoSwitch = lastLoadFailure_;
         }
         CopyLogo(LogoIndex);
+        PageLoaded(false);
     };
     return true;
+}
+
+void TfrmMain::NavigateBrowser(const std::string& url, std::function<void(bool loaded)> loaded) {
+    if (!EnsureBrowser()) {
+        pageLoaded_ = nullptr;
+        if (loaded) loaded(false);
+        return;
+    }
+    pageLoaded_ = std::move(loaded);
+    browser_->Navigate(url);
+}
+
+void TfrmMain::PageLoaded(bool loaded) {
+    if (!pageLoaded_) return;
+    // Called once, and not from inside the browser's own event.
+    QTimer::singleShot(0, this, [done = std::move(pageLoaded_), loaded] { done(loaded); });
+    pageLoaded_ = nullptr;
 }
 
 void TfrmMain::ShowBrowser(bool visible) {
@@ -693,15 +715,19 @@ void TfrmMain::CheckNewVersion() {
         }
         if (closed) return;
     }
-    const std::vector<std::string> lines = SplitLines(reply);
-    if (lines.size() < 2) return;
+    // A reply that is not a version file is no answer; one without a page
+    // offers nothing.
+    const TVersionFile file = ReadVersionFile(reply);
+    if (!file.Valid) {
+        LogMessage("Version check: the reply is not a version file", lkInfo);
+        messages_->Info(LangText(361));
+        return;
+    }
+    if (file.Page.empty()) return;
     const std::string running = TdfsVersionInfoResource().FileVersion.Text();
     // The texts are compared, not the numbers (so keep a fixed digit count).
-    if (lines[0] > running) {
-        if (messages_->Confirm(FormatS(LangText(67), {lines[0], lines[1]}))) {
-            // The address comes from the server: only web addresses go on.
-            if (StartsWithNoCase(lines[1], "http://") || StartsWithNoCase(lines[1], "https://")) OpenURL(lines[1]);
-        }
+    if (file.Version > running) {
+        if (messages_->Confirm(FormatS(LangText(67), {file.Version, file.Page}))) OpenURL(file.Page);
     } else {
         messages_->Info(LangText(68));
     }

@@ -95,6 +95,10 @@ public:
     TMagnetic* Magnetic() const { return magnetic_; }
     QWidget* PictureWidget() const;
     IBrowserView* Browser() const { return browser_.get(); }
+    // Navigates the browser to a page and calls `loaded` once it has loaded
+    // (true) or failed (false), after the browser's event. A later call
+    // takes the place of one still waiting, which is then never called.
+    void NavigateBrowser(const std::string& url, std::function<void(bool loaded)> loaded);
     bool FormShowDone() const { return shown_; }
 
     // Program state (see the actions). DisplayState is one of the three
@@ -179,6 +183,9 @@ private:
     bool startPageLoading_ = false;
     bool loadFailed_ = false;
     std::uint32_t lastLoadFailure_ = 0;
+    // Who waits for the page NavigateBrowser opened.
+    std::function<void(bool loaded)> pageLoaded_;
+    void PageLoaded(bool loaded);
 };
 
 }  // namespace qv::ui

@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "foundation/TextUtil.h"
+#include "platform/system/Internet.h"
+
 namespace qv::ui {
 
 namespace {
@@ -164,6 +167,35 @@ std::vector<std::pair<std::string, std::string>> TdfsVersionInfoResource::ListRo
             {PreDefLabel(pdOriginalFilename), GetByIndex(pdOriginalFilename)},
             {PreDefLabel(pdBuildFlags), BuildFlagsText()},
             {PreDefLabel(pdComments), GetByIndex(pdComments)}};
+}
+
+TVersionFile ReadVersionFile(const std::string& reply) {
+    TVersionFile file;
+    const std::vector<std::string> lines = SplitLines(reply);
+    if (lines.empty()) return file;
+    const std::string& version = lines[0];
+    int parts = 1;
+    std::size_t digits = 0;
+    for (char c : version) {
+        if (c == '.') {
+            if (digits == 0) return file;
+            ++parts;
+            digits = 0;
+        } else if (c >= '0' && c <= '9' && digits < 5) {
+            ++digits;
+        } else {
+            return file;
+        }
+    }
+    if (parts != 4 || digits == 0) return file;
+    if (lines.size() >= 2) {
+        const std::string& page = lines[1];
+        if (page.size() > kVersionPageLimit || !sys::IsWebUrl(page)) return file;
+        file.Page = page;
+    }
+    file.Version = version;
+    file.Valid = true;
+    return file;
 }
 
 }  // namespace qv::ui

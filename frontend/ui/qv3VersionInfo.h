@@ -82,4 +82,18 @@ private:
     std::size_t translation_ = 0;
 };
 
+// The version file of the internal pages: its first line a version number
+// of four dot-separated parts of 1 to 5 digits each, its second the address
+// of the page with the new version, a web address (sys::IsWebUrl) of at
+// most kVersionPageLimit characters.
+inline constexpr std::size_t kVersionPageLimit = 150;
+struct TVersionFile {
+    // False: the reply is not a version file (a failed check).
+    bool Valid = false;
+    std::string Version;
+    // Empty when the file has one line only: there is nothing to offer.
+    std::string Page;
+};
+TVersionFile ReadVersionFile(const std::string& reply);
+
 }  // namespace qv::ui

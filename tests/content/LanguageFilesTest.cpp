@@ -20,7 +20,7 @@ namespace qv {
 
 namespace {
 
-constexpr int kLineCount = 424;
+constexpr int kLineCount = 428;
 constexpr int kFirstCountry = 83;
 constexpr int kCountryCount = 243;
 
@@ -292,6 +292,25 @@ TEST_F(LanguageFilesTest, TranslationsKeepPlaceholdersMarkupAndAccelerators) {
     EXPECT_EQ(Placeholders(English().lines[350]), std::vector<std::string>{"%s"});
     EXPECT_EQ(Placeholders(English().lines[384]).size(), 8u);
     EXPECT_EQ(Placeholders(English().lines[386]).size(), 4u);
+}
+
+// The please-wait box reads text 326 + " Quorvex " + its text: each text it
+// shows goes on that sentence, starting in lower case and ending it.
+TEST_F(LanguageFilesTest, PleaseWaitTextsCompleteTheSentence) {
+    for (const auto& lang : languages_) {
+        SCOPED_TRACE(lang.code);
+        for (int n : {33, 63, 66, 424, 425}) {
+            const std::string& text = lang.lines[static_cast<std::size_t>(n)];
+            ASSERT_FALSE(text.empty()) << n;
+            EXPECT_TRUE(text[0] >= 'a' && text[0] <= 'z') << n << ": " << text;
+            EXPECT_EQ(text.back(), '.') << n << ": " << text;
+            EXPECT_EQ(text.find("..."), std::string::npos) << n << ": " << text;
+        }
+    }
+    EXPECT_EQ(English().lines[326] + " Quorvex " + English().lines[424],
+              "Please wait while Quorvex connects to the server.");
+    EXPECT_EQ(languages_[1].lines[326] + " Quorvex " + languages_[1].lines[424],
+              "Bitte warten: Quorvex verbindet sich mit dem Server.");
 }
 
 TEST_F(LanguageFilesTest, CountriesAreOneAlphabeticalListWithSwitzerlandAsTheDefault) {

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "frontend/online/qv3Inet.h"
 #include "frontend/qv3SettingsFile.h"
 #include "frontend/ui/qv3Carousel.h"
 #include "frontend/ui/qv3InstanceServer.h"
@@ -21,6 +22,8 @@
 #include "platform/render/FakeD3D8.h"
 #include "platform/system/InstanceMessage.h"
 #include "tests/frontend/FrontendFixture.h"
+#include "tests/online/FailingReplies.h"
+#include "tests/online/HoldingServer.h"
 
 namespace qv::ui {
 namespace {
@@ -89,6 +92,7 @@ protected:
         s.Hooks.OpenURL = [this](const std::string& url) { opened_.push_back(url); };
         s.Hooks.HttpGetText = [this](const std::string& url) {
             fetched_.push_back(url);
+            if (realHttp_) return HttpGetText(url);
             if (httpFails_) throw std::runtime_error("unreachable");
             return httpReply_;
         };
@@ -120,6 +124,7 @@ protected:
     int browsersMade_ = 0;
     bool online_ = false;
     bool httpFails_ = false;
+    bool realHttp_ = false;  // the version check asks a server of the test
     std::string httpReply_;
     std::vector<std::string> opened_, fetched_;
     int beeps_ = 0;
@@ -544,6 +549,51 @@ TEST_F(MainWindowTest, TheVersionCheckComparesTexts) {
     EXPECT_EQ(messages_.shown.size(), 1u);
     EXPECT_TRUE(opened_.empty());
     messages_.answer = false;
+}
+
+// A version server that answers wrongly: the check fails with text 361,
+// whatever the reply held; nothing is offered and nothing opened.
+TEST_F(MainWindowTest, AWrongAnswerOfTheVersionServerIsAFailedCheck) {
+    Start();
+    Settle();
+    online_ = true;
+    realHttp_ = true;
+    messages_.answer = true;
+    for (const test::FailingReply& reply : test::FailingReplies()) {
+        SCOPED_TRACE(reply.Name);
+        messages_.shown.clear();
+        test::HoldingServer server({reply.Bytes});
+        Environment.InternalHost.Assign(server.Host());
+        Environment.InternalBase.Assign("/qvx3internal/");
+        main_->actCheckNewVersion->trigger();
+        EXPECT_EQ(messages_.shown, std::vector<std::string>{LangText(361)});
+    }
+    EXPECT_TRUE(opened_.empty());
+    messages_.answer = false;
+}
+
+// The main window tells who opened a page in the frame whether it loaded,
+// once, after the browser's event.
+TEST_F(MainWindowTest, APageOpenedInTheFrameTellsWhetherItLoaded) {
+    Start();
+    Settle();
+    std::vector<bool> told;
+    main_->NavigateBrowser("http://127.0.0.1:8/qv/errors/crash1", [&](bool loaded) { told.push_back(loaded); });
+    ASSERT_NE(browser_, nullptr);
+    EXPECT_EQ(browser_->navigated.back(), "http://127.0.0.1:8/qv/errors/crash1");
+    browser_->OnLoadFailed();
+    EXPECT_TRUE(told.empty());  // not from inside the browser's event
+    Settle();
+    EXPECT_EQ(told, std::vector<bool>{false});
+    browser_->OnLoadFailed();
+    Settle();
+    EXPECT_EQ(told, std::vector<bool>{false});  // once
+
+    main_->ShowBrowser(true);
+    main_->NavigateBrowser("http://127.0.0.1:8/qv/errors/crash2", [&](bool loaded) { told.push_back(loaded); });
+    browser_->OnDocumentComplete();
+    Settle();
+    EXPECT_EQ(told, (std::vector<bool>{false, true}));
 }
 
 TEST_F(MainWindowTest, ResetAsksFirstThenDeletesAndRescans) {

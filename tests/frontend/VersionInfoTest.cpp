@@ -106,5 +106,35 @@ TEST_F(PleaseWaitTest, TheAboutBoxShowsVersionAndCopyright) {
     about.accept();
 }
 
+TEST(VersionFileTest, OnlyAVersionNumberAndAWebAddress) {
+    struct Case {
+        std::string reply;
+        bool valid;
+        const char* page;
+    } cases[] = {
+        {"3.0.0.1\r\nhttp://x.example/new", true, "http://x.example/new"},
+        {"3.0.0.1\r\nhttps://x.example/\r\nmore", true, "https://x.example/"},
+        {"99999.0.0.99", true, ""},  // one line: nothing to offer
+        {"", false, ""},
+        {"3.0.0\r\nhttp://x/", false, ""},
+        {"3.0.0.0.1\r\nhttp://x/", false, ""},
+        {"3.0..1\r\nhttp://x/", false, ""},
+        {"3.0.0.123456\r\nhttp://x/", false, ""},
+        {"v3.0.0.1\r\nhttp://x/", false, ""},
+        {"3.0.0.1 \r\nhttp://x/", false, ""},
+        {"<html>\r\n<body>", false, ""},
+        {std::string(1023, 'A') + "\r\n" + std::string(1023, 'A'), false, ""},
+        {"3.0.0.1\r\nfile:///etc/passwd", false, ""},
+        {"3.0.0.1\r\nhttp://x/with blank", false, ""},
+        {"3.0.0.1\r\nhttp://x/" + std::string(150, 'p'), false, ""},
+    };
+    for (const Case& c : cases) {
+        const TVersionFile file = ReadVersionFile(c.reply);
+        EXPECT_EQ(file.Valid, c.valid) << c.reply.substr(0, 40);
+        EXPECT_EQ(file.Page, c.page) << c.reply.substr(0, 40);
+    }
+    EXPECT_EQ(ReadVersionFile("3.0.0.10\r\nhttp://x/").Version, "3.0.0.10");
+}
+
 }  // namespace
 }  // namespace qv::ui

@@ -132,7 +132,8 @@ TEST_F(FormsTest, ErrorReportSenderIsOptionalButMustBeValidWhenTyped) {
     } cases[] = {
         {"", "reports@example.net"},    {"   ", "reports@example.net"}, {" me@example.org ", "me@example.org"},
         {"a @b.c", ""},                 {"@b.c", ""},                     {"ab.c", ""},
-        {"a@bc", ""},                   {"me@example.org x", ""},
+        {"a@bc", ""},                   {"me@example.org x", ""},         {"bad<x>@a.b", ""},
+        {"me@example.org>", ""},
     };
     std::size_t sent = 0;
     for (const Case& c : cases) {

@@ -8,6 +8,8 @@
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
 #include "frontend/online/qv3HostList.h"
+#include "tests/online/FailingReplies.h"
+#include "tests/online/HoldingServer.h"
 #include "tests/online/LocalHttpServer.h"
 #include "tests/online/OnlineFixture.h"
 
@@ -28,7 +30,120 @@ protected:
         Environment.InternalBase = "/oldint/";
         Environment.SupportURL = "http://old-web/support";
     }
+    // The six fields as one text, to compare.
+    static std::string Hosts(const TEnvironmentRecord& r) {
+        return r.HighScoreHost.Str() + "|" + r.HighScoreBase.Str() + "|" + r.ChatHost.Str() + "|" +
+               r.InternalHost.Str() + "|" + r.InternalBase.Str() + "|" + r.SupportURL.Str();
+    }
+    static std::string Defaults() {
+        TEnvironmentRecord r;
+        ApplyDefaultHosts(r);
+        return Hosts(r);
+    }
+    // Resolves the hosts from a server that answers `reply`, waiting for
+    // the download also where stored hosts would not wait.
+    void ResolveFrom(const std::string& reply) {
+        HoldingServer server({reply});
+        HostListFetch = std::make_unique<TThreadedHttpGet>("http://" + server.Host() + kHostListPath);
+        EXPECT_TRUE(ResolveHosts());
+        HostListFetch->StartAndWait();
+        EXPECT_TRUE(HostListFetch->Done());
+        EXPECT_TRUE(ResolveHosts());
+        EXPECT_TRUE(HostsResolved);
+        FreeHostListFetch();
+    }
 };
+
+// A server that answers wrongly changes no stored host; without stored
+// hosts the built-in ones serve. Nobody is told: the list is background work.
+TEST_F(HostListTest, AWrongAnswerKeepsTheStoredHosts) {
+    for (const FailingReply& reply : FailingReplies()) {
+        SCOPED_TRACE(reply.Name);
+        for (const bool stored : {true, false}) {
+            Environment = TEnvironmentRecord{};
+            HostsResolved = false;
+            if (stored) StoreHosts();
+            const std::string before = stored ? Hosts(Environment) : Defaults();
+            pleaseWait_.clear();
+            ResolveFrom(reply.Bytes);
+            EXPECT_EQ(Hosts(Environment), before) << "stored " << stored;
+            // Only a first run waits, and the box says so in a sentence.
+            ASSERT_EQ(pleaseWait_.size(), stored ? 0u : 1u);
+            if (!stored) {
+                EXPECT_EQ(LangText(326) + " Quorvex " + pleaseWait_[0],
+                          "Please wait while Quorvex connects to the server.");
+            }
+        }
+        EXPECT_NE(Log().find("Host list not fetched"), std::string::npos);
+        EXPECT_TRUE(messages_.empty());
+    }
+}
+
+TEST_F(HostListTest, ValuesThatAreNotOfTheirKindAreRefused) {
+    struct Case {
+        const char* line;
+        bool taken;
+    } cases[] = {
+        {"HighScoreHost=scores.example", true},
+        {"HighScoreHost=scores.example:8080", true},
+        {"HighScoreHost=127.0.0.1:1", true},
+        {"HighScoreHost= spaced.example ", true},  // blanks around the value go
+        {"HighScoreHost=", false},
+        {"HighScoreHost=bad host", false},
+        {"HighScoreHost=a..b", false},
+        {"HighScoreHost=a.b.", false},
+        {"HighScoreHost=-a.b", false},
+        {"HighScoreHost=a-.b", false},
+        {"HighScoreHost=h:0", false},
+        {"HighScoreHost=h:65536", false},
+        {"HighScoreHost=h:", false},
+        {"HighScoreHost=h:8a", false},
+        {"HighScoreHost=evil.example/path", false},
+        {"HighScoreHost=user@evil.example", false},
+        {"ChatHost=\xE9t\xE9.example", false},
+        {"InternalHost=AAAA", true},
+        {"HighScoreBase=/qvx3/", true},
+        {"HighScoreBase=qvx3/", false},
+        {"InternalBase=/with blank/", false},
+        {"SupportURL=https://help.example/", true},
+        {"SupportURL=help.htm", false},
+        {"SupportURL=file:///etc/passwd", false},
+        {"SupportURL=http://", false},
+    };
+    for (const Case& c : cases) {
+        TEnvironmentRecord r;
+        StoreHosts();
+        r = Environment;
+        const std::string before = Hosts(r);
+        EXPECT_EQ(ApplyHostList(c.line, r), c.taken) << c.line;
+        EXPECT_EQ(Hosts(r) != before, c.taken) << c.line << ": " << Hosts(r);
+    }
+    std::string longHost(60, 'a');
+    longHost += "." + std::string(60, 'b') + "." + std::string(40, 'c');  // 162 characters
+    EXPECT_FALSE(IsHostName(longHost));
+    EXPECT_FALSE(IsHostName(std::string(64, 'a') + ".example"));
+    EXPECT_TRUE(IsHostName(std::string(63, 'a') + ".example"));
+}
+
+// A list whose values are all refused, or that names none of the keys, is
+// no host list: stored hosts stay; none stored, the defaults fill in, and
+// so they do for single empty fields.
+TEST_F(HostListTest, AReplyWithoutAUsableValueIsAFailedDownload) {
+    StoreHosts();
+    const std::string stored = Hosts(Environment);
+    ResolveFrom(HoldingServer::Reply("HighScoreHost=bad host\r\nSupportURL=help.htm\r\nOther=1\r\n"));
+    EXPECT_EQ(Hosts(Environment), stored);
+    EXPECT_NE(Log().find("Host list not fetched: the reply holds no host list"), std::string::npos);
+
+    Environment = TEnvironmentRecord{};
+    HostsResolved = false;
+    Environment.HighScoreHost = "kept.example";
+    ResolveFrom(HoldingServer::Reply("ChatHost=chat.example\r\n"));
+    EXPECT_EQ(Environment.HighScoreHost, "kept.example");
+    EXPECT_EQ(Environment.ChatHost, "chat.example");
+    EXPECT_EQ(Environment.InternalHost, kDefaultWebHost);
+    EXPECT_EQ(Environment.SupportURL, std::string("http://") + kDefaultWebHost + kDefaultInternalBase);
+}
 
 TEST_F(HostListTest, FailedDownloadOnFirstRunGivesTheDefaults) {
     int calls = 0;
@@ -73,9 +188,10 @@ TEST_F(HostListTest, ListsApplyOnlyTheKeysTheyHold) {
         EXPECT_EQ(r.HighScoreHost, "old-scores") << c.name;
     }
     TEnvironmentRecord r;
-    ApplyHostList("SupportURL=http://a/b?c=d=e\nHighScoreBase=" + std::string(200, 'b') + "\nInternalHost\n", r);
+    r.HighScoreBase = "/kept/";
+    ApplyHostList("SupportURL=http://a/b?c=d=e\nHighScoreBase=/" + std::string(150, 'b') + "\nInternalHost\n", r);
     EXPECT_EQ(r.SupportURL, "http://a/b?c=d=e");  // everything after the first '='
-    EXPECT_EQ(r.HighScoreBase.size(), 150u);
+    EXPECT_EQ(r.HighScoreBase, "/kept/");         // longer than a field holds: refused, not cut
     EXPECT_TRUE(r.InternalHost.empty());
 }
 

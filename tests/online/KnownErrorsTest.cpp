@@ -167,7 +167,10 @@ TEST_F(KnownErrorsTest, FlagNOnlyOpensThePageInTheShownBrowser) {
     list_ = "crash2,n,violation at\r\n";
     std::vector<std::string> navigated;
     lookup_.BrowserShown = [] { return true; };
-    lookup_.NavigateBrowser = [&](const std::string& url) { navigated.push_back(url); };
+    lookup_.NavigateBrowser = [&](const std::string& url, std::function<void(bool)> loaded) {
+        navigated.push_back(url);
+        loaded(true);
+    };
     Problem("Access Violation at 0045");
     answers_ = {true, true};
     lookup_.LookUpKnownError();
@@ -175,6 +178,61 @@ TEST_F(KnownErrorsTest, FlagNOnlyOpensThePageInTheShownBrowser) {
     EXPECT_TRUE(opened_.empty());
     EXPECT_EQ(questions_, std::vector<std::string>{LangText(58)});
     EXPECT_EQ(reports_, 0);
+}
+
+// The player is told whether the solution page could be opened: in the
+// shown browser once it has loaded or failed, in the system's browser as
+// soon as it was handed over.
+TEST_F(KnownErrorsTest, TheSolutionPageIsOnlyCalledOpenedWhenItWas) {
+    struct Case {
+        const char* name;
+        bool inFrame;
+        bool opened;  // the page loaded / the browser started
+        char flag;
+        std::vector<std::string> questions;  // after text 58
+        std::vector<std::string> messages;
+    };
+    const std::vector<Case> cases = {
+        {"frame, loaded, n", true, true, 'n', {}, {}},
+        {"frame, loaded, y", true, true, 'y', {LangText(60)}, {}},
+        {"frame, failed, n", true, false, 'n', {}, {LangText(426)}},
+        {"frame, failed, y", true, false, 'y', {LangText(427)}, {}},
+        {"system browser, started, y", false, true, 'y', {LangText(60)}, {}},
+        {"system browser, failed, n", false, false, 'n', {}, {LangText(354)}},
+        {"system browser, failed, y", false, false, 'y', {LangText(427)}, {LangText(354)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TKnownErrorLookup lookup;
+        int reports = 0;
+        lookup.PublishErrorReport = [&] { ++reports; };
+        lookup.CheckLogPending = true;
+        std::function<void(bool)> pending;
+        lookup.BrowserShown = [&] { return c.inFrame; };
+        lookup.NavigateBrowser = [&](const std::string&, std::function<void(bool)> loaded) {
+            pending = std::move(loaded);
+        };
+        browserWorks_ = c.opened;
+        list_ = std::string("crash2,") + c.flag + ",violation at\r\n";
+        Problem("Access Violation at 0045");
+        messages_.clear();
+        questions_.clear();
+        answers_ = {true, true};
+        lookup.LookUpKnownError();
+        if (c.inFrame) {
+            // Nothing is said before the page has loaded or failed.
+            EXPECT_EQ(questions_, std::vector<std::string>{LangText(58)});
+            EXPECT_TRUE(messages_.empty());
+            ASSERT_TRUE(pending);
+            pending(c.opened);
+        }
+        std::vector<std::string> questions{LangText(58)};
+        questions.insert(questions.end(), c.questions.begin(), c.questions.end());
+        EXPECT_EQ(questions_, questions);
+        EXPECT_EQ(Texts(), c.messages);
+        EXPECT_EQ(reports, c.questions.empty() ? 0 : 1);
+        EXPECT_FALSE(LogHasProblems());
+    }
 }
 
 TEST_F(KnownErrorsTest, NoMatchOrNoListOffersWhatIsLeft) {

@@ -8,6 +8,8 @@
 #include "game/core/qv3ReplayFiles.h"
 #include "game/logic/qv3ReplayPack.h"
 #include "platform/system/Files.h"
+#include "tests/online/FailingReplies.h"
+#include "tests/online/HoldingServer.h"
 #include "tests/online/NetTestSupport.h"
 #include "tests/online/OnlineFixture.h"
 #include "tests/online/RawHttpServer.h"
@@ -93,7 +95,7 @@ TEST_F(PublishTest, UidAndUploadRequestThenTheScorePage) {
 
 TEST_F(PublishTest, AnswersWithoutUploadOrWithAnError) {
     Environment.ScoreUID = "u1";
-    answer_ = "";
+    answer_ = "STATUS=OK\r\n";
     EXPECT_EQ(PublishHighscore(fields_, kSlot), TPublishResult::Published);
     EXPECT_TRUE(uploads_.empty());
     EXPECT_EQ(Environment.ScoreUID, "u1");
@@ -175,6 +177,53 @@ TEST_F(PublishTest, NothingIsSentWithoutAnAliasOrWithCountsThatDoNotFit) {
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_NE(messages_[0].Text.find("condoms fired 12000"), std::string::npos);
     EXPECT_TRUE(server_.Requests().empty());
+}
+
+// A score server that answers wrongly: the publication fails with text 353
+// and a short reason, the id stays as it was, nothing is uploaded and no
+// score page opens; the dialog's fields are kept all the same.
+TEST_F(PublishTest, AWrongAnswerIsAFailedPublication) {
+    ASSERT_TRUE(sys::WriteFileAtomic(MyBestReplayPath(kSlot), "zkq3p bytes"));
+    for (const FailingReply& reply : FailingReplies()) {
+        SCOPED_TRACE(reply.Name);
+        messages_.clear();
+        Environment.ScoreUID = "u1";
+        HoldingServer server({reply.Bytes});
+        Environment.HighScoreHost = server.Host();
+        EXPECT_EQ(PublishHighscore(fields_, kSlot), TPublishResult::Failed);
+        EXPECT_EQ(Environment.ScoreUID, "u1");
+        ASSERT_EQ(messages_.size(), 1u);
+        const std::string& text = messages_[0].Text;
+        EXPECT_EQ(text.rfind(LangText(353) + " ", 0), 0u) << text;
+        if (!reply.TransferFails) {
+            EXPECT_EQ(text, LangText(353) + " " + kPublishNoAnswerText);
+        }
+        EXPECT_LT(text.size(), 400u);
+        EXPECT_TRUE(opened_.empty());
+        EXPECT_FALSE(server.WaitHolding(std::chrono::milliseconds(0)));  // no upload asked for
+        TEnvironmentRecord saved;
+        ASSERT_TRUE(LoadEnvironment(saved, SettingsFilePath()));
+        EXPECT_EQ(saved.ScoreUID, "u1");
+        EXPECT_EQ(saved.PlayerAlias, "Ace");
+    }
+    // What the log keeps of a reply is bounded too.
+    EXPECT_LT(Log().size(), 100000u);
+}
+
+TEST_F(PublishTest, AnErrorTextOfTheServerIsShownShort) {
+    answer_ = "ERR=" + std::string(5000, 'x');
+    EXPECT_EQ(PublishHighscore(fields_, kSlot), TPublishResult::Failed);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].Text, LangText(353) + " ERR=" + std::string(296, 'x') + "...");
+}
+
+TEST(NameValueReplyTest, AnAnswerHoldsANamedValue) {
+    for (const char* reply : {"UID=a", "x\r\nUPID=b\r\n", "ERR=", "STATUS_2=ok"}) {
+        EXPECT_TRUE(IsNameValueReply(reply)) << reply;
+    }
+    for (const char* reply : {"", "OK", "=value", "<a href=x>", "a b=c", "\xFE=1", "UID"}) {
+        EXPECT_FALSE(IsNameValueReply(reply)) << reply;
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "game/core/qv3ReplayFiles.h"
 #include "game/logic/qv3ReplayPack.h"
 #include "platform/system/Files.h"
+#include "tests/online/LoopbackServer.h"
 #include "tests/online/NetTestSupport.h"
 #include "tests/online/OnlineFixture.h"
 #include "tests/online/RawHttpServer.h"
@@ -22,10 +23,10 @@ TEST_F(ErrorReportTest, MailCarriesDescriptionLogAndTheLastReplay) {
     InetSettings().MailPort = sink.Port();
     // No replay of the slot: no attachment; an empty description still
     // sends the separator and the log.
-    EXPECT_TRUE(SendErrorReport("me@example.org", "", "* Error: boom\r\n", 2));
+    EXPECT_EQ(SendErrorReport("me@example.org", "", "* Error: boom\r\n", 2), TReportResult::Sent);
     const std::string replay("zkq3p-replay", 12);
     ASSERT_TRUE(sys::WriteFileAtomic(LastReplayPath(2), replay));
-    EXPECT_TRUE(SendErrorReport("me@example.org", "It froze.", "log", 2));
+    EXPECT_EQ(SendErrorReport("me@example.org", "It froze.", "log", 2), TReportResult::Sent);
     EXPECT_EQ(Texts(), (std::vector<std::string>{LangText(357), LangText(357)}));
 
     const auto mails = sink.Mails();
@@ -37,6 +38,72 @@ TEST_F(ErrorReportTest, MailCarriesDescriptionLogAndTheLastReplay) {
     EXPECT_EQ(second.Text, "It froze.\r\n*****Log file *****\r\nlog");
     EXPECT_EQ(second.AttachmentName, "last2.gmp");
     EXPECT_EQ(second.Attachment, replay);
+}
+
+// A mail server that greets with canned bytes and then closes.
+class CannedMailServer final : public LoopbackServer {
+public:
+    explicit CannedMailServer(std::string greeting) : greeting_(std::move(greeting)) { Start(); }
+    ~CannedMailServer() override { Stop(); }
+
+private:
+    void Serve(int client) override { SendAll(client, greeting_); }
+    std::string greeting_;
+};
+
+// The report is sent while the please-wait box shows; the box is gone when
+// the player reads the outcome.
+TEST_F(ErrorReportTest, SendingShowsThePleaseWaitBox) {
+    SmtpSink sink;
+    InetSettings().MailPort = sink.Port();
+    std::vector<int> openWhenTold;
+    OnlineUi().ShowMessage = [&](TMessageKind kind, const std::string& text) {
+        openWhenTold.push_back(pleaseWaitOpen_);
+        messages_.push_back({kind, text});
+    };
+    EXPECT_EQ(SendErrorReport("me@example.org", "It froze.", "log", 2), TReportResult::Sent);
+    ASSERT_EQ(pleaseWait_, std::vector<std::string>{LangText(425)});
+    EXPECT_EQ(LangText(326) + " Quorvex " + pleaseWait_[0], "Please wait while Quorvex sends your error report.");
+    EXPECT_EQ(openWhenTold, std::vector<int>{0});
+    EXPECT_EQ(Texts(), std::vector<std::string>{LangText(357)});
+}
+
+// A mail server that answers wrongly: the report is not sent, the player
+// reads text 356 (once the box is gone) and the log says why.
+TEST_F(ErrorReportTest, AWrongAnswerOfTheMailServerIsAFailure) {
+    std::string big(10u << 20, 'A');
+    const struct {
+        const char* name;
+        std::string greeting;
+    } cases[] = {
+        {"refused", "554 no service here\r\n"},
+        {"garbage", std::string("\x01\xFE garbage\r\n")},
+        {"oversize", big + "\r\n"},
+        {"cut", "220 mail.exa"},
+        {"closed", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        messages_.clear();
+        pleaseWait_.clear();
+        CannedMailServer server(c.greeting);
+        InetSettings().MailPort = server.Port();
+        EXPECT_EQ(SendErrorReport("me@example.org", "It froze.", "log", 2), TReportResult::Failed);
+        EXPECT_EQ(Texts(), std::vector<std::string>{LangText(356)});
+        EXPECT_EQ(pleaseWait_.size(), 1u);
+        EXPECT_EQ(pleaseWaitOpen_, 0);
+    }
+    EXPECT_NE(Log().find("* Warning: Error sending email: "), std::string::npos);
+}
+
+TEST(ReportSenderTest, OneRuleForAUsableSender) {
+    for (const char* sender : {"", "   ", "me@example.org", " me@example.org "}) {
+        EXPECT_TRUE(IsUsableReportSender(sender)) << sender;
+    }
+    for (const char* sender : {"bad<x>@a.b", "me@example.org>", "a@b.c\r\nRCPT TO:<x@y.z>", "a\x7F@b.c", "a @b.c",
+                               "@b.c", "ab.c", "a@bc"}) {
+        EXPECT_FALSE(IsUsableReportSender(sender)) << sender;
+    }
 }
 
 TEST_F(ErrorReportTest, TheAddressIsKeptCutToItsField) {

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
@@ -234,6 +236,24 @@ TEST_F(TransferTest, TheWorldsBestFormsCancelEndsAHeldDownload) {
     EXPECT_LT(probe.Longest(), 250);
     EXPECT_TRUE(server.WaitHeldClosed(1s));
     EXPECT_TRUE(messages_.empty());
+}
+
+// The report's mail waits under the please-wait box like every flow; its
+// Esc stops the mail and the form stays open with what was typed.
+TEST_F(TransferTest, StoppingTheReportsMailKeepsTheFormOpen) {
+    HoldingServer server;
+    UseServer(server);
+    TfrmErrorReportPublish form(kSlot);
+    form.LogText = "log";
+    form.show();
+    form.Memo1->setPlainText("What I did.");
+    form.edtEmail->setText("me@example.org");
+    RunCancelled(server, [&] { form.btnSendClick(); }, "error report form");
+    EXPECT_EQ(pleaseWait_, std::vector<std::string>{LangText(425)});
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.Memo1->toPlainText(), "What I did.");
+    EXPECT_TRUE(form.btnSend->isEnabled());
+    form.reject();
 }
 
 TEST_F(TransferTest, WaitingForTheHostListWithNoneStored) {

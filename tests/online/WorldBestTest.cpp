@@ -7,6 +7,8 @@
 #include "game/core/qv3ReplayFiles.h"
 #include "game/logic/qv3ReplayPack.h"
 #include "platform/system/Files.h"
+#include "tests/online/FailingReplies.h"
+#include "tests/online/HoldingServer.h"
 #include "tests/online/OnlineFixture.h"
 #include "tests/online/RawHttpServer.h"
 
@@ -134,6 +136,46 @@ TEST_F(WorldBestTest, NoAnswerMarksTheCheckFailed) {
     unreachable.Run();
     EXPECT_EQ(unreachable.CheckState(), 3);
     EXPECT_EQ(Texts(), std::vector<std::string>{kWorldBestFetchFailedText});
+}
+
+// A server that answers wrongly, at the check or at the download: the
+// replay held stays, and so does its name; the player is told the fetch
+// failed; nothing is asked for after a check that gave no answer.
+TEST_F(WorldBestTest, AWrongAnswerKeepsTheReplayHeld) {
+    ASSERT_TRUE(sys::WriteFileAtomic(WorldBestReplayPath(kSlot), validPack_));
+    for (const FailingReply& reply : FailingReplies()) {
+        for (const bool atCheck : {true, false}) {
+            SCOPED_TRACE(reply.Name + (atCheck ? " at the check" : " at the download"));
+            messages_.clear();
+            Environment.Scenarios[kSlot].WorldBestFile = "wb_3_41.gmp";
+            std::vector<std::string> answers;
+            if (!atCheck) answers.push_back(HoldingServer::Reply("wb_3_42.gmp"));
+            answers.push_back(reply.Bytes);
+            HoldingServer server(answers);
+            Environment.HighScoreHost = server.Host();
+            TWorldBestDownload download(kSlot);
+            download.Run();
+            EXPECT_FALSE(download.ReplayEnabled());
+            EXPECT_EQ(download.CheckState(), atCheck ? kStepFailed : kStepDone);
+            EXPECT_EQ(download.DownloadState(), kStepFailed);
+            EXPECT_EQ(Texts(), std::vector<std::string>{kWorldBestFetchFailedText});
+            EXPECT_EQ(Stored(), validPack_);
+            EXPECT_EQ(Environment.Scenarios[kSlot].WorldBestFile, "wb_3_41.gmp");
+            // No further request: the server holds none.
+            EXPECT_FALSE(server.WaitHolding(std::chrono::milliseconds(0)));
+        }
+    }
+}
+
+TEST_F(WorldBestTest, OnlyTheServersFormOfAFileName) {
+    for (const char* name : {"wb_3_42.gmp", "A-b.c_9", "x"}) EXPECT_TRUE(IsWorldBestFileName(name)) << name;
+    const std::string tooLong(31, 'a');
+    for (const std::string& name : {std::string(), tooLong, std::string(".hidden"), std::string("../env.dat"),
+                                    std::string("a/b"), std::string("a b"), std::string("a%2e"),
+                                    std::string("<html>"), std::string("name\xE9")}) {
+        EXPECT_FALSE(IsWorldBestFileName(name)) << name;
+    }
+    EXPECT_TRUE(IsWorldBestFileName(std::string(30, 'a')));
 }
 
 }  // namespace

@@ -286,12 +286,13 @@ void TfrmErrorReportPublish::btnSendClick() {
     }
     sending_ = true;
     btnSend->setEnabled(false);
-    SendErrorReport(Cp1252(edtEmail->text()), Cp1252(Memo1->toPlainText()), Cp1252(memLogFile->toPlainText()),
-                    slot_);
+    const TReportResult result = SendErrorReport(Cp1252(edtEmail->text()), Cp1252(Memo1->toPlainText()),
+                                                 Cp1252(memLogFile->toPlainText()), slot_);
     sending_ = false;
     btnSend->setEnabled(true);
+    // Stopped from the please-wait box: the form stays open with its text.
     // Closed meanwhile: it stays closed as the player left it.
-    if (isVisible()) accept();
+    if (result != TReportResult::Cancelled && isVisible()) accept();
 }
 
 void TfrmErrorReportPublish::done(int result) {
