@@ -20,7 +20,7 @@ namespace qv {
 
 namespace {
 
-constexpr int kLineCount = 424;
+constexpr int kLineCount = 433;
 constexpr int kFirstCountry = 83;
 constexpr int kCountryCount = 243;
 
