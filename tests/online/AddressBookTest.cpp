@@ -26,6 +26,7 @@
 #include "tests/frontend/QtApp.h"
 #include "tests/online/OnlineFixture.h"
 #include "tests/online/SessionBus.h"
+#include "tests/support/UiBeat.h"
 
 namespace qv::test {
 namespace {
@@ -110,26 +111,6 @@ void PickOnCard(TfrmEmailCard& card, const std::function<void(TfrmAddressBook&)>
     EXPECT_TRUE(acted);
 }
 
-// A UI timer that counts its ticks and the longest gap between them.
-struct TTicker {
-    TTicker() {
-        clock.start();
-        timer.setInterval(10);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            const qint64 now = clock.elapsed();
-            longestGapMs = std::max(longestGapMs, now - lastMs);
-            lastMs = now;
-            ++ticks;
-        });
-        timer.start();
-    }
-    QTimer timer;
-    QElapsedTimer clock;
-    qint64 lastMs = 0;
-    qint64 longestGapMs = 0;
-    int ticks = 0;
-};
-
 // A reading that hangs as a D-Bus call may: it returns only once the test
 // lets it, whatever the cancel says.
 struct THungReading {
@@ -207,14 +188,14 @@ TEST_F(AddressBookTest, PicksFromThePrivateDesktopBookIntoTheCard) {
 
     // The first picker of the session: the rows, while the UI answers.
     {
-        TTicker ticker;
+        TBeat beat;
         TfrmAddressBook picker;
         QElapsedTimer shown;
         shown.start();
         ShowAndWait(picker);
         std::cout << "Address book rows shown after " << shown.elapsed() << " ms\n";
-        EXPECT_GT(ticker.ticks, 0);
-        EXPECT_LT(ticker.longestGapMs, 10000);
+        EXPECT_GT(beat.Ticks(), 0);
+        EXPECT_LT(beat.Longest(), 10000);
         EXPECT_TRUE(picker.lblState->isHidden());
         const QString zoe = QString::fromUtf8("Zo\xC3\xAB \xC3\x85ngstr\xC3\xB6m");
         const std::vector<std::pair<QString, QString>> expected = {{"Anna Berg", "a@x.example"},
@@ -271,7 +252,7 @@ TEST_F(AddressBookTest, WithoutASessionBusToIsHiddenAndThePickerSaysSoAtOnce) {
     EXPECT_TRUE(card.sbtnTo->isHidden());
     EXPECT_EQ(CountOf(Log(), "Address book: no session bus"), 1);
 
-    TTicker ticker;
+    TBeat beat;
     TfrmAddressBook picker;
     ShowAndWait(picker);
     EXPECT_EQ(picker.lblState->text(), LangQText(kTextNoAddressBook));
@@ -279,7 +260,7 @@ TEST_F(AddressBookTest, WithoutASessionBusToIsHiddenAndThePickerSaysSoAtOnce) {
     EXPECT_TRUE(picker.lvAddresses->topLevelItemCount() == 0);
     EXPECT_FALSE(picker.btnOk->isEnabled());
     EXPECT_EQ(CountOf(Log(), "Address book: none found (no session bus"), 1);
-    EXPECT_GT(ticker.ticks, 0);
+    EXPECT_GT(beat.Ticks(), 0);
 }
 
 TEST_F(AddressBookTest, ABusThatIsGoneOrLacksTheServiceIsSaidInThePicker) {
@@ -303,7 +284,7 @@ TEST_F(AddressBookTest, ABusThatIsGoneOrLacksTheServiceIsSaidInThePicker) {
         TfrmEmailCard card(&book);
         EXPECT_FALSE(card.sbtnTo->isHidden());  // a bus is named: it is asked
         card.edtAddresses->setText("q@r.example");
-        TTicker ticker;
+        TBeat beat;
         PickOnCard(card, [&](TfrmAddressBook& picker) {
             EXPECT_EQ(picker.lblState->text(), LangQText(kTextNoAddressBook));
             EXPECT_FALSE(picker.lblState->isHidden());
@@ -311,7 +292,7 @@ TEST_F(AddressBookTest, ABusThatIsGoneOrLacksTheServiceIsSaidInThePicker) {
             picker.btnCancel->click();
         });
         EXPECT_EQ(card.edtAddresses->text(), "q@r.example");
-        EXPECT_GT(ticker.ticks, 0);
+        EXPECT_GT(beat.Ticks(), 0);
         EXPECT_EQ(CountOf(Log(), std::string("Address book: ") + c.reason), 1) << Log();
         if (bus) {
             EXPECT_TRUE(bus->Stop());
@@ -325,7 +306,7 @@ TEST_F(AddressBookTest, GivesUpAtItsTimeOutAndLeavesAHangingReadingBehind) {
     sys::SetSystemClock(&clock);
     auto hung = std::make_shared<THungReading>();
     {
-        TTicker ticker;
+        TBeat beat;
         TfrmAddressBook picker(HangingReader(hung));
         picker.show();
         EXPECT_EQ(picker.lblState->text(), LangQText(kTextAddressBookReading));
@@ -339,7 +320,7 @@ TEST_F(AddressBookTest, GivesUpAtItsTimeOutAndLeavesAHangingReadingBehind) {
         EXPECT_EQ(picker.lblState->text(), LangQText(kTextNoAddressBook));
         EXPECT_TRUE(QTest::qWaitFor([&] { return hung->sawCancel.load(); }, kDeadlineMs));
         EXPECT_EQ(CountOf(Log(), "Address book: no answer within 60 s"), 1);
-        EXPECT_GT(ticker.ticks, 0);
+        EXPECT_GT(beat.Ticks(), 0);
         // Still open: Cancel closes it while the reading hangs on.
         picker.btnCancel->click();
         EXPECT_EQ(picker.result(), QDialog::Rejected);
