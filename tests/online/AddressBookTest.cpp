@@ -39,16 +39,38 @@ struct TContact {
     std::vector<const char*> Emails;
 };
 
-// Adds `contacts` to the built-in local address book through libebook, as
-// GNOME Contacts would. Returns what failed, or "".
-std::string AddContacts(const std::vector<TContact>& contacts) {
+// A local address book of its own beside the built-in one.
+struct TBook {
+    const char* Uid;  // null: the built-in book
+    bool Enabled;
+};
+
+// Adds `contacts` to a local address book through libebook, as GNOME
+// Contacts would; a book of its own is made first, and disabled after.
+// Returns what failed, or "".
+std::string AddContacts(const std::vector<TContact>& contacts, TBook book = {nullptr, true}) {
     GError* error = nullptr;
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
     if (!bus) return error->message;
     g_dbus_connection_set_exit_on_close(bus, FALSE);
     ESourceRegistry* registry = e_source_registry_new_sync(nullptr, &error);
     if (!registry) return error->message;
-    ESource* source = e_source_registry_ref_builtin_address_book(registry);
+    ESource* source = nullptr;
+    if (!book.Uid) {
+        source = e_source_registry_ref_builtin_address_book(registry);
+    } else {
+        source = e_source_new_with_uid(book.Uid, nullptr, &error);
+        e_source_set_display_name(source, book.Uid);
+        e_source_set_parent(source, "local-stub");
+        auto* extension = e_source_get_extension(source, E_SOURCE_EXTENSION_ADDRESS_BOOK);
+        e_source_backend_set_backend_name(static_cast<ESourceBackend*>(extension), "local");
+        GList* list = g_list_append(nullptr, source);
+        const bool made = e_source_registry_create_sources_sync(registry, list, nullptr, &error);
+        g_list_free(list);
+        g_object_unref(source);
+        source = made ? e_source_registry_ref_source(registry, book.Uid) : nullptr;
+        if (!source) return made ? "the new book is not listed" : error->message;
+    }
     EClient* client = e_book_client_connect_sync(source, static_cast<guint32>(-1), nullptr, &error);
     std::string failed;
     if (!client) failed = error->message;
@@ -65,6 +87,10 @@ std::string AddContacts(const std::vector<TContact>& contacts) {
             failed = error->message;
         }
         g_object_unref(contact);
+    }
+    if (failed.empty() && !book.Enabled) {
+        e_source_set_enabled(source, FALSE);
+        if (!e_source_write_sync(source, nullptr, &error)) failed = error->message;
     }
     if (error) g_error_free(error);
     if (client) g_object_unref(client);
@@ -180,6 +206,9 @@ TEST_F(AddressBookTest, PicksFromThePrivateDesktopBookIntoTheCard) {
                                            {"Nobody Mailless", {}},
                                            {"Anna Berg", {"a@x.example"}}});
     ASSERT_EQ(added, "");
+    // A second book is read as well; a disabled one is not.
+    ASSERT_EQ(AddContacts({{"Carl Dunn", {"c@w.example"}}}, {"work-book", true}), "");
+    ASSERT_EQ(AddContacts({{"Dora Eck", {"d@off.example"}}}, {"old-book", false}), "");
     // A new session over the same folders: the services start anew for the
     // first picker and read what was stored.
     ASSERT_TRUE(bus.Stop());
@@ -200,13 +229,14 @@ TEST_F(AddressBookTest, PicksFromThePrivateDesktopBookIntoTheCard) {
         const QString zoe = QString::fromUtf8("Zo\xC3\xAB \xC3\x85ngstr\xC3\xB6m");
         const std::vector<std::pair<QString, QString>> expected = {{"Anna Berg", "a@x.example"},
                                                                    {"Bert Corr", "b@y.example"},
+                                                                   {"Carl Dunn", "c@w.example"},
                                                                    {zoe, "z1@z.example"},
                                                                    {zoe, "z2@z.example"}};
         EXPECT_EQ(Rows(picker), expected);
         EXPECT_EQ(picker.windowTitle(), LangQText(kTextAddressBookCaption));
         EXPECT_EQ(picker.lvAddresses->headerItem()->text(0), LangQText(kTextAddressBookName));
         picker.edtFilter->setText(QString::fromUtf8("\xC3\xA5NG"));  // "åNG": any case
-        EXPECT_EQ(Rows(picker, true), std::vector(expected.begin() + 2, expected.end()));
+        EXPECT_EQ(Rows(picker, true), std::vector(expected.begin() + 3, expected.end()));
         picker.lvAddresses->selectAll();
         EXPECT_EQ(picker.ChosenAddresses(), (std::vector<std::string>{"z1@z.example", "z2@z.example"}));
     }
@@ -231,7 +261,7 @@ TEST_F(AddressBookTest, PicksFromThePrivateDesktopBookIntoTheCard) {
         ASSERT_FALSE(card.sbtnTo->isHidden());
         card.edtAddresses->setText(c.before);
         PickOnCard(card, [&](TfrmAddressBook& picker) {
-            EXPECT_EQ(Rows(picker).size(), 4u);
+            EXPECT_EQ(Rows(picker).size(), 5u);
             if (c.chosen.empty()) {
                 QTest::keyClick(&picker, Qt::Key_Escape);
                 return;
