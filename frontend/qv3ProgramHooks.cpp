@@ -10,6 +10,7 @@
 #include "foundation/qv3Environment.h"
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
+#include "frontend/online/forms/qv3AddressBookForm.h"
 #include "frontend/online/forms/qv3OnlineForms.h"
 #include "frontend/online/qv3HostList.h"
 #include "frontend/online/qv3Inet.h"
@@ -92,7 +93,8 @@ ui::TFrontendHooks MakeProgramHooks() {
         form.exec();
     };
     h.SendEmailCard = [](QWidget* owner) {
-        TfrmEmailCard form(nullptr, owner);
+        TDesktopAddressBook book;
+        TfrmEmailCard form(&book, owner);
         form.exec();
     };
     h.PublishErrorReport = [](QWidget* owner, const std::string& logText) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class QWidget;
+
 namespace qv {
 
 // --- Error report ---
@@ -36,7 +38,8 @@ public:
     virtual ~IAddressBook() = default;
     // Whether there is an address book at all ("To..." is hidden without).
     virtual bool Available() const { return false; }
-    virtual std::vector<std::string> PickRecipients() { return {}; }
+    // The addresses the player chose, through a picker over `owner`.
+    virtual std::vector<std::string> PickRecipients(QWidget* /*owner*/) { return {}; }
 };
 
 // Appends `address` to a recipient list: ", " first unless the list is

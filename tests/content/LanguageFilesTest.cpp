@@ -20,7 +20,7 @@ namespace qv {
 
 namespace {
 
-constexpr int kLineCount = 428;
+constexpr int kLineCount = 437;
 constexpr int kFirstCountry = 83;
 constexpr int kCountryCount = 243;
 

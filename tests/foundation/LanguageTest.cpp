@@ -131,7 +131,7 @@ TEST_F(LanguageTest, ShippedEnglishFile) {
     ASSERT_TRUE(bytes);
     files_["langENU.txt"] = *bytes;
     SetLanguage(0);
-    EXPECT_EQ(LanguageTextCount(), 428);
+    EXPECT_EQ(LanguageTextCount(), 437);
     EXPECT_EQ(LangText(350), "Another instance of %s is already running.\r\nApplication will close.");
     EXPECT_EQ(LangText(82), "World");
     EXPECT_EQ(LangText(422), "");

@@ -36,12 +36,14 @@
 #include "tests/lobby/ChatServer.h"
 #include "tests/lobby/LobbySide.h"
 #include "tests/lobby/LobbyTestSupport.h"
+#include "tests/support/UiBeat.h"
 
 namespace qv {
 namespace {
 
 using test::Key;
 using test::PumpUntil;
+using test::TBeat;
 using test::TSide;
 
 QApplication& App() {
@@ -225,32 +227,6 @@ constexpr bool kSanitizedBuild = false;
 #else
 constexpr bool kSanitizedBuild = false;
 #endif
-
-// The longest gap between the ticks of a 10 ms timer while it runs: how
-// long the event loop was held up at most.
-class TBeat {
-public:
-    TBeat() {
-        clock_.start();
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const qint64 now = clock_.elapsed();
-            longest_ = std::max(longest_, now - last_);
-            last_ = now;
-            ++ticks_;
-        });
-        timer_.start();
-    }
-    qint64 Longest() const { return longest_; }
-    int Ticks() const { return ticks_; }
-    qint64 Now() const { return clock_.elapsed(); }
-
-private:
-    QElapsedTimer clock_;
-    QTimer timer_;
-    qint64 last_ = 0, longest_ = 0;
-    int ticks_ = 0;
-};
 
 std::string LastLine(TfrmMultiPlayer& form) {
     return form.brwMessages->document()->lastBlock().text().toStdString();

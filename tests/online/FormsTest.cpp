@@ -202,7 +202,7 @@ TEST_F(FormsTest, CardFormNeedsRecipientsAndUsesTheAddressBook) {
     class Book final : public IAddressBook {
     public:
         bool Available() const override { return true; }
-        std::vector<std::string> PickRecipients() override { return {"x@y.z", "u@v.w"}; }
+        std::vector<std::string> PickRecipients(QWidget*) override { return {"x@y.z", "u@v.w"}; }
     } book;
     TfrmEmailCard picking(&book);
     EXPECT_FALSE(picking.sbtnTo->isHidden());

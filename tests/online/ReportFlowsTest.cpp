@@ -123,14 +123,14 @@ TEST(CardRecordTest, SenderRulesAndRecipientList) {
     class TwoPicks final : public IAddressBook {
     public:
         bool Available() const override { return true; }
-        std::vector<std::string> PickRecipients() override { return {"x@y.z", "", "u@v.w"}; }
+        std::vector<std::string> PickRecipients(QWidget*) override { return {"x@y.z", "", "u@v.w"}; }
     } book;
     std::string list;
-    for (const std::string& a : book.PickRecipients()) list = AppendRecipient(list, a);
+    for (const std::string& a : book.PickRecipients(nullptr)) list = AppendRecipient(list, a);
     EXPECT_EQ(list, "x@y.z, u@v.w");
     EXPECT_EQ(AppendRecipient("a@b.c,", "d@e.f"), "a@b.c,d@e.f");
     EXPECT_FALSE(IAddressBook().Available());
-    EXPECT_TRUE(IAddressBook().PickRecipients().empty());
+    EXPECT_TRUE(IAddressBook().PickRecipients(nullptr).empty());
 }
 
 TEST(CardRecordTest, FieldsAreEscapedAndNeverEmpty) {

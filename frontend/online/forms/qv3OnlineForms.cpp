@@ -343,9 +343,10 @@ void TfrmEmailCard::actSendUpdate() { btnSend->setEnabled(!edtAddresses->text().
 
 void TfrmEmailCard::actToExecute() {
     if (!book_) return;
-    std::string list = Cp1252(edtAddresses->text());
-    for (const std::string& address : book_->PickRecipients()) list = AppendRecipient(list, address);
-    edtAddresses->setText(QText(list));
+    // The book's addresses are UTF-8; so is the field's text here.
+    std::string list = edtAddresses->text().toStdString();
+    for (const std::string& address : book_->PickRecipients(this)) list = AppendRecipient(list, address);
+    edtAddresses->setText(QString::fromStdString(list));
 }
 
 void TfrmEmailCard::actSendExecute() {
