@@ -35,6 +35,7 @@
 #include "frontend/online/qv3Transfer.h"
 #include "frontend/qv3QtText.h"
 #include "frontend/ui/qv3Messages.h"
+#include "frontend/ui/qv3OutsideText.h"
 #include "game/assets/qv3Resources.h"
 #include "multiplayer/lobby/qv3DPConsts.h"
 #include "multiplayer/lobby/qv3LogIn.h"
@@ -189,6 +190,9 @@ TfrmMultiPlayer::TfrmMultiPlayer(TLobbyServices services, QWidget* parent)
     miHelp->addAction(miOnlineSupport);
 
     brwMessages = new QTextBrowser(this);
+    // The welcome text is the server's markup: it loads no picture but the
+    // emoticons added below, and no file at all.
+    brwMessages->setDocument(new ui::TOutsideTextDocument(brwMessages));
     brwMessages->setOpenLinks(false);
     brwMessages->setOpenExternalLinks(false);
     brwMessages->setFocusPolicy(Qt::NoFocus);
@@ -218,6 +222,7 @@ TfrmMultiPlayer::TfrmMultiPlayer(TLobbyServices services, QWidget* parent)
     sbState = new QLabel(sbStatus);
     sbState->setFixedWidth(120);
     sbName = new QLabel(sbStatus);
+    sbName->setTextFormat(Qt::PlainText);
     sbName->setFixedWidth(80);
     sbStatus->addWidget(sbState);
     sbStatus->addWidget(sbName);

@@ -36,6 +36,7 @@
 #include "tests/lobby/ChatServer.h"
 #include "tests/lobby/LobbySide.h"
 #include "tests/lobby/LobbyTestSupport.h"
+#include "tests/support/OpenWatch.h"
 
 namespace qv {
 namespace {
@@ -751,6 +752,42 @@ TEST_F(LobbyWindow, WebLinksOpenInTheBrowserAndTheChatStays) {
     for (int i = 0; i < 10; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     EXPECT_EQ(opened_, (std::vector<std::string>{"https://lobby.test/news", "http://lobby.test/a%20b"}));
     EXPECT_EQ(Html(*form), before);
+}
+
+// The welcome text and the chat lines come from the server: pictures they
+// name on this machine (a FIFO an open would hang on, a picture file whose
+// open is seen) are never opened, at the first layout or any later one;
+// the emoticons the lobby downloaded still show, and links stay links.
+TEST_F(LobbyWindow, TheServersTextOpensNoLocalFile) {
+    test::TOpenWatch watch;
+    const std::string pictures = "<img src=\"" + watch.Fifo() + "\"><img src=\"file://" + watch.File() +
+                                 "\" width=30 height=30><body background=\"" + watch.File() + "\">";
+    pages_["http://lobby.test/qvx/chatmsg.txt"] =
+        "<b>Welcome</b> to the lobby" + pictures + " <a href=\"https://lobby.test/news\">News</a>";
+    auto form = Open();
+    ASSERT_TRUE(Shows(*form, "Welcome to the lobby"));
+    TSide bob(server_.Port());
+    bob.LogIn("BOB", Key('B'));
+    ASSERT_TRUE(PumpUntil([&] { return form->lvPlayers->topLevelItemCount() == 2; }));
+    bob.client->SendChat(pictures + " :-)");
+    ASSERT_TRUE(Shows(*form, "BOB > <img src="));
+    // Laid out again and painted, as a resized or scrolled window is.
+    form->resize(700, 500);
+    (void)form->grab();
+    form->brwMessages->document()->markContentsDirty(0, form->brwMessages->document()->characterCount());
+    (void)form->grab();
+    for (int i = 0; i < 10; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(watch.FifoOpens(), 0);
+    EXPECT_EQ(watch.FileOpens(), 0);
+    // The line shows the markup as its text, with the downloaded emoticon.
+    EXPECT_NE(LastLine(*form).find("BOB > <img src=\"" + watch.Fifo() + "\">"), std::string::npos);
+    EXPECT_NE(Html(*form).find("http://lobby.test/qvx/emoticons/0.gif"), std::string::npos);
+    EXPECT_FALSE(form->brwMessages->document()
+                     ->resource(QTextDocument::ImageResource, QUrl("http://lobby.test/qvx/emoticons/0.gif"))
+                     .isNull());
+    emit form->brwMessages->anchorClicked(QUrl("https://lobby.test/news"));
+    EXPECT_EQ(opened_, std::vector<std::string>{"https://lobby.test/news"});
+    EXPECT_EQ(Anchors(*form).size(), 0u);  // no invitation links came with it
 }
 
 TEST(LobbyProgram, TheMainWindowHookOpensTheLobby) {
