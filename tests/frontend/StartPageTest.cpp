@@ -66,36 +66,43 @@ protected:
         FrontendFixture::TearDown();
     }
     std::string Outside() const { return "http://127.0.0.1:" + std::to_string(port_) + "/outside.html"; }
+    // The main window online, its pages from this server, shown; `s` names
+    // the browser and where opened addresses go.
+    void ShowMain(TMainWindowServices s) {
+        world_->Adapters = {d3d::StandardFakeAdapter()};
+        s.MakeDirect3D = [world = world_] {
+            return std::make_unique<TzkD3D8>([world] { return d3d::CreateFakeDirect3D8(world); });
+        };
+        s.Hooks.IsInternetConnected = [] { return true; };
+        s.TimerIntervalMs = 1000000;  // ticks are driven by the test
+        main_ = std::make_unique<TfrmMain>(std::move(s));
+        options_ = std::make_unique<TfrmGameOptions>(nullptr, main_->D3D8Enum(), UserDataDir + "env.dat",
+                                                     TSettingsHost{}, nullptr);
+        main_->SetOptions(options_.get());
+        Environment.InternalHost.Assign("127.0.0.1:" + std::to_string(port_));
+        Environment.InternalBase.Assign("/qv/");
+        main_->show();
+        QApplication::processEvents();
+    }
 
     httplib::Server server_;
     std::thread thread_;
     int port_ = 0;
     std::atomic<int> startPages_{0}, outsideServed_{0}, tries_{0};
     std::string query_;
+    std::shared_ptr<d3d::TFakeWorld> world_ = std::make_shared<d3d::TFakeWorld>();
     std::unique_ptr<TfrmMain> main_;
     std::unique_ptr<TfrmGameOptions> options_;
 };
 
 TEST_F(StartPageTest, TheStartPageLoadsFromTheInternalServer) {
-    auto world = std::make_shared<d3d::TFakeWorld>();
-    world->Adapters = {d3d::StandardFakeAdapter()};
     std::vector<std::string> opened;
     bool completed = false;
     TMainWindowServices s;
-    s.MakeDirect3D = [world] { return std::make_unique<TzkD3D8>([world] { return d3d::CreateFakeDirect3D8(world); }); };
     s.MakeBrowser = MakeWebBrowser;
-    s.Hooks.IsInternetConnected = [] { return true; };
     s.Hooks.OpenURL = [&opened](const std::string& url) { opened.push_back(url); };
-    s.TimerIntervalMs = 1000000;  // ticks are driven by the test
-    main_ = std::make_unique<TfrmMain>(std::move(s));
-    options_ = std::make_unique<TfrmGameOptions>(nullptr, main_->D3D8Enum(), UserDataDir + "env.dat", TSettingsHost{},
-                                                 nullptr);
-    main_->SetOptions(options_.get());
-    Environment.InternalHost.Assign("127.0.0.1:" + std::to_string(port_));
-    Environment.InternalBase.Assign("/qv/");
     Environment.Country = 7;
-    main_->show();
-    QApplication::processEvents();
+    ShowMain(std::move(s));
     // Nothing of the engine exists before the start page is shown.
     EXPECT_EQ(main_->findChild<QWebEngineView*>(), nullptr);
 
@@ -127,25 +134,13 @@ TEST_F(StartPageTest, TheStartPageLoadsFromTheInternalServer) {
 // player's click on its link hands one address to the system's browser, the
 // script's later tries nothing, and a second click one more.
 TEST_F(StartPageTest, OutsideAddressesOpenOnlyOnThePlayersClick) {
-    auto world = std::make_shared<d3d::TFakeWorld>();
-    world->Adapters = {d3d::StandardFakeAdapter()};
     std::vector<std::string> opened;
     bool completed = false;
     std::uint32_t now = 100000;  // the clicks' clock stands still: each click is in time
     TMainWindowServices s;
-    s.MakeDirect3D = [world] { return std::make_unique<TzkD3D8>([world] { return d3d::CreateFakeDirect3D8(world); }); };
     s.MakeBrowser = WebBrowserFactory([&now] { return now; });
-    s.Hooks.IsInternetConnected = [] { return true; };
     s.Hooks.OpenURL = [&opened](const std::string& url) { opened.push_back(url); };
-    s.TimerIntervalMs = 1000000;  // ticks are driven by the test
-    main_ = std::make_unique<TfrmMain>(std::move(s));
-    options_ = std::make_unique<TfrmGameOptions>(nullptr, main_->D3D8Enum(), UserDataDir + "env.dat", TSettingsHost{},
-                                                 nullptr);
-    main_->SetOptions(options_.get());
-    Environment.InternalHost.Assign("127.0.0.1:" + std::to_string(port_));
-    Environment.InternalBase.Assign("/qv/");
-    main_->show();
-    QApplication::processEvents();
+    ShowMain(std::move(s));
     main_->Timer1Timer();
     auto* view = main_->findChild<QWebEngineView*>();
     ASSERT_NE(view, nullptr);
