@@ -1,6 +1,7 @@
 #include "frontend/online/qv3Inet.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <curl/curl.h>
 #include <sys/socket.h>
 
@@ -294,15 +295,31 @@ bool IsInternetConnected() {
 
 bool AutoDialInternet() { return InetSystem().AutoDial ? InetSystem().AutoDial() : sys::InternetAutodial(); }
 
-bool OpenURL(const std::string& url) {
-    bool opened = false;
-    if (sys::IsWebUrl(url)) {
-        opened = InetSystem().OpenInBrowser ? InetSystem().OpenInBrowser(url) : sys::ShellOpenUrl(url);
-    }
-    if (opened) return true;
+namespace {
+
+void TellBrowserNotStarted(const std::string& url) {
     LogMessage("Unable to start Browser.", lkWarning);
     if (OnlineUi().SetClipboardText) OnlineUi().SetClipboardText(url);
     ShowOnlineMessage(TMessageKind::Error, LangText(kTextUnableToStartBrowser));
+}
+
+}  // namespace
+
+bool OpenURL(const std::string& url) {
+    if (sys::IsWebUrl(url)) {
+        if (InetSystem().OpenInBrowser) {
+            if (InetSystem().OpenInBrowser(url)) return true;
+        } else if (sys::ShellOpenUrl(url, [url](bool succeeded) {
+                       // The opener ends on its own time (it may hold the
+                       // browser); a failure is told on the UI thread then.
+                       QCoreApplication* app = QCoreApplication::instance();
+                       if (succeeded || !app) return;
+                       QMetaObject::invokeMethod(app, [url] { TellBrowserNotStarted(url); }, Qt::QueuedConnection);
+                   })) {
+            return true;
+        }
+    }
+    TellBrowserNotStarted(url);
     return false;
 }
 

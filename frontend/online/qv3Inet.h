@@ -59,10 +59,11 @@ bool IsInternetConnected();
 // Dials up where there is something to dial; here it always succeeds.
 bool AutoDialInternet();
 
-// Opens a web address in the system's browser. Only http and https
-// addresses are opened. On failure: Warning "Unable to start Browser.", the
-// address goes to the clipboard, and text 354 is shown. Returns whether the
-// browser took the address.
+// Opens a web address in the system's browser, without waiting for the
+// opener. Only http and https addresses are opened. When the opener cannot
+// start, or later ends with a failure: Warning "Unable to start Browser.",
+// the address goes to the clipboard, and text 354 is shown (on the UI
+// thread, once the opener has ended). Returns whether the opener started.
 bool OpenURL(const std::string& url);
 
 // A GET on the calling thread; the reply's bytes, at most `maxBytes` (0:

@@ -57,8 +57,9 @@ struct TFrontendHooks {
 // the desktop's opener.
 void FillOfflineDefaults(TFrontendHooks& hooks);
 
-// Opens `url` with xdg-open (no shell); only http, https and file
-// addresses are handed on. False when it was refused or could not start.
+// Starts the desktop's opener on `url` without waiting for it
+// (sys::StartDesktopOpener); only http, https and file addresses are handed
+// on. False when it was refused or could not start.
 bool OpenUrlWithDesktop(const std::string& url);
 
 }  // namespace qv::ui

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <utility>
 
 #include "foundation/Random.h"
 #include "foundation/TextUtil.h"
@@ -405,9 +406,15 @@ bool TfrmMain::EnsureBrowser() {
     if (browser_ || !services_.MakeBrowser) return browser_ != nullptr;
     browser_ = services_.MakeBrowser(view_);
     if (!browser_) return false;
-    browser_->OnBeforeNavigate = [this](const std::string& url) {
+    browser_->OnBeforeNavigate = [this, told = false](const std::string& url, bool byPlayer) mutable {
         if (StartHostLookup() && IsInternalUrl(url, InternalPrefix())) return true;
-        OpenURL(url);
+        // The system's browser opens on the player's click only: a page
+        // that moves on by itself opens nothing, however often it tries.
+        if (byPlayer) {
+            OpenURL(url);
+        } else if (!std::exchange(told, true)) {
+            LogMessage("The start page went to an outside address by itself; not opened: " + url, lkInfo);
+        }
         return false;
     };
     browser_->OnDocumentComplete = [this] {

@@ -48,25 +48,27 @@ bool ShowMessageBox(QWidget* parent, TBoxKind kind, const QString& text, const Q
         return false;
     }
     const QString caption = requested.isEmpty() ? QString::fromLatin1(kProductName) : requested;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     switch (kind) {
-    case TBoxKind::Plain:
-        QMessageBox(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent).exec();
-        return false;
-    case TBoxKind::Information:
-        QMessageBox::information(parent, caption, text);
-        return false;
-    case TBoxKind::Warning:
-        QMessageBox::warning(parent, caption, text);
-        return false;
-    case TBoxKind::Error:
-        QMessageBox::critical(parent, caption, text);
-        return false;
+    case TBoxKind::Plain: break;
+    case TBoxKind::Information: icon = QMessageBox::Information; break;
+    case TBoxKind::Warning: icon = QMessageBox::Warning; break;
+    case TBoxKind::Error: icon = QMessageBox::Critical; break;
     case TBoxKind::Question:
-        return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        icon = QMessageBox::Question;
+        buttons = QMessageBox::Yes | QMessageBox::No;
+        break;
     case TBoxKind::WarningQuestion:
-        return QMessageBox::warning(parent, caption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        icon = QMessageBox::Warning;
+        buttons = QMessageBox::Yes | QMessageBox::No;
+        break;
     }
-    return false;
+    QMessageBox box(icon, caption, text, buttons, parent);
+    // A text may carry a server's words (a refusal, a reply): it is shown as
+    // it is, never read as markup that could name files to load.
+    box.setTextFormat(Qt::PlainText);
+    return box.exec() == QMessageBox::Yes;
 }
 
 bool TQtMessages::Confirm(const std::string& text) { return ShowMessageBox(parent_, TBoxKind::Question, QText(text)); }

@@ -1,9 +1,15 @@
 #include "frontend/ui/qv3WebBrowser.h"
 
+#include <QEvent>
+#include <QMouseEvent>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+
+#include <utility>
+
+#include "platform/system/Clock.h"
 
 namespace qv::ui {
 
@@ -11,24 +17,76 @@ namespace {
 
 class TStartPage : public QWebEnginePage {
 public:
-    TStartPage(IBrowserView* owner, QObject* parent) : QWebEnginePage(parent), owner_(owner) {}
+    TStartPage(IBrowserView* owner, TPlayerClicks& clicks, std::function<std::uint32_t()> tickCount, QObject* parent)
+        : QWebEnginePage(parent), owner_(owner), clicks_(clicks), tickCount_(std::move(tickCount)) {}
+
+    // The program's own load is the player's; what a page does is not.
+    void LoadOwn(const QUrl& url) {
+        own_ = true;
+        load(url);
+    }
 
 protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
         // Frames inside a page load as the page wants; only the page itself
         // is kept to the internal pages.
         if (!isMainFrame || !owner_->OnBeforeNavigate) return true;
-        return owner_->OnBeforeNavigate(url.toString().toStdString());
+        bool byPlayer = false;
+        if (type == NavigationTypeTyped) {
+            byPlayer = std::exchange(own_, false);
+        } else if (type == NavigationTypeRedirect) {
+            byPlayer = lastByPlayer_;  // the server's answer to what went before
+        } else if (type == NavigationTypeLinkClicked || type == NavigationTypeFormSubmitted) {
+            byPlayer = clicks_.Take(tickCount_());
+        }
+        lastByPlayer_ = byPlayer;
+        return owner_->OnBeforeNavigate(url.toString().toStdString(), byPlayer);
     }
 
 private:
     IBrowserView* owner_;
+    TPlayerClicks& clicks_;
+    std::function<std::uint32_t()> tickCount_;
+    bool own_ = false;
+    bool lastByPlayer_ = false;
+};
+
+// Sees the player's mouse clicks on the view's widgets (the engine draws
+// into a child it makes, and may make again).
+class TClickWatch : public QObject {
+public:
+    TClickWatch(QWidget* view, TPlayerClicks& clicks, std::function<std::uint32_t()> tickCount)
+        : QObject(view), clicks_(clicks), tickCount_(std::move(tickCount)) {
+        Watch(view);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ChildAdded) {
+            if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child())) Watch(child);
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::LeftButton || mouse->button() == Qt::MiddleButton) clicks_.Clicked(tickCount_());
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void Watch(QWidget* widget) {
+        widget->installEventFilter(this);
+        for (QWidget* child : widget->findChildren<QWidget*>()) child->installEventFilter(this);
+    }
+
+    TPlayerClicks& clicks_;
+    std::function<std::uint32_t()> tickCount_;
 };
 
 class TWebBrowser final : public IBrowserView {
 public:
-    explicit TWebBrowser(QWidget* parent) : view_(new QWebEngineView(parent)) {
-        view_->setPage(new TStartPage(this, view_));
+    TWebBrowser(QWidget* parent, std::function<std::uint32_t()> tickCount) : view_(new QWebEngineView(parent)) {
+        page_ = new TStartPage(this, clicks_, tickCount, view_);
+        view_->setPage(page_);
+        new TClickWatch(view_, clicks_, tickCount);
         view_->setContextMenuPolicy(Qt::NoContextMenu);
         view_->setFocusPolicy(Qt::NoFocus);
         // A failed load is told to the owner, which shows its own pictures:
@@ -45,7 +103,7 @@ public:
                          });
     }
     ~TWebBrowser() override { delete view_; }
-    void Navigate(const std::string& url) override { view_->load(QUrl(QString::fromStdString(url))); }
+    void Navigate(const std::string& url) override { page_->LoadOwn(QUrl(QString::fromStdString(url))); }
     void SetGeometry(const QRect& rect) override {
         if (rect.isEmpty()) {
             view_->hide();
@@ -56,11 +114,23 @@ public:
     }
 
 private:
+    TPlayerClicks clicks_;
     QWebEngineView* view_;
+    TStartPage* page_;
 };
 
 }  // namespace
 
-std::unique_ptr<IBrowserView> MakeWebBrowser(QWidget* parent) { return std::make_unique<TWebBrowser>(parent); }
+std::unique_ptr<IBrowserView> MakeWebBrowser(QWidget* parent) {
+    return std::make_unique<TWebBrowser>(parent, [] {
+        return static_cast<std::uint32_t>(sys::MillisecondsSinceProcessStart());
+    });
+}
+
+TBrowserFactory WebBrowserFactory(std::function<std::uint32_t()> tickCount) {
+    return [tickCount = std::move(tickCount)](QWidget* parent) {
+        return std::unique_ptr<IBrowserView>(std::make_unique<TWebBrowser>(parent, tickCount));
+    };
+}
 
 }  // namespace qv::ui

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -11,18 +10,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPainter>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QStatusBar>
-#include <QTextBlock>
 #include <QTextBrowser>
-#include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <optional>
 #include <string_view>
 
 #include "foundation/TextUtil.h"
@@ -32,10 +28,11 @@
 #include "frontend/online/forms/qv3OnlineForms.h"
 #include "frontend/online/qv3HostList.h"
 #include "frontend/online/qv3Inet.h"
-#include "frontend/online/qv3Transfer.h"
 #include "frontend/qv3QtText.h"
 #include "frontend/ui/qv3Messages.h"
+#include "frontend/ui/qv3OutsideText.h"
 #include "game/assets/qv3Resources.h"
+#include "multiplayer/lobby/qv3ChatText.h"
 #include "multiplayer/lobby/qv3DPConsts.h"
 #include "multiplayer/lobby/qv3LogIn.h"
 #include "multiplayer/qv3RunDuel.h"
@@ -44,40 +41,12 @@ namespace qv {
 
 namespace {
 
-// & < > " as entities: what comes from the network is text, never markup.
-std::string EscapeHtml(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
 // A dotted address or a host name.
 bool IsHostAddress(std::string_view address) {
     if (address.empty() || address.size() > 253) return false;
     return std::all_of(address.begin(), address.end(), [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
     });
-}
-
-constexpr const char* kAccept = "accept:";
-constexpr const char* kRefuse = "refuse:";
-constexpr const char* kCancel = "cancel:";
-
-// Which of the three invitation links `href` is (its prefix), or empty.
-std::string_view LinkAction(std::string_view href) {
-    for (const std::string_view action : {kAccept, kRefuse, kCancel}) {
-        if (href.starts_with(action)) return action;
-    }
-    return {};
 }
 
 // Sorted by caption without regard to case, as the list view of the
@@ -148,11 +117,6 @@ void FillProgramDefaults(TLobbyServices& s) {
 
 }  // namespace
 
-const char* const TfrmMultiPlayer::kChatStyleSheet =
-    "BODY  {font-family : Arial, Helvetica, sans-serif; font-size : x-small;}TABLE  {font-family : Arial, Helvetica, "
-    "sans-serif; font-size : x-small;}.alias {color: Blue; font-weight: bold}.aliaspriv {color: Red; font-weight: "
-    "bold}.myself {color: Green; font-weight: bold}.info {font-weight: bold}.invite {font-weight: bold}";
-
 TfrmMultiPlayer::TfrmMultiPlayer(TLobbyServices services, QWidget* parent)
     : QDialog(parent), services_(std::move(services)) {
     FillProgramDefaults(services_);
@@ -189,10 +153,14 @@ TfrmMultiPlayer::TfrmMultiPlayer(TLobbyServices services, QWidget* parent)
     miHelp->addAction(miOnlineSupport);
 
     brwMessages = new QTextBrowser(this);
+    // The welcome text is the server's markup: it loads no picture but the
+    // emoticons added below, and no file at all.
+    brwMessages->setDocument(new ui::TOutsideTextDocument(brwMessages));
     brwMessages->setOpenLinks(false);
     brwMessages->setOpenExternalLinks(false);
     brwMessages->setFocusPolicy(Qt::NoFocus);
     brwMessages->document()->setDefaultStyleSheet(QString::fromLatin1(kChatStyleSheet));
+    chat_ = new TChatView(brwMessages);
     memMessage = new QLineEdit(this);
     btnSend = new QPushButton(LangQText(408), this);
     btnSend->setDefault(true);
@@ -218,6 +186,7 @@ TfrmMultiPlayer::TfrmMultiPlayer(TLobbyServices services, QWidget* parent)
     sbState = new QLabel(sbStatus);
     sbState->setFixedWidth(120);
     sbName = new QLabel(sbStatus);
+    sbName->setTextFormat(Qt::PlainText);
     sbName->setFixedWidth(80);
     sbStatus->addWidget(sbState);
     sbStatus->addWidget(sbName);
@@ -262,6 +231,16 @@ TfrmMultiPlayer::TfrmMultiPlayer(TLobbyServices services, QWidget* parent)
     // with selected text copies with it.
     memMessage->installEventFilter(this);
 
+    TLobbyDownloads::TSink sink;
+    // Lines shown before the list came stay as they were; later ones get the pictures.
+    sink.Emoticons = [this](const std::vector<std::string>& codes) { emoticons_ = codes; };
+    sink.Picture = [this](const std::string& url, const QImage& picture) {
+        brwMessages->document()->addResource(QTextDocument::ImageResource, QUrl(QText(url)), picture);
+        chat_->Repaint();
+    };
+    sink.Header = [this](const std::string& html) { AppendHeader(html); };
+    downloads_ = new TLobbyDownloads(services_.HttpGet, std::move(sink), this);
+
     for (int i = 0; i < 2; ++i) stateIcons_[i] = PlayerStateIcon(services_.Picture, i);
     UpdateStatusBar();
     UpdateActions();
@@ -269,22 +248,9 @@ TfrmMultiPlayer::TfrmMultiPlayer(TLobbyServices services, QWidget* parent)
 }
 
 TfrmMultiPlayer::~TfrmMultiPlayer() {
-    AbortDownloads();
+    downloads_->Abort();
     if (client_) client_->disconnect(this);
     client_.reset();
-}
-
-void TfrmMultiPlayer::ShowMessage(const std::string& text) {
-    ShowWhenFree([this, text] { services_.ShowMessage(text); });
-}
-
-void TfrmMultiPlayer::ShowWhenFree(std::function<void()> show) {
-    // A box opened inside the duel's pump would stop that player's duel.
-    if (inDuel_) {
-        held_.push_back(std::move(show));
-        return;
-    }
-    show();
 }
 
 bool TfrmMultiPlayer::eventFilter(QObject* watched, QEvent* event) {
@@ -398,99 +364,7 @@ void TfrmMultiPlayer::OnConnected() {
     UpdateActions();
     if (!firstConnect_) return;
     firstConnect_ = false;
-    WithHosts([this] { StartDownloads(); });
-}
-
-int TfrmMultiPlayer::RunningDownloads() const {
-    return static_cast<int>(
-        std::count_if(transfers_.begin(), transfers_.end(), [](const auto& t) { return !t->Finished(); }));
-}
-
-void TfrmMultiPlayer::Fetch(const std::string& url, std::size_t maxBytes,
-                            std::function<void(bool ok, std::string reply)> done) {
-    TTransferDone finished = [this, done = std::move(done)](const TTransferOutcome& outcome) {
-        std::erase_if(transfers_, [](const auto& t) { return t->Finished(); });
-        done(outcome.Ok, outcome.Ok ? outcome.Reply : std::string());
-    };
-    transfers_.push_back(StartTransfer(
-        [get = services_.HttpGet, url, maxBytes] {
-            std::string reply = get(url, maxBytes);
-            if (reply.size() > maxBytes) throw EInetError("Reply too large: " + url);
-            return reply;
-        },
-        std::move(finished), this));
-}
-
-void TfrmMultiPlayer::AbortDownloads() {
-    for (const auto& t : transfers_) t->Abort();
-    transfers_.clear();
-}
-
-void TfrmMultiPlayer::StartDownloads() {
-    // In the order they were always asked for: the list, its pictures, then
-    // the welcome text. The room is open meanwhile.
-    Fetch(InternalPrefix() + "emoticons/list.txt", kMaxListBytes,
-          [this](bool ok, std::string reply) { EmoticonListFetched(ok, NormalizeLineBreaks(reply)); });
-}
-
-void TfrmMultiPlayer::EmoticonListFetched(bool ok, const std::string& reply) {
-    if (!ok) {
-        LogMessage("Unable to fetch emoticons", lkWarning);
-        AppendHeader(LangText(391));
-        StartWelcomeFetch();
-        return;
-    }
-    // Lines shown before now stay as they were; later ones get the pictures.
-    emoticons_ = SplitLines(reply);
-    if (emoticons_.size() > kMaxEmoticons) emoticons_.resize(kMaxEmoticons);
-    for (std::size_t i = 0; i < emoticons_.size(); ++i)
-        if (!TrimText(emoticons_[i]).empty()) pictureQueue_.push_back(i);
-    FetchNextPictures();
-}
-
-void TfrmMultiPlayer::FetchNextPictures() {
-    // The view fetches nothing itself: each picture is downloaded once and
-    // handed to the document under the address the chat HTML names.
-    while (!pictureQueue_.empty() && picturesRunning_ < kEmoticonsAtOnce) {
-        const std::size_t i = pictureQueue_.front();
-        pictureQueue_.pop_front();
-        ++picturesRunning_;
-        const std::string url = InternalPrefix() + "emoticons/" + std::to_string(i) + ".gif";
-        Fetch(url, kMaxPictureBytes, [this, i, url](bool ok, std::string reply) {
-            --picturesRunning_;
-            QImage image;
-            if (ok && image.loadFromData(reinterpret_cast<const uchar*>(reply.data()), static_cast<int>(reply.size()))) {
-                brwMessages->document()->addResource(QTextDocument::ImageResource, QUrl(QText(url)), image);
-                RepaintPictures();
-            } else {
-                LogMessage("Unable to fetch emoticon " + std::to_string(i), lkInfo);
-            }
-            FetchNextPictures();
-        });
-    }
-    if (pictureQueue_.empty() && picturesRunning_ == 0) StartWelcomeFetch();
-}
-
-void TfrmMultiPlayer::RepaintPictures() {
-    // Once per turn of the event loop, however many pictures came in it.
-    if (repaintQueued_) return;
-    repaintQueued_ = true;
-    QTimer::singleShot(0, this, [this] {
-        repaintQueued_ = false;
-        QTextDocument* doc = brwMessages->document();
-        doc->markContentsDirty(0, doc->characterCount());
-    });
-}
-
-void TfrmMultiPlayer::StartWelcomeFetch() {
-    if (welcomeStarted_) return;
-    welcomeStarted_ = true;
-    Fetch(InternalPrefix() + "chatmsg.txt", kMaxWelcomeBytes, [this](bool ok, std::string reply) {
-        if (ok)
-            AppendHeader(NormalizeLineBreaks(reply));
-        else
-            LogMessage("Unable to fetch chat msg", lkWarning);
-    });
+    WithHosts([this] { downloads_->Start(InternalPrefix()); });
 }
 
 void TfrmMultiPlayer::OnError(std::uint8_t code, const std::string& text) {
@@ -550,23 +424,7 @@ void TfrmMultiPlayer::FillPlayers() {
 }
 
 std::string TfrmMultiPlayer::RenderChatText(const std::string& text) const {
-    std::vector<std::string> codes;
-    for (const auto& line : emoticons_) codes.push_back(LowerAscii(TrimText(line)));
-    const std::string lower = LowerAscii(text);
-    const std::string prefix = EscapeHtml(Environment.InternalHost.Str() + Environment.InternalBase.Str());
-    std::string out;
-    for (std::size_t at = 0; at < text.size();) {
-        bool replaced = false;
-        for (std::size_t i = 0; i < codes.size(); ++i) {
-            if (codes[i].empty() || lower.compare(at, codes[i].size(), codes[i]) != 0) continue;
-            out += "<img src=\"http://" + prefix + "emoticons/" + std::to_string(i) + ".gif\" width=12 height=12>";
-            at += codes[i].size();
-            replaced = true;
-            break;
-        }
-        if (!replaced) out += EscapeHtml(std::string_view(text).substr(at++, 1));
-    }
-    return out;
+    return qv::RenderChatText(text, emoticons_, InternalPrefix());
 }
 
 void TfrmMultiPlayer::ShowChatLine(const std::string& text, std::uint8_t isPrivate, const std::string& alias) {
@@ -576,194 +434,65 @@ void TfrmMultiPlayer::ShowChatLine(const std::string& text, std::uint8_t isPriva
     const bool mine = client_ && alias == client_->LoginName();
     std::string prefix;
     if (!mine && isPrivate == 1) {
-        prefix = "<font class=\"aliaspriv\">" + EscapeHtml(alias) + "</font> &gt; ";
+        prefix = ChatLinePrefix(TSpeaker::OtherPrivate, alias);
         FlashLobby();
     } else if (!mine) {
-        prefix = "<font class=\"alias\">" + EscapeHtml(alias) + "</font> &gt; ";
+        prefix = ChatLinePrefix(TSpeaker::Other, alias);
     } else if (isPrivate == 1) {
-        prefix = "<font class=\"aliaspriv\">" + EscapeHtml(LangText(381)) + " " + EscapeHtml(SelectedCaption()) +
-                 "</font> &gt; ";
+        prefix = ChatLinePrefix(TSpeaker::MePrivate, SelectedCaption());
     } else {
-        prefix = "<font class=\"myself\">" + EscapeHtml(LangText(382)) + "</font> &gt; ";
+        prefix = ChatLinePrefix(TSpeaker::Me, alias);
     }
     AppendHtml(prefix + body);
 }
 
 void TfrmMultiPlayer::AppendHtml(const std::string& html) {
     if (inDuel_) return;
-    pending_.push_back({html, false});
-    if (appendQueued_) return;
-    appendQueued_ = true;
-    QTimer::singleShot(0, this, [this] {
-        appendQueued_ = false;
-        AppendPending(kAppendBudgetMs);
-    });
+    chat_->Append(html);
 }
 
-void TfrmMultiPlayer::AppendPending(int budgetMs) {
-    if (pending_.empty()) return;
-    // Lines a flood pushes out before they are shown are not added at all.
-    std::size_t drop = pending_.size() > static_cast<std::size_t>(kMaxChatLines)
-                           ? pending_.size() - static_cast<std::size_t>(kMaxChatLines)
-                           : 0;
-    for (auto it = pending_.begin(); drop > 0 && it != pending_.end();) {
-        if (it->Keep) {
-            ++it;
-            continue;
-        }
-        it = pending_.erase(it);
-        --drop;
-    }
-    QScrollBar* bar = brwMessages->verticalScrollBar();
-    const bool follow = bar->value() + bar->pageStep() > bar->maximum() + bar->pageStep() - 30;
-    QElapsedTimer spent;
-    spent.start();
-    QTextCursor cursor(brwMessages->document());
-    cursor.beginEditBlock();
-    while (!pending_.empty() && (budgetMs < 0 || spent.elapsed() < budgetMs)) {
-        cursor.movePosition(QTextCursor::End);
-        // One block per line; the first fills the empty block the chat starts with.
-        if (chatLines_ > 0) cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
-        cursor.setCharFormat(QTextCharFormat());
-        cursor.insertHtml(QText(pending_.front().Html));
-        pending_.pop_front();
-        ++chatLines_;
-    }
-    cursor.endEditBlock();
-    TrimChat();
-    if (follow) bar->setValue(bar->maximum());
-    if (!pending_.empty() && !appendQueued_) {
-        appendQueued_ = true;
-        QTimer::singleShot(0, this, [this] {
-            appendQueued_ = false;
-            AppendPending(kAppendBudgetMs);
-        });
-    }
-}
-
-void TfrmMultiPlayer::TrimChat() {
-    if (chatLines_ <= kMaxChatLines) return;
-    QTextDocument* doc = brwMessages->document();
-    const auto hasOpenLink = [](const QTextBlock& block) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat format = it.fragment().charFormat();
-            if (format.isAnchor() && !format.anchorHref().isEmpty()) return true;
-        }
-        return false;
-    };
-    // The oldest lines go, except those with an open invitation link.
-    std::vector<std::pair<int, int>> ranges;
-    int excess = chatLines_ - kMaxChatLines;
-    for (QTextBlock block = doc->findBlock(headerEnd_); block.isValid() && excess > 0; block = block.next()) {
-        const QTextBlock next = block.next();
-        if (!next.isValid()) break;  // the newest line stays
-        if (hasOpenLink(block)) continue;
-        if (!ranges.empty() && ranges.back().second == block.position())
-            ranges.back().second = next.position();
-        else
-            ranges.emplace_back(block.position(), next.position());
-        --excess;
-        --chatLines_;
-    }
-    QTextCursor cursor(doc);
-    cursor.beginEditBlock();
-    for (auto r = ranges.rbegin(); r != ranges.rend(); ++r) {
-        cursor.setPosition(r->first);
-        cursor.setPosition(r->second, QTextCursor::KeepAnchor);
-        cursor.removeSelectedText();
-    }
-    cursor.endEditBlock();
-}
-
-void TfrmMultiPlayer::AppendHeader(const std::string& html) {
-    FlushChat();
-    QTextCursor cursor(brwMessages->document());
-    cursor.beginEditBlock();
-    cursor.setPosition(headerEnd_);
-    cursor.setCharFormat(QTextCharFormat());
-    cursor.insertHtml(QText(html));
-    cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
-    headerEnd_ = cursor.position();
-    cursor.endEditBlock();
-}
+void TfrmMultiPlayer::AppendHeader(const std::string& html) { chat_->AppendHeader(html); }
 
 void TfrmMultiPlayer::AppendInvitationText(const std::string& text) {
-    AppendHtml("<font class=\"invite\">" + text + "</font>");
+    if (inDuel_) return;
     // Only invitation lines carry links; an open one is never trimmed.
-    if (text.find("<a ") != std::string::npos || text.find("<A ") != std::string::npos) pending_.back().Keep = true;
+    const bool hasLink = text.find("<a ") != std::string::npos || text.find("<A ") != std::string::npos;
+    chat_->Append("<font class=\"invite\">" + text + "</font>", hasLink);
 }
 
-int TfrmMultiPlayer::AddLink(const std::string& alias, const std::string& address, bool cancel) {
-    const int id = nextLink_++;
-    links_[id] = TLink{alias, address, cancel};
-    return id;
-}
-
-bool TfrmMultiPlayer::DisableLinks(const std::function<bool(const std::string&, const std::string&)>& match) {
-    bool any = false;
-    for (auto it = links_.begin(); it != links_.end();) {
-        if (match(it->second.Alias, it->second.Cancel ? kCancel : kAccept))
-            it = links_.erase(it);
-        else
-            ++it;
-    }
-    FlushChat();
-    QTextDocument* doc = brwMessages->document();
-    for (QTextBlock block = doc->lastBlock(); block.isValid(); block = block.previous()) {
-        std::vector<QTextFragment> fragments;
-        for (auto it = block.begin(); !it.atEnd(); ++it) fragments.push_back(it.fragment());
-        for (auto f = fragments.rbegin(); f != fragments.rend(); ++f) {
-            const QTextCharFormat format = f->charFormat();
-            if (!format.isAnchor() || format.anchorHref().isEmpty()) continue;
-            const QStringList names = format.anchorNames();
-            const std::string name = names.isEmpty() ? std::string() : Cp1252(names.first());
-            if (!match(name, Cp1252(format.anchorHref()))) continue;
-            QTextCursor cursor(doc);
-            cursor.setPosition(f->position());
-            cursor.setPosition(f->position() + f->length(), QTextCursor::KeepAnchor);
-            QTextCharFormat disabled;
-            disabled.setAnchorHref(QString());
-            cursor.mergeCharFormat(disabled);
-            any = true;
-        }
-    }
-    return any;
+bool TfrmMultiPlayer::DisableLinks(const std::function<bool(const std::string&, std::string_view)>& match) {
+    links_.Drop(match);
+    return chat_->DisableLinks(match);
 }
 
 bool TfrmMultiPlayer::DisableAnswerLinks(const std::string& alias) {
-    return DisableLinks([&](const std::string& name, const std::string& href) {
+    return DisableLinks([&](const std::string& name, std::string_view href) {
         return SameTextNoCase(name, alias) || href.find(kAccept) != std::string::npos ||
                href.find(kRefuse) != std::string::npos;
     });
 }
 
 bool TfrmMultiPlayer::DisableCancelLinks(const std::string& alias) {
-    return DisableLinks([&](const std::string& name, const std::string& href) {
+    return DisableLinks([&](const std::string& name, std::string_view href) {
         return SameTextNoCase(name, alias) || href.find(kCancel) != std::string::npos;
     });
 }
 
 void TfrmMultiPlayer::DisableAllInvitationLinks() {
-    DisableLinks([](const std::string&, const std::string& href) {
+    DisableLinks([](const std::string&, std::string_view href) {
         return href.find(kAccept) != std::string::npos || href.find(kRefuse) != std::string::npos ||
                href.find(kCancel) != std::string::npos;
     });
 }
 
 bool TfrmMultiPlayer::HasOtherOpenInvitation(const std::string& alias) const {
-    return std::any_of(links_.begin(), links_.end(), [&](const auto& entry) {
-        return entry.second.Cancel && !SameTextNoCase(entry.second.Alias, alias);
-    });
+    return links_.HasOtherOpenInvitation(alias);
 }
 
 void TfrmMultiPlayer::DropStaleInvitations() {
     // Only open links: a player who left long ago must not close the links
     // of today's invitations.
-    std::vector<std::string> stale;
-    for (const auto& [id, link] : links_)
-        if (!HasPlayer(link.Alias) && std::find(stale.begin(), stale.end(), link.Alias) == stale.end())
-            stale.push_back(link.Alias);
-    for (const auto& name : stale) {
+    for (const auto& name : links_.AbsentPlayers([this](const std::string& alias) { return HasPlayer(alias); })) {
         DisableCancelLinks(name);
         DisableAnswerLinks(name);
     }
@@ -774,9 +503,9 @@ void TfrmMultiPlayer::actInviteDuelExecute() {
     const std::string alias = SelectedCaption();
     if (alias.empty()) return;
     client_->SendInvitation(alias, lobby::iaInvite);
-    const std::string id = std::to_string(AddLink(alias, "", true));
+    const std::string id = std::to_string(links_.Add(alias, "", true));
     const std::string name = EscapeHtml(alias);
-    AppendInvitationText(FormatS(LangText(386), {name, kCancel, id, name}));
+    AppendInvitationText(FormatS(LangText(386), {name, std::string(kCancel), id, name}));
     UpdateActions();
 }
 
@@ -788,8 +517,8 @@ void TfrmMultiPlayer::OnInvitation(const std::string& alias, std::uint8_t action
     const std::string name = EscapeHtml(alias);
     if (action != lobby::iaCancel) {
         DisableAnswerLinks(alias);
-        const std::string id = std::to_string(AddLink(alias, address, false));
-        AppendInvitationText(FormatS(LangText(384), {name, kAccept, id, "", name, kRefuse, id, name}));
+        const std::string id = std::to_string(links_.Add(alias, address, false));
+        AppendInvitationText(FormatS(LangText(384), {name, std::string(kAccept), id, "", name, std::string(kRefuse), id, name}));
         FlashLobby();
     } else if (DisableAnswerLinks(alias)) {
         AppendInvitationText(FormatS(LangText(383), {name}));
@@ -828,18 +557,10 @@ void TfrmMultiPlayer::HandleLinks() {
     while (!linkQueue_.empty()) {
         const std::string href = linkQueue_.front();
         linkQueue_.pop_front();
-        const std::string_view action = LinkAction(href);
-        const std::string rest = href.substr(action.size());
-        int id = 0;
-        try {
-            id = std::stoi(rest.substr(0, rest.find(':')));
-        } catch (const std::exception&) {
-            continue;
-        }
-        const auto it = links_.find(id);
-        if (it == links_.end()) continue;  // used already
-        const TLink link = it->second;
-        links_.erase(it);
+        const std::optional<TInvitationLinks::TClicked> clicked = links_.Take(href);
+        if (!clicked) continue;  // used already
+        const std::string_view action = clicked->Action;
+        const TInvitationLinks::TLink& link = clicked->Link;
         const std::string name = EscapeHtml(link.Alias);
         if (action == kCancel) {
             DisableCancelLinks(link.Alias);
@@ -862,41 +583,6 @@ void TfrmMultiPlayer::HandleLinks() {
         }
     }
     UpdateActions();
-}
-
-void TfrmMultiPlayer::StartDuel() {
-    if (inDuel_ || !client_) return;  // one duel at a time
-    DisableAllInvitationLinks();
-    inDuel_ = true;
-    client_->SetPlaying(1);
-    TimerStatusBar->stop();
-    TGuid raceId;
-    std::int32_t total = 0;
-    int result = 0;
-    std::string failure;
-    try {
-        result = services_.RunDuel(this, duelOpponent_, duelAddress_, raceId, total);
-    } catch (const std::exception& e) {
-        // As a lost connection: the reason shown, no outcome.
-        LogMessage(std::string("The duel failed: ") + e.what(), lkWarning);
-        failure = e.what();
-        result = 0;
-    }
-    // Each send does nothing when the session was lost meanwhile.
-    client_->SetPlaying(0);
-    TimerStatusBar->start();
-    inDuel_ = false;
-    if (!failure.empty()) ShowMessage(LangText(361) + "\r" + failure);
-    if (result == mp::kDuelWon) client_->SendDuelResult(duelOpponent_, raceId, true, total);
-    if (result == mp::kDuelLost) client_->SendDuelResult(duelOpponent_, raceId, false, total);
-    memMessage->setFocus();
-    lvPlayers->clearSelection();
-    UpdateStatusBar();
-    UpdateActions();
-    // What waited for the duel to end, in the order it came.
-    auto held = std::move(held_);
-    held_.clear();
-    for (auto& show : held) show();
 }
 
 void TfrmMultiPlayer::actSendMessageExecute() {
@@ -933,7 +619,7 @@ void TfrmMultiPlayer::FlashLobby() {
 }
 
 void TfrmMultiPlayer::closeEvent(QCloseEvent* event) {
-    AbortDownloads();
+    downloads_->Abort();
     DisconnectAndClear();
     QDialog::closeEvent(event);
 }

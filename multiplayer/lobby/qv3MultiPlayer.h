@@ -1,8 +1,10 @@
 // TfrmMultiPlayer: the lobby window ("Worldwide Competition"). It logs the
-// player in through TQVXDPClient, shows the room and the chat (HTML in a
-// QTextBrowser, with emoticon pictures and invitation links), sends public
+// player in through TQVXDPClient, shows the room and the chat, sends public
 // and private lines and invitations and answers, starts the duel through
-// the duel hook and reports its outcome to the lobby.
+// the duel hook and reports its outcome to the lobby. Its parts, each in a
+// unit of its own: what a chat line says (qv3ChatText), the chat view's
+// batches (qv3ChatView), the open invitation links (qv3Invitations), the
+// downloads (qv3LobbyDownloads) and the duel (qv3LobbyDuel.cpp).
 #pragma once
 
 #include <QDialog>
@@ -11,12 +13,15 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "multiplayer/lobby/qv3ChatView.h"
 #include "multiplayer/lobby/qv3DPClient.h"
+#include "multiplayer/lobby/qv3Invitations.h"
+#include "multiplayer/lobby/qv3LobbyDownloads.h"
 #include "platform/session/Guid.h"
 
 class QAction;
@@ -29,8 +34,6 @@ class QTimer;
 class QTreeWidget;
 
 namespace qv {
-
-class TTransfer;
 
 // Runs one duel against `name` (joining the duel at `address`, or hosting
 // it when empty); returns the outcome (0 none, 1 lost, 2 won, 3 both lost)
@@ -75,16 +78,6 @@ public:
     explicit TfrmMultiPlayer(TLobbyServices services = {}, QWidget* parent = nullptr);
     ~TfrmMultiPlayer() override;
 
-    // The style sheet the chat starts with.
-    static const char* const kChatStyleSheet;
-    // The downloads of the first log-in: emoticon pictures, at most this
-    // many in all and this many at a time, and the largest replies taken.
-    static constexpr std::size_t kMaxEmoticons = 64;
-    static constexpr int kEmoticonsAtOnce = 4;
-    static constexpr std::size_t kMaxListBytes = 16 * 1024;
-    static constexpr std::size_t kMaxPictureBytes = 64 * 1024;
-    static constexpr std::size_t kMaxWelcomeBytes = 64 * 1024;
-
     void actConnectExecute();
     void actInviteDuelExecute();
     void actSendMessageExecute();
@@ -95,10 +88,8 @@ public:
 
     // The chat keeps this many lines (lines with open invitation links
     // stay beyond it) and shows this many characters of a line.
-    static constexpr int kMaxChatLines = 1000;
+    static constexpr int kMaxChatLines = TChatView::kMaxChatLines;
     static constexpr std::size_t kMaxLineChars = 2000;
-    // How long one turn of the event loop adds lines to the chat.
-    static constexpr int kAppendBudgetMs = 12;
 
     // A line of the chat: its prefix, then the text (cut to kMaxLineChars)
     // escaped, with emoticon pictures.
@@ -108,11 +99,11 @@ public:
     void AppendHtml(const std::string& html);
     // Adds what is queued now, all of it (tests, and before the links are
     // looked at).
-    void FlushChat() { AppendPending(-1); }
+    void FlushChat() { chat_->Flush(); }
     // Lines queued and not yet in the chat.
-    std::size_t PendingLines() const { return pending_.size(); }
+    std::size_t PendingLines() const { return chat_->PendingLines(); }
     // Chat lines in the view, not counting the texts at its top.
-    int ChatLines() const { return chatLines_; }
+    int ChatLines() const { return chat_->ChatLines(); }
     // `html` above every chat line, below what is there already.
     void AppendHeader(const std::string& html);
     // Runs `show` now, or, while a duel runs, once it has returned and its
@@ -132,7 +123,7 @@ public:
     // While the host list is awaited (no hosts stored yet).
     bool WaitingForHosts() const { return waitingForHosts_; }
     // Downloads still running.
-    int RunningDownloads() const;
+    int RunningDownloads() const { return downloads_->Running(); }
     bool InDuel() const { return inDuel_; }
     const std::vector<std::string>& Emoticons() const { return emoticons_; }
 
@@ -155,17 +146,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // An open invitation link (its Accept and Refuse, or its Cancel).
-    struct TLink {
-        std::string Alias;
-        std::string Address;
-        bool Cancel = false;
-    };
-    struct TPendingLine {
-        std::string Html;
-        bool Keep = false;  // holds an open link
-    };
-
     void StartLobby();
     void StartDuel();
     void HandleLinks();
@@ -184,41 +164,21 @@ private:
     // when stored, else after the host-list download (never waiting here).
     void WithHosts(std::function<void()> then);
     void ConnectNow();
-    // A GET in the background; `done` on the UI thread, unless the window is gone.
-    void Fetch(const std::string& url, std::size_t maxBytes, std::function<void(bool ok, std::string reply)> done);
-    void StartDownloads();
-    void EmoticonListFetched(bool ok, const std::string& reply);
-    void FetchNextPictures();
-    void StartWelcomeFetch();
-    void RepaintPictures();
-    void AbortDownloads();
     std::string SelectedCaption() const;
     bool HasPlayer(const std::string& caption) const;
-    int AddLink(const std::string& alias, const std::string& address, bool cancel);
-    // Adds queued lines for at most `budgetMs` (-1: all), then trims.
-    void AppendPending(int budgetMs);
-    void TrimChat();
-    // Disables every open link that `match` picks; true if any.
-    bool DisableLinks(const std::function<bool(const std::string& name, const std::string& href)>& match);
+    // Drops every open link that `match` picks, in the table and in the
+    // chat; true if the chat had any.
+    bool DisableLinks(const std::function<bool(const std::string& name, std::string_view href)>& match);
 
     TLobbyServices services_;
     QIcon stateIcons_[2];
     std::unique_ptr<TQVXDPClient> client_;
-    std::vector<std::shared_ptr<TTransfer>> transfers_;
-    std::deque<std::size_t> pictureQueue_;
-    int picturesRunning_ = 0;
-    bool welcomeStarted_ = false;
-    bool repaintQueued_ = false;
+    TChatView* chat_ = nullptr;
+    TLobbyDownloads* downloads_ = nullptr;
     bool waitingForHosts_ = false;
     std::vector<std::string> emoticons_;
+    TInvitationLinks links_;
     std::deque<std::string> linkQueue_;
-    // The open invitation links by id; what the chat's links show.
-    std::map<int, TLink> links_;
-    int nextLink_ = 1;
-    std::deque<TPendingLine> pending_;
-    bool appendQueued_ = false;
-    int headerEnd_ = 0;  // where the chat lines start in the document
-    int chatLines_ = 0;
     std::vector<std::function<void()>> held_;
     bool firstConnect_ = true;
     bool inDuel_ = false;

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -73,25 +75,39 @@ bool IsWebUrl(const std::string& url) {
     return true;
 }
 
-bool ShellOpenUrl(const std::string& url) {
-    if (!IsWebUrl(url)) return false;
+bool StartDesktopOpener(const std::string& address, TOpenerEnded ended) {
     posix_spawn_file_actions_t actions;
     if (posix_spawn_file_actions_init(&actions) != 0) return false;
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     std::string program = "xdg-open";
-    std::string arg = url;
+    std::string arg = address;
     char* argv[] = {program.data(), arg.data(), nullptr};
     pid_t pid = 0;
     const int rc = posix_spawnp(&pid, "xdg-open", &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) return false;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return false;
+    const auto reap = [pid](const TOpenerEnded& done) {
+        int status = 0;
+        pid_t got = 0;
+        while ((got = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+        }
+        if (done) done(got == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    };
+    try {
+        // Detached: the program may end while a browser still runs.
+        std::thread(reap, std::move(ended)).detach();
+    } catch (const std::system_error&) {
+        // No thread to wait with: the opener is left to the end of the
+        // program rather than waited for here.
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return true;
+}
+
+bool ShellOpenUrl(const std::string& url, TOpenerEnded ended) {
+    if (!IsWebUrl(url)) return false;
+    return StartDesktopOpener(url, std::move(ended));
 }
 
 }  // namespace qv::sys

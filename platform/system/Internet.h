@@ -2,6 +2,7 @@
 // asks of the operating system before it goes online.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace qv::sys {
@@ -19,9 +20,19 @@ bool InternetAutodial();
 // scheme, a host after it, no control characters or blanks).
 bool IsWebUrl(const std::string& url);
 
-// Hands `url` to the desktop's opener ("xdg-open", found on PATH, started
-// without a shell, its output discarded). Only web addresses are opened.
-// Returns whether the opener could be started and reported success.
-bool ShellOpenUrl(const std::string& url);
+// Whether the opener ended with exit status 0; called on the thread that
+// waited for it, never on the caller's.
+using TOpenerEnded = std::function<void(bool succeeded)>;
+
+// Hands `address` to the desktop's opener ("xdg-open", found on PATH,
+// started without a shell, its input and output /dev/null) and returns at
+// once: an opener that keeps the browser in the foreground never holds the
+// caller. A thread of its own waits for it (no child is left behind) and
+// then calls `ended`, if given. Returns whether the opener was started.
+bool StartDesktopOpener(const std::string& address, TOpenerEnded ended = {});
+
+// StartDesktopOpener for web addresses only (IsWebUrl); false for anything
+// else, which is never handed on.
+bool ShellOpenUrl(const std::string& url, TOpenerEnded ended = {});
 
 }  // namespace qv::sys

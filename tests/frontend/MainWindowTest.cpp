@@ -386,11 +386,29 @@ TEST_F(MainWindowTest, OnlineTheStartPageLoadsOncePerShowing) {
     EXPECT_EQ(browsersMade_, 1);
 
     // Only internal pages open inside; a foreign page that mentions the
-    // internal address goes to the system's browser.
+    // internal address goes to the system's browser when the player went
+    // there, and nowhere when the page went there by itself.
     ASSERT_TRUE(browser_->OnBeforeNavigate);
-    EXPECT_TRUE(browser_->OnBeforeNavigate("http://127.0.0.1:8/qv/more.asp"));
-    EXPECT_FALSE(browser_->OnBeforeNavigate("http://other.example/?x=http://127.0.0.1:8/qv/"));
+    EXPECT_TRUE(browser_->OnBeforeNavigate("http://127.0.0.1:8/qv/more.asp", false));
+    EXPECT_TRUE(browser_->OnBeforeNavigate("http://127.0.0.1:8/qv/more.asp", true));
+    EXPECT_FALSE(browser_->OnBeforeNavigate("http://other.example/?x=http://127.0.0.1:8/qv/", true));
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(browser_->OnBeforeNavigate("http://other.example/by-itself", false));
     EXPECT_EQ(opened_, std::vector<std::string>{"http://other.example/?x=http://127.0.0.1:8/qv/"});
+}
+
+// Each click of the player is good for one navigation that starts within
+// kClickMs of it; navigations without a click get nothing.
+TEST(PlayerClicks, OneNavigationPerClickWithinItsTime) {
+    TPlayerClicks clicks;
+    EXPECT_FALSE(clicks.Take(100));
+    clicks.Clicked(1000);
+    EXPECT_TRUE(clicks.Take(1000 + TPlayerClicks::kClickMs));
+    EXPECT_FALSE(clicks.Take(1000 + TPlayerClicks::kClickMs));  // taken
+    clicks.Clicked(5000);
+    EXPECT_FALSE(clicks.Take(5000 + TPlayerClicks::kClickMs + 1));  // too late
+    EXPECT_FALSE(clicks.Take(5001));
+    clicks.Clicked(0xFFFFFF00u);  // the tick count wraps
+    EXPECT_TRUE(clicks.Take(0x100u));
 }
 
 TEST_F(MainWindowTest, AFailedLoadShowsTheLogoAgainAndIsRetriedOnceAMinute) {

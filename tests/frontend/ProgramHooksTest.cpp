@@ -4,9 +4,19 @@
 // store's server. Every address is a local server on 127.0.0.1; message
 // boxes and the system's browser are recorders.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTimer>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <iostream>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -24,11 +34,13 @@
 #include "frontend/ui/qv3Options.h"
 #include "frontend/ui/qv3PleaseWait.h"
 #include "platform/render/FakeD3D8.h"
+#include "platform/system/Files.h"
 #include "platform/system/KeyStore.h"
 #include "sysinfo/MSI_Common.h"
 #include "sysinfo/MSI_Memory.h"
 #include "tests/frontend/FrontendFixture.h"
 #include "tests/online/LocalHttpServer.h"
+#include "tests/support/TempDir.h"
 
 namespace qv {
 namespace {
@@ -214,6 +226,70 @@ TEST_F(ProgramHooksTest, TheMenusOpenTheOnlineForms) {
     main_->actCheckNewVersion->trigger();
     EXPECT_EQ(messages_.shown, std::vector<std::string>{LangText(68)});
     EXPECT_TRUE(forms_.empty());
+}
+
+// Help and the highscore table through the program's own opener, a
+// stand-in first on PATH that keeps its browser 20 s: the window's 10 ms
+// timer keeps firing while both pages open.
+TEST_F(ProgramHooksTest, HelpAndTheHighscoreTableOpenWhileTheWindowAnswers) {
+    test::TempDir bin;
+    bin.Write("xdg-open", "#!/bin/sh\necho \"$1\" > \"$0.$$.new\"\n/bin/mv \"$0.$$.new\" \"$0.$$\"\n"
+                          "trap 'kill $!; exit 0' TERM\n/bin/sleep 20 &\nwait\n");
+    ASSERT_EQ(::chmod((bin / "xdg-open").c_str(), 0755), 0);
+    const char* oldPath = std::getenv("PATH");
+    const std::string savedPath = oldPath ? oldPath : "";
+    ::setenv("PATH", bin.Path().c_str(), 1);
+    Start();
+    InetSystem().OpenInBrowser = nullptr;  // the program's own opener
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0, longest = 0;
+    QTimer beat;
+    QObject::connect(&beat, &QTimer::timeout, [&] {
+        longest = std::max(longest, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    beat.start(10);
+    QTimer::singleShot(50, main_.get(), [this] {
+        main_->actHelp->trigger();
+        main_->actGotoHighscore->trigger();
+    });
+    const auto pumpUntil = [](const std::function<bool()>& done) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!done() && waited.elapsed() < 120000) QApplication::processEvents(QEventLoop::AllEvents, 10);
+        return done();
+    };
+    std::vector<pid_t> openers;
+    std::vector<std::string> pages;
+    const bool started = pumpUntil([&] {
+        openers.clear();
+        pages.clear();
+        for (const auto& entry : std::filesystem::directory_iterator(bin.Path())) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("xdg-open.", 0) != 0 || name.find(".new") != std::string::npos) continue;
+            openers.push_back(static_cast<pid_t>(std::stol(name.substr(9))));
+            pages.push_back(sys::ReadFileText(entry.path().string()).value_or(""));
+        }
+        return openers.size() == 2;
+    });
+    const qint64 until = clock.elapsed() + 1000;
+    pumpUntil([&] { return clock.elapsed() >= until; });
+    std::cout << "longest stall while Help and the highscore table opened: " << longest << " ms\n";
+    for (const pid_t pid : openers) ::kill(pid, SIGTERM);
+    ::setenv("PATH", savedPath.c_str(), 1);
+    EXPECT_TRUE(started);
+    EXPECT_LT(longest, 10000);  // each opener stays 20 s
+    std::sort(pages.begin(), pages.end());
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_NE(pages[0].find("/qvx3/highscore/highscore.php?"), std::string::npos) << pages[0];
+    EXPECT_EQ(pages[1], "http://" + server_->Host() + "/qvx3internal/help.htm\n");
+    EXPECT_TRUE(shown_.empty());
+    EXPECT_TRUE(pumpUntil([&] {
+        return std::none_of(openers.begin(), openers.end(), [](pid_t pid) {
+            return ::access(("/proc/" + std::to_string(pid)).c_str(), F_OK) == 0;
+        });
+    }));
 }
 
 TEST_F(ProgramHooksTest, PleaseWaitAndErrorBoxesAreQtWindows) {

@@ -36,6 +36,7 @@
 #include "tests/lobby/ChatServer.h"
 #include "tests/lobby/LobbySide.h"
 #include "tests/lobby/LobbyTestSupport.h"
+#include "tests/support/OpenWatch.h"
 #include "tests/support/UiBeat.h"
 
 namespace qv {
@@ -675,6 +676,31 @@ TEST_F(LobbyWindow, ALostSessionDuringADuelShowsAfterItAndNothingIsSentOnIt) {
     EXPECT_EQ(form->sbState->text(), "Disconnected");
 }
 
+// An invitation that comes while the duel runs shows no line then, and its
+// link waits in no line either; the chat goes on after the duel.
+TEST_F(LobbyWindow, AnInvitationDuringADuelAddsNoLine) {
+    auto form = Open();
+    TSide bob(server_.Port()), carol(server_.Port());
+    InvitedByBob(*form, bob);
+    carol.LogIn("CAROL", Key('C'));
+    ASSERT_TRUE(PumpUntil([&] { return form->lvPlayers->topLevelItemCount() == 3; }));
+    const int linesBefore = form->ChatLines();
+    int arrived = 0;  // after the window has had it
+    QObject::connect(form->Client(), &TQVXDPClient::Invitation, [&arrived] { ++arrived; });
+    duringDuel_ = [&] {
+        ASSERT_TRUE(PumpUntil([&] { return server_.Events().Count("playing ANN 1") == 1; }));
+        carol.client->SendInvitation("ANN", lobby::iaInvite);
+        ASSERT_TRUE(PumpUntil([&] { return arrived == 1; }));
+    };
+    form->LinkClicked(QUrl(QString::fromStdString(FirstOpenHref(*form, "accept:"))));
+    ASSERT_TRUE(PumpUntil([&] { return !duels_.empty() && !form->InDuel(); }));
+    form->FlushChat();
+    EXPECT_EQ(Text(*form).find("CAROL"), std::string::npos);
+    EXPECT_EQ(form->ChatLines(), linesBefore + 1);  // "accepted", before the duel
+    server_.Inject("ANN", test::TChatServer::ChatBytes(false, "SRV", "after the duel"));
+    EXPECT_TRUE(Shows(*form, "SRV > after the duel"));
+}
+
 // A duel that throws ends as a lost connection: the reason shown after it,
 // the room told the duel is over, no result.
 TEST_F(LobbyWindow, ADuelThatThrowsShowsTheReasonAndSendsNoResult) {
@@ -727,6 +753,65 @@ TEST_F(LobbyWindow, WebLinksOpenInTheBrowserAndTheChatStays) {
     for (int i = 0; i < 10; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     EXPECT_EQ(opened_, (std::vector<std::string>{"https://lobby.test/news", "http://lobby.test/a%20b"}));
     EXPECT_EQ(Html(*form), before);
+}
+
+// The welcome text and the chat lines come from the server: pictures they
+// name on this machine (a FIFO an open would hang on, a picture file whose
+// open is seen) are never opened, at the first layout or any later one;
+// the emoticons the lobby downloaded still show, and links stay links.
+TEST_F(LobbyWindow, TheServersTextOpensNoLocalFile) {
+    test::TOpenWatch watch;
+    const std::string pictures = "<img src=\"" + watch.Fifo() + "\"><img src=\"file://" + watch.File() +
+                                 "\" width=30 height=30><body background=\"" + watch.File() + "\">";
+    pages_["http://lobby.test/qvx/chatmsg.txt"] =
+        "<b>Welcome</b> to the lobby" + pictures + " <a href=\"https://lobby.test/news\">News</a>";
+    auto form = Open();
+    ASSERT_TRUE(Shows(*form, "Welcome to the lobby"));
+    TSide bob(server_.Port());
+    bob.LogIn("BOB", Key('B'));
+    ASSERT_TRUE(PumpUntil([&] { return form->lvPlayers->topLevelItemCount() == 2; }));
+    bob.client->SendChat(pictures + " :-)");
+    ASSERT_TRUE(Shows(*form, "BOB > <img src="));
+    // Laid out again and painted, as a resized or scrolled window is.
+    form->resize(700, 500);
+    (void)form->grab();
+    form->brwMessages->document()->markContentsDirty(0, form->brwMessages->document()->characterCount());
+    (void)form->grab();
+    for (int i = 0; i < 10; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(watch.FifoOpens(), 0);
+    EXPECT_EQ(watch.FileOpens(), 0);
+    // The line shows the markup as its text, with the downloaded emoticon.
+    EXPECT_NE(LastLine(*form).find("BOB > <img src=\"" + watch.Fifo() + "\">"), std::string::npos);
+    EXPECT_NE(Html(*form).find("http://lobby.test/qvx/emoticons/0.gif"), std::string::npos);
+    EXPECT_FALSE(form->brwMessages->document()
+                     ->resource(QTextDocument::ImageResource, QUrl("http://lobby.test/qvx/emoticons/0.gif"))
+                     .isNull());
+    emit form->brwMessages->anchorClicked(QUrl("https://lobby.test/news"));
+    EXPECT_EQ(opened_, std::vector<std::string>{"https://lobby.test/news"});
+    EXPECT_EQ(Anchors(*form).size(), 0u);  // no invitation links came with it
+}
+
+// The links a server's or a player's text could forge or repeat: only an
+// open id of ours is taken, and only once.
+TEST(InvitationLinks, EachOpenLinkIsTakenOnce) {
+    TInvitationLinks links;
+    const int bob = links.Add("BOB", "10.0.0.2", false);
+    const int carol = links.Add("CAROL", "", true);
+    for (const std::string href : {"accept:", "accept:x:BOB", "accept:99999999999999999999:BOB", "refuse:-1:BOB",
+                                   "http://accept:1", "accept1:BOB", "cancel:77:BOB", ""})
+        EXPECT_FALSE(links.Take(href)) << href;
+    const auto taken = links.Take("refuse:" + std::to_string(bob) + ":BOB");
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->Action, kRefuse);
+    EXPECT_EQ(taken->Link.Alias, "BOB");
+    EXPECT_EQ(taken->Link.Address, "10.0.0.2");
+    EXPECT_FALSE(links.Take("accept:" + std::to_string(bob) + ":BOB"));  // used
+    EXPECT_TRUE(links.HasOtherOpenInvitation("bob"));
+    EXPECT_FALSE(links.HasOtherOpenInvitation("carol"));  // the player's own, any case
+    EXPECT_EQ(links.AbsentPlayers([](const std::string& alias) { return alias == "BOB"; }),
+              std::vector<std::string>{"CAROL"});
+    links.Drop([](const std::string&, std::string_view action) { return action == kCancel; });
+    EXPECT_FALSE(links.Take("cancel:" + std::to_string(carol) + ":CAROL"));
 }
 
 TEST(LobbyProgram, TheMainWindowHookOpensTheLobby) {

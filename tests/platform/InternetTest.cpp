@@ -1,9 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
 #include <cstdlib>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/system/Files.h"
 #include "platform/system/Internet.h"
@@ -57,30 +65,132 @@ TEST(InternetTest, OnlyWebAddressesCountAsUrls) {
     for (const Case& c : cases) EXPECT_EQ(IsWebUrl(c.url), c.web) << c.url;
 }
 
+// The ends of openers as their waiting threads report them.
+class TEnds {
+public:
+    TOpenerEnded Callback() {
+        return [this](bool succeeded) {
+            std::lock_guard lock(m_);
+            ends_.push_back(succeeded);
+            cv_.notify_all();
+        };
+    }
+    // The first `count` ends, waited for at most two minutes (a busy machine).
+    std::vector<bool> WaitFor(std::size_t count) {
+        std::unique_lock lock(m_);
+        cv_.wait_for(lock, std::chrono::minutes(2), [&] { return ends_.size() >= count; });
+        return ends_;
+    }
+
+private:
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::vector<bool> ends_;
+};
+
+// PATH with `dir`/bin first for the lifetime of the object.
+class TPathFirst {
+public:
+    explicit TPathFirst(const std::string& bin) {
+        const char* old = std::getenv("PATH");
+        saved_ = old ? old : "";
+        ::setenv("PATH", bin.c_str(), 1);
+    }
+    ~TPathFirst() { ::setenv("PATH", saved_.c_str(), 1); }
+
+private:
+    std::string saved_;
+};
+
+void WriteOpener(const test::TempDir& dir, const std::string& script) {
+    dir.Write("bin/xdg-open", "#!/bin/sh\n" + script);
+    ASSERT_EQ(::chmod((dir / "bin/xdg-open").c_str(), 0755), 0);
+}
+
+// A process that is gone, not left a zombie: nothing of it in /proc.
+bool Reaped(pid_t pid) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (::access(("/proc/" + std::to_string(pid)).c_str(), F_OK) != 0) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 // A stand-in opener on PATH records its arguments: the address reaches it as
-// one argument, untouched by any shell.
+// one argument, untouched by any shell. Its exit status comes back once it
+// has ended.
 TEST(InternetTest, OpenerGetsTheAddressAsOneArgument) {
     test::TempDir dir;
     const std::string out = dir / "args";
-    dir.Write("bin/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > '" + out + "'\nexit 0\n");
-    ASSERT_EQ(::chmod((dir / "bin/xdg-open").c_str(), 0755), 0);
-    const char* oldPath = std::getenv("PATH");
-    const std::string saved = oldPath ? oldPath : "";
-    ::setenv("PATH", (dir / "bin").c_str(), 1);
+    WriteOpener(dir, "printf '%s\\n' \"$#\" \"$1\" > '" + out + "'\nexit 0\n");
     const std::string url = "http://127.0.0.1/a?b=1&c=$(touch%20x);d";
-    const bool opened = ShellOpenUrl(url);
-    const bool refused = !ShellOpenUrl("file:///etc/passwd");
-    dir.Write("bin/xdg-open", "#!/bin/sh\nexit 3\n");
-    ::chmod((dir / "bin/xdg-open").c_str(), 0755);
-    const bool failed = !ShellOpenUrl(url);
-    ::setenv("PATH", (dir / "none").c_str(), 1);
-    const bool missing = !ShellOpenUrl(url);
-    ::setenv("PATH", saved.c_str(), 1);
+    TEnds ends;
+    bool opened = false, refused = false, failedStarted = false, missing = false;
+    {
+        TPathFirst path(dir / "bin");
+        opened = ShellOpenUrl(url, ends.Callback());
+        ASSERT_EQ(ends.WaitFor(1), std::vector<bool>{true});
+        refused = !ShellOpenUrl("file:///etc/passwd", ends.Callback());
+        WriteOpener(dir, "exit 3\n");
+        failedStarted = ShellOpenUrl(url, ends.Callback());
+        ::setenv("PATH", (dir / "none").c_str(), 1);
+        missing = !ShellOpenUrl(url, ends.Callback());
+    }
     EXPECT_TRUE(opened);
     EXPECT_EQ(ReadFileText(out).value_or(""), "1\n" + url + "\n");
     EXPECT_TRUE(refused);
-    EXPECT_TRUE(failed);
+    // A failing opener started, and its end tells the failure.
+    EXPECT_TRUE(failedStarted);
+    EXPECT_EQ(ends.WaitFor(2), (std::vector<bool>{true, false}));
     EXPECT_TRUE(missing);
+}
+
+// An opener that keeps the browser in the foreground for 20 s: the call
+// returns at once, and once the opener ends its waiting thread reaps it.
+TEST(InternetTest, ASlowOpenerNeverHoldsTheCaller) {
+    test::TempDir dir;
+    const std::string pidFile = dir / "pid";
+    WriteOpener(dir, "echo $$ > '" + pidFile + ".new'\n/bin/mv '" + pidFile + ".new' '" + pidFile + "'\nexec /bin/sleep 20\n");
+    TEnds ends;
+    std::chrono::steady_clock::duration took{};
+    bool started = false;
+    {
+        TPathFirst path(dir / "bin");
+        const auto before = std::chrono::steady_clock::now();
+        started = StartDesktopOpener("file:///some/page.htm", ends.Callback());
+        took = std::chrono::steady_clock::now() - before;
+    }
+    ASSERT_TRUE(started);
+    EXPECT_LT(took, std::chrono::seconds(10));  // the opener itself stays 20 s
+    std::optional<std::string> pid;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    while (!(pid = ReadFileText(pidFile)) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(pid);
+    const pid_t child = static_cast<pid_t>(std::stol(*pid));
+    EXPECT_TRUE(ends.WaitFor(0).empty());  // still running
+    ASSERT_EQ(::kill(child, SIGKILL), 0);
+    EXPECT_EQ(ends.WaitFor(1), std::vector<bool>{false});
+    EXPECT_TRUE(Reaped(child));
+}
+
+// A quick opener leaves no zombie behind, with or without a caller waiting
+// for its end.
+TEST(InternetTest, AnOpenerThatEndsIsReaped) {
+    test::TempDir dir;
+    const std::string pidFile = dir / "pid";
+    WriteOpener(dir, "echo $$ > '" + pidFile + ".new'\n/bin/mv '" + pidFile + ".new' '" + pidFile + "'\nexit 0\n");
+    {
+        TPathFirst path(dir / "bin");
+        ASSERT_TRUE(ShellOpenUrl("http://127.0.0.1/page"));
+    }
+    std::optional<std::string> pid;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    while (!(pid = ReadFileText(pidFile)) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(pid);
+    EXPECT_TRUE(Reaped(static_cast<pid_t>(std::stol(*pid))));
 }
 
 }  // namespace
