@@ -111,7 +111,9 @@ void ApplyHostList(const std::string& text, TEnvironmentRecord& record) {
             const std::size_t eq = line.find('=');
             if (eq == std::string::npos) continue;
             if (SameTextNoCase(std::string_view(line).substr(0, eq), key)) {
-                field = std::string_view(line).substr(eq + 1);
+                // A value with control bytes is no host or address: the stored one stays.
+                const std::string_view value = std::string_view(line).substr(eq + 1);
+                if (!HasControlBytes(value)) field = value;
                 return;
             }
         }
