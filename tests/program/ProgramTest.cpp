@@ -288,6 +288,20 @@ TEST_F(ProgramTest, AFileSizeLimitFailsTheSaveWithoutEndingTheProgram) {
     EXPECT_EQ(entries, 1u);
 }
 
+// In a machine-wide folder every user can write, a key store another user
+// made is not used: its host list server never comes into play.
+TEST_F(ProgramTest, AnotherUsersKeyStoreInASharedFolderIsNotUsed) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give the key store to another user";
+    ASSERT_EQ(::chmod((dir_ / "common").c_str(), 01777), 0);
+    ASSERT_EQ(::chown((dir_ / "common/registry.ini").c_str(), 4242, static_cast<gid_t>(-1)), 0);
+    const auto planted = sys::ReadFileText(dir_ / "common/registry.ini");
+    ASSERT_EQ(Run().exitCode, 0);
+    const std::string log = sys::ReadFileText(UserFile("quorvex.log")).value_or("");
+    EXPECT_NE(log.find("* Warning: Key store not used, running on the default values: "), std::string::npos) << log;
+    EXPECT_NE(log.find("belongs to user 4242 in a folder others can write"), std::string::npos) << log;
+    EXPECT_EQ(sys::ReadFileText(dir_ / "common/registry.ini"), planted);  // left as it was
+}
+
 TEST_F(ProgramTest, APackageInstalledWhileTheGameRunsIsOfferedAtOnce) {
     // Once the main window listens, the installer beside the program installs
     // the extra package the build made; the program quits once it offers it.
