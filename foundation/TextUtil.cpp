@@ -59,6 +59,13 @@ std::string TrimText(std::string_view s) {
     return std::string(s.substr(a, b - a));
 }
 
+bool HasControlBytes(std::string_view s) {
+    for (const unsigned char c : s) {
+        if (c < 0x20 || c == 0x7F) return true;
+    }
+    return false;
+}
+
 std::string LowerAscii(std::string_view s) {
     std::string r(s);
     for (char& c : r) c = LowerChar(c);

@@ -14,6 +14,8 @@ std::vector<std::string> SplitLines(std::string_view text);
 
 // Without the control characters and blanks at either end.
 std::string TrimText(std::string_view s);
+// Whether `s` holds a NUL or another control byte (below 0x20, or 0x7F).
+bool HasControlBytes(std::string_view s);
 
 std::string LowerAscii(std::string_view s);
 std::string UpperAscii(std::string_view s);

@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "foundation/Random.h"
+#include "foundation/qv3Log.h"
 #include "foundation/TextUtil.h"
 #include "platform/system/Files.h"
 #include "platform/system/InstanceLock.h"
@@ -41,6 +42,32 @@ struct DegreeTables {
     }
 };
 
+// The player's own files in the user folder: the replays, the settings,
+// the log. Each holds what only the player should read.
+std::vector<std::string> PrivateUserFileNames() {
+    std::vector<std::string> names;
+    for (int n = 0; n <= 99; ++n) {
+        names.push_back(Numbered("mybest", n, ".gmp"));
+        names.push_back(Numbered("last", n, ".gmp"));
+        names.push_back(Numbered("worldbest", n, ".gmp"));
+    }
+    names.emplace_back("env.dat");
+    names.emplace_back("dip.dat");
+    names.emplace_back(kLogFileName);
+    return names;
+}
+
+// What earlier runs left open or behind: the user folder and its files made
+// readable by others (as older builds made them), and the new files of saves
+// that a kill cut short.
+void TidyDataFolders(const sys::Folders& folders) {
+    // Only a user folder of its own: the program's folder may stand in for it.
+    if (folders.userDataDir != folders.programDir) sys::RestrictToOwner(folders.userDataDir);
+    for (const std::string& name : PrivateUserFileNames()) sys::RestrictToOwner(folders.userDataDir + name);
+    sys::RemoveStaleTemporaries(folders.userDataDir);
+    if (folders.commonDataDir != folders.userDataDir) sys::RemoveStaleTemporaries(folders.commonDataDir);
+}
+
 const DegreeTables& Tables() {
     static const DegreeTables tables;
     return tables;
@@ -55,6 +82,7 @@ void InitializeGlobals(const std::vector<std::string>& args, const sys::FolderIn
     CommonDataDir = folders.commonDataDir;
     UninstallRequested = false;
     HostsResolved = false;
+    TidyDataFolders(folders);
 
     if (!args.empty() && LowerAscii(args[0]) == "-uninstall") {
         DeleteUserFiles();
@@ -80,14 +108,10 @@ void FinalizeGlobals() {
 }
 
 void DeleteUserFiles() {
-    for (int n = 0; n <= 99; ++n) {
-        sys::RemoveFile(CommonDataDir + Numbered("scenario", n, ".c3p"));
-        sys::RemoveFile(UserDataDir + Numbered("mybest", n, ".gmp"));
-        sys::RemoveFile(UserDataDir + Numbered("last", n, ".gmp"));
-        sys::RemoveFile(UserDataDir + Numbered("worldbest", n, ".gmp"));
+    for (int n = 0; n <= 99; ++n) sys::RemoveFile(CommonDataDir + Numbered("scenario", n, ".c3p"));
+    for (const std::string& name : PrivateUserFileNames()) {
+        if (name != kLogFileName) sys::RemoveFile(UserDataDir + name);
     }
-    sys::RemoveFile(UserDataDir + "env.dat");
-    sys::RemoveFile(UserDataDir + "dip.dat");
 }
 
 std::string RendererErrorText(std::uint32_t code) {

@@ -26,8 +26,11 @@ extern bool HostsResolved;
 inline constexpr std::array<const char*, 4> kSharedFiles = {
     "QVX3GameMusic.wav", "QVX3HighScoreMusic.wav", "QVX3MenuMusic.wav", "l3codecx.acm"};
 
-// Resolves the folders from `inputs` and, when the first argument in lower
-// case is "-uninstall", runs the clean-up and sets UninstallRequested.
+// Resolves the folders from `inputs`, takes other users' permissions away
+// from the user folder (when it is not the program's) and from the player's
+// files in it, and removes the new files that saves cut short by a kill
+// left in the data folders. When the first argument in lower case is
+// "-uninstall", runs the clean-up and sets UninstallRequested.
 // `args` excludes the program name.
 void InitializeGlobals(const std::vector<std::string>& args, const sys::FolderInputs& inputs);
 // The same with this process's command line and environment.

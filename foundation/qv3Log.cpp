@@ -1,9 +1,7 @@
 #include "foundation/qv3Log.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/types.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <mutex>
 #include <optional>
@@ -31,32 +29,24 @@ constexpr const char* kPrefixes[] = {"Unknown: ", "Info: ",       "Warning: ", "
                                      "Checkpoint: ", "Note: ", "Entering: ", "Exiting: ",
                                      "Separator: "};
 
+// The log lies in the player's own folder and holds what the player did:
+// readable by the player alone, never read or written through a link.
+constexpr mode_t kLogFileMode = sys::kPrivateFileMode;
+
 // Appends to an existing file in one write, so concurrent writers never
 // interleave within a line. Never creates the file.
 void AppendToLog(const std::string& path, const std::string& data) {
     if (path.empty()) return;
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0) return;
-    const char* p = data.data();
-    std::size_t left = data.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    ::close(fd);
+    sys::AppendToFile(path, data, sys::LinkRule::Refuse);
 }
 
 // Nothing when the file cannot be read; `error` then tells why.
 std::optional<std::vector<std::string>> LoadLines(const std::string& path, std::string* error = nullptr) {
     if (path.empty()) return std::nullopt;
-    auto text = sys::ReadFileText(path, kMaxLogFileSize, error);
-    if (!text) return std::nullopt;
-    return SplitLines(*text);
+    std::string text;
+    if (sys::ReadFile(path, sys::LinkRule::Refuse, kMaxLogFileSize, text, error) != sys::FileStatus::Ok)
+        return std::nullopt;
+    return SplitLines(text);
 }
 
 bool SaveLines(const std::string& path, const std::vector<std::string>& lines) {
@@ -65,7 +55,7 @@ bool SaveLines(const std::string& path, const std::vector<std::string>& lines) {
         out += l;
         out += "\r\n";
     }
-    return sys::WriteFileAtomic(path, out);
+    return sys::WriteFileAtomic(path, out, nullptr, kLogFileMode);
 }
 
 bool IsProblemLine(const std::string& line) {
@@ -78,10 +68,7 @@ void SetLogFile(const std::string& path) {
     try {
         std::lock_guard guard(LogLock());
         LogPath() = path;
-        if (!path.empty()) {
-            int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0644);
-            if (fd >= 0) ::close(fd);
-        }
+        if (!path.empty()) sys::AppendToFile(path, {}, sys::LinkRule::Refuse, kLogFileMode);
     } catch (...) {
     }
 }

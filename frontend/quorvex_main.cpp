@@ -61,6 +61,7 @@ TSettingsHost SettingsHost() {
 
 int main(int argc, char** argv) {
     using namespace qv;
+    sys::IgnoreFileSizeSignal();
     InitializeGlobals(argc, argv);
     if (UninstallRequested) return 0;
     // SDL's video and the GL driver stay for the whole run: game windows come
@@ -132,6 +133,8 @@ int main(int argc, char** argv) {
         const sys::TKeyStoreCheck keyStore = sys::TKeyStore(KeyStorePath()).Check();
         if (keyStore.state == sys::TKeyStoreCheck::State::Absent) {
             LogMessage("Key store treated as absent: " + keyStore.reason, lkWarning);
+        } else if (keyStore.state == sys::TKeyStoreCheck::State::NotUsed) {
+            LogMessage("Key store not used, running on the default values: " + keyStore.reason, lkWarning);
         } else if (keyStore.state == sys::TKeyStoreCheck::State::Untouched) {
             LogMessage("Key store cannot be read, running on the default values and leaving it untouched: " +
                            keyStore.reason,

@@ -49,6 +49,9 @@ bool ReadSettingsBytes(const std::string& path, std::vector<std::uint8_t>& out, 
         case sys::FileStatus::Missing:
             return false;
         case sys::FileStatus::NotRegular:
+            // A socket holds no settings: none there, and the save replaces it.
+            if (sys::IsSocket(path, sys::LinkRule::Follow)) return false;
+            [[fallthrough]];
         case sys::FileStatus::TooLarge:
         case sys::FileStatus::Failed:
             problem = error;
@@ -147,7 +150,7 @@ bool SaveEnvironment(TEnvironmentRecord& record, const std::string& path, const 
             const std::vector<std::uint8_t> data = EncodeSettingsFile(record);
             const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
             // It holds the player's e-mail address and log-in key.
-            if (sys::WriteFileAtomic(path, bytes, &error, 0600)) return true;
+            if (sys::WriteFileAtomic(path, bytes, &error, sys::kPrivateFileMode)) return true;
         }
     } catch (const std::exception& e) {
         error = e.what();

@@ -17,7 +17,10 @@
 // the game creates it at its first start, so installing before that fails
 // with 3. The copy goes to a new file beside the target, which is then
 // renamed over the target, so a running game never sees a half-written
-// package; it is readable by others only as far as the source is.
+// package; it is readable by others only as far as the source is. The new
+// files that earlier copies killed mid-way left in the common folder are
+// removed first; a file size limit fails the copy (3), it does not end the
+// program by signal.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -106,6 +109,8 @@ bool CopyReplacing(const qv::sys::TReadableFile& source, const std::string& targ
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Past the file size limit the copy fails (3) instead of killing us.
+    qv::sys::IgnoreFileSizeSignal();
     if (argc < 2) return kNoArgument;
     const std::string name = argv[1];
     const std::string ownFolder = qv::sys::ExecutableFolder();
@@ -123,6 +128,8 @@ int main(int argc, char** argv) {
     const auto package = qv::sys::TReadableFile::Open(source, qv::sys::LinkRule::Refuse, qv::sys::kMaxScenarioPackageSize);
     if (package.Status() != qv::sys::FileStatus::Ok) return Refuse(package.Error());
     if (folder != ownFolder) {
+        // What copies killed mid-way left there (only this user's, unlocked).
+        qv::sys::RemoveStaleTemporaries(folder);
         std::string error;
         if (!CopyReplacing(package, folder + name, error)) return Refuse(error);
     }

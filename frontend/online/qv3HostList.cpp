@@ -165,8 +165,9 @@ bool ApplyHostList(const std::string& text, TEnvironmentRecord& record) {
             const std::size_t eq = line.find('=');
             if (eq == std::string::npos) continue;
             if (SameTextNoCase(std::string_view(line).substr(0, eq), key)) {
+                // A value with control bytes is no host or address: the stored one stays.
                 const std::string value = TrimText(std::string_view(line).substr(eq + 1));
-                if (usable(value)) {
+                if (usable(value) && !HasControlBytes(value)) {
                     field = value;
                     applied = true;
                 } else {

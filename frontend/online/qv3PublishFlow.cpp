@@ -73,7 +73,8 @@ TPublishResult PublishHighscore(const TPublishFields& fields, int slot, TRandom&
                 return it == values.end() ? std::string() : it->second;
             };
             if (!value("ERR").empty()) throw Exception(Bounded(reply, kShownReplyLimit));
-            if (!value("UID").empty()) Environment.ScoreUID = TrimText(value("UID")).substr(0, 32);
+            if (const std::string uid = TrimText(value("UID")); !uid.empty() && !HasControlBytes(uid))
+                Environment.ScoreUID = uid.substr(0, 32);
             const std::string upload = value("UPID");
             if (!upload.empty()) {
                 if (!IsSafePartName(upload)) throw Exception("Invalid upload id from the server");

@@ -62,7 +62,8 @@ void TWorldBestDownload::Run() {
             Changed();
             return;
         }
-        if (reply == "ERR") {
+        // A name with control bytes in it is no file name to keep in the settings.
+        if (reply == "ERR" || HasControlBytes(reply)) {
             downloadState_ = kStepFailed;
             Changed();
             ShowOnlineMessage(TMessageKind::Plain, kWorldBestUnavailableText);
@@ -78,7 +79,8 @@ void TWorldBestDownload::Run() {
             std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
         if (pack.LevelCount() == 0) throw Exception(kWorldBestInvalidText);
         std::string error;
-        if (!sys::WriteFileAtomic(WorldBestReplayPath(slot_), bytes, &error)) throw Exception(error);
+        if (!sys::WriteFileAtomic(WorldBestReplayPath(slot_), bytes, &error, sys::kPrivateFileMode))
+            throw Exception(error);
         progress.WorldBestFile = reply;
         downloadState_ = kStepDone;
         replayEnabled_ = true;

@@ -283,7 +283,10 @@ void TfrmMain::LoadMenuBitmaps() {
 
 void TfrmMain::ExportCodec() {
     const std::string path = CommonDataDir + kCodecFileName;
-    if (sys::FileExists(path)) return;
+    // A link, or another user's file where others can write, is not ours to
+    // load: it is replaced.
+    if (sys::InspectFile(path, sys::LinkRule::Refuse) == sys::FileStatus::Ok) return;
+    if (sys::FileExists(path)) LogMessage("Codec file " + path + " is a link or another user's; replaced", lkWarning);
     try {
         const auto bytes = GameResources ? GameResources->ProgramResource("DLL", "MP3CODEC") : std::nullopt;
         if (!bytes) throw std::runtime_error("resource MP3CODEC not found");

@@ -83,7 +83,7 @@ std::int32_t TGameCore::InsertHighScore(std::int32_t Score, std::int32_t Level) 
         std::string error = "no last game";
         if (!data || !sys::WriteFileAtomic(best, std::string_view(reinterpret_cast<const char*>(data->data()),
                                                                    data->size()),
-                                           &error)) {
+                                           &error, sys::kPrivateFileMode)) {
             sys::RemoveFile(best);
             LogMessage("Error copying my best replay file", lkWarning);
         }

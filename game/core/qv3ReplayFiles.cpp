@@ -52,10 +52,11 @@ void TReplayFile::Save() const {
     if (FileName.empty()) throw EReplayPackError("the pack has no file");
     const TBytes enciphered = ToStream();
     // A temporary file renamed over the old one: a failed save loses nothing.
+    // The player's own: no other user reads it.
     std::string why;
     if (!sys::WriteFileAtomic(FileName,
                               std::string_view(reinterpret_cast<const char*>(enciphered.data()), enciphered.size()),
-                              &why))
+                              &why, sys::kPrivateFileMode))
         throw EReplayPackError(why);
 }
 

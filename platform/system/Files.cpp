@@ -30,8 +30,8 @@ int InjectedReadError(const std::string& path) {
 }
 
 template <typename Container>
-FileStatus ReadWhole(const std::string& path, LinkRule links, std::size_t maxSize, Container& out,
-                     std::string* error) {
+FileStatus ReadOpened(const TReadableFile& file, const std::string& path, std::size_t maxSize, Container& out,
+                      std::string* error) {
     auto fail = [&](FileStatus status, std::string why) {
         if (error) *error = std::move(why);
         return status;
@@ -40,7 +40,6 @@ FileStatus ReadWhole(const std::string& path, LinkRule links, std::size_t maxSiz
         return fail(FileStatus::TooLarge, "File " + path + " is too large (" + std::to_string(size) +
                                               " bytes, at most " + std::to_string(maxSize) + ")");
     };
-    const TReadableFile file = TReadableFile::Open(path, links, maxSize);
     if (file.Status() != FileStatus::Ok) return fail(file.Status(), file.Error());
     if (const int injected = InjectedReadError(path))
         return fail(FileStatus::Failed, "Cannot read " + path + ": " + std::strerror(injected));
@@ -60,6 +59,12 @@ FileStatus ReadWhole(const std::string& path, LinkRule links, std::size_t maxSiz
     }
     out = std::move(data);
     return FileStatus::Ok;
+}
+
+template <typename Container>
+FileStatus ReadWhole(const std::string& path, LinkRule links, std::size_t maxSize, Container& out,
+                     std::string* error) {
+    return ReadOpened(TReadableFile::Open(path, links, maxSize), path, maxSize, out, error);
 }
 
 constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
@@ -96,6 +101,55 @@ FileStatus ReadFile(const std::string& path, LinkRule links, std::size_t maxSize
 FileStatus ReadFile(const std::string& path, LinkRule links, std::size_t maxSize, std::vector<std::uint8_t>& out,
                     std::string* error) {
     return ReadWhole(path, links, maxSize, out, error);
+}
+
+FileStatus ReadOpenedFile(const TReadableFile& file, const std::string& path, std::size_t maxSize, std::string& out,
+                          std::string* error) {
+    return ReadOpened(file, path, maxSize, out, error);
+}
+
+bool AppendToFile(const std::string& path, std::string_view data, LinkRule links, mode_t createMode,
+                  std::string* error) {
+    auto fail = [&](const std::string& why) {
+        if (error) *error = "Cannot append to " + path + ": " + why;
+        return false;
+    };
+    int flags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    if (links == LinkRule::Refuse) flags |= O_NOFOLLOW;
+    if (createMode != 0) flags |= O_CREAT;
+    const int fd = ::open(path.c_str(), flags, createMode);
+    if (fd < 0) {
+        const int e = errno;
+        if (e == ELOOP && links == LinkRule::Refuse) return fail("a link");
+        // ENXIO: a FIFO nobody reads, or a socket.
+        return fail(std::strerror(e));
+    }
+    struct ClosedAtEnd {
+        int fd;
+        ~ClosedAtEnd() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return fail(std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) return fail("not a regular file");
+    if (links == LinkRule::Refuse) {
+        if (st.st_nlink != 1) return fail("it has more than one name");
+        if (std::string why = UntrustedOwnerReason(path, st); !why.empty()) return fail(why);
+    }
+    if (!WriteAllTo(fd, data.data(), data.size())) return fail(std::strerror(errno));
+    return true;
+}
+
+bool RestrictToOwner(const std::string& path) {
+    std::string name = path;
+    while (name.size() > 1 && name.back() == '/') name.pop_back();
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat st {};
+    const bool own = ::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() &&
+                     (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && st.st_nlink == 1));
+    const bool changed = own && (st.st_mode & 077) != 0 && ::fchmod(fd, st.st_mode & 0700) == 0;
+    ::close(fd);
+    return changed;
 }
 
 void InjectReadErrorForTesting(const std::string& path, int error) {

@@ -33,6 +33,25 @@ FileStatus ReadFile(const std::string& path, LinkRule links, std::size_t maxSize
 FileStatus ReadFile(const std::string& path, LinkRule links, std::size_t maxSize, std::vector<std::uint8_t>& out,
                     std::string* error = nullptr);
 
+// The rest of `file`, opened from `path`, into `out`: as ReadFile once the
+// file is open (the caller may check more of it first).
+FileStatus ReadOpenedFile(const TReadableFile& file, const std::string& path, std::size_t maxSize, std::string& out,
+                          std::string* error = nullptr);
+
+// Appends `data` in one write to the regular file at `path`, opened as
+// `links` says and checked as a read would be (never a FIFO or a device,
+// never blocking); where links are refused, never a file with more than one
+// name either. With `createMode` not 0 a missing file is made with it
+// first; otherwise a missing file stays missing. Returns success.
+bool AppendToFile(const std::string& path, std::string_view data, LinkRule links, mode_t createMode = 0,
+                  std::string* error = nullptr);
+
+// Takes the group's and others' permissions away from the folder or
+// regular file at `path` when it is this user's own and no link (a file
+// only with one name); anything else is left alone. Returns whether it was
+// changed.
+bool RestrictToOwner(const std::string& path);
+
 // Writes a new file beside `path` under a unique name, flushes it to disk
 // and renames it over `path` (TReplacementFile); `mode` is its permissions.
 // On failure the old file is left as it was, the new one removed, and the

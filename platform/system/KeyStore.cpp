@@ -1,5 +1,8 @@
 #include "platform/system/KeyStore.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <mutex>
 #include <set>
 #include <vector>
@@ -55,22 +58,49 @@ std::set<std::string>& UntouchedStores() {
     static std::set<std::string> paths;
     return paths;
 }
+bool IsRegularFileAt(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool IsUntouched(const std::string& path) {
     std::lock_guard guard(UntouchedLock());
     return UntouchedStores().count(path) > 0;
 }
 
-// The file's text (empty when missing or treated as absent).
-TKeyStoreCheck Load(const std::string& path, std::string& text) {
+// What the file is like besides its text: whose it is and its permissions.
+struct TLoaded {
     TKeyStoreCheck check;
+    bool exists = false;  // a regular file that was read
+    uid_t owner = 0;
+    mode_t mode = 0;
+};
+
+// The file's text (empty when missing, treated as absent or not used).
+TLoaded Load(const std::string& path, std::string& text) {
+    TLoaded loaded;
+    TKeyStoreCheck& check = loaded.check;
     text.clear();
     std::string error;
-    switch (ReadFile(path, LinkRule::Refuse, kMaxKeyStoreSize, text, &error)) {
+    const TReadableFile file = TReadableFile::Open(path, LinkRule::Refuse, kMaxKeyStoreSize);
+    FileStatus status = file.Status();
+    if (status == FileStatus::Ok && file.LinkCount() != 1) {
+        check = {TKeyStoreCheck::State::NotUsed,
+                 path + " has " + std::to_string(file.LinkCount()) + " names (a hard link): not used"};
+        return loaded;
+    }
+    status = ReadOpenedFile(file, path, kMaxKeyStoreSize, text, &error);
+    switch (status) {
         case FileStatus::Ok:
+            loaded.exists = true;
+            loaded.owner = file.Owner();
+            loaded.mode = file.Mode();
+            break;
         case FileStatus::Missing:
             break;
         case FileStatus::NotRegular:
-            check = {TKeyStoreCheck::State::Absent, error};
+            // A regular file refused here is one another user may have put there.
+            check = {IsRegularFileAt(path) ? TKeyStoreCheck::State::NotUsed : TKeyStoreCheck::State::Absent, error};
             break;
         case FileStatus::TooLarge:
         case FileStatus::Failed: {
@@ -81,14 +111,14 @@ TKeyStoreCheck Load(const std::string& path, std::string& text) {
         }
     }
     if (check.state != TKeyStoreCheck::State::Usable) text.clear();
-    return check;
+    return loaded;
 }
 
 }  // namespace
 
 TKeyStoreCheck TKeyStore::Check() const {
     std::string text;
-    TKeyStoreCheck check = Load(path_, text);
+    TKeyStoreCheck check = Load(path_, text).check;
     if (check.state == TKeyStoreCheck::State::Usable && IsUntouched(path_))
         check = {TKeyStoreCheck::State::Untouched, path_ + " could not be read earlier in this run"};
     return check;
@@ -120,7 +150,11 @@ bool TKeyStore::WriteString(const std::string& key, const std::string& name, con
     }
     if (IsUntouched(path_)) return false;
     std::string text;
-    if (Load(path_, text).state == TKeyStoreCheck::State::Untouched) return false;
+    const TLoaded loaded = Load(path_, text);
+    if (loaded.check.state == TKeyStoreCheck::State::Untouched || loaded.check.state == TKeyStoreCheck::State::NotUsed)
+        return false;
+    // Root's file (or anyone else's trusted one) is read, never replaced.
+    if (loaded.exists && loaded.owner != ::geteuid()) return false;
     std::vector<std::string> lines = SplitLines(text);
 
     const std::string entry = name + "=" + value;
@@ -152,7 +186,8 @@ bool TKeyStore::WriteString(const std::string& key, const std::string& name, con
     }
     std::string out;
     for (const auto& l : lines) out += l + "\n";
-    return WriteFileAtomic(path_, out);
+    // Never readable by more users than the old file was.
+    return WriteFileAtomic(path_, out, nullptr, loaded.exists ? loaded.mode & 0666 : 0644);
 }
 
 }  // namespace qv::sys

@@ -4,9 +4,13 @@
 //
 // It lies in the machine-wide folder, so a link or anything but a regular
 // file there is treated as absent (a write replaces it with a new file).
-// A file that exists but cannot be read (permissions, an I/O error, larger
-// than any real key store) is left untouched: it reads as empty and, once
-// seen so, is not written in this run.
+// A file with more than one name (a hard link may join it to any file of
+// the player's), or another user's where others can write, is not used:
+// it reads as empty and is never written. A file of root's is read but not
+// written; a rewrite keeps the old file's permissions. A file that exists
+// but cannot be read (permissions, an I/O error, larger than any real key
+// store) is left untouched: it reads as empty and, once seen so, is not
+// written in this run.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +31,7 @@ struct TKeyStoreCheck {
     enum class State {
         Usable,      // readable, or missing
         Absent,      // a link or not a regular file: treated as absent
+        NotUsed,     // more than one name, or another user's: neither read nor written
         Untouched,   // exists but cannot be read: left untouched, not written this run
     };
     State state = State::Usable;

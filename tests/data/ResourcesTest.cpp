@@ -6,6 +6,7 @@
 #include "game/assets/qv3Resources.h"
 #include "platform/resources/ResourcePackWriter.h"
 #include "platform/system/Files.h"
+#include "tests/support/OtherUser.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/ScenarioFixture.h"
 #include "tests/support/TempDir.h"
@@ -121,6 +122,22 @@ TEST_F(ResourcesTest, PlantedPackagesAreNotOffered) {
             << Log();
     }
     EXPECT_TRUE(resources->ScenarioAvailable(5));
+}
+
+// Where every user can write the machine-wide folder, a package another
+// user put there is not offered; the player's own and root's are.
+TEST_F(ResourcesTest, AnotherUsersPackageInAFolderAllCanWriteIsNotOffered) {
+    test::OtherUserFiles others;
+    test::WritePackage(packages, 5, Scenario(5, "Five"));
+    test::WritePackage(packages, 6, Scenario(6, "Six"));
+    ASSERT_TRUE(test::OtherUserFiles::Give(packages + "scenario6.c3p"));
+    ASSERT_EQ(::chmod(packages.c_str(), 01777), 0);
+    const auto resources = Make();
+    EXPECT_TRUE(resources->ScenarioAvailable(5));
+    EXPECT_FALSE(resources->ScenarioAvailable(6));
+    EXPECT_NE(Log().find("* Warning: Scenario 6 not offered (" + packages + "scenario6.c3p)"), std::string::npos)
+        << Log();
+    ::chmod(packages.c_str(), 0755);
 }
 
 TEST_F(ResourcesTest, SelectingGoesUpToTheNextAvailableSlotOrEndsAt100) {

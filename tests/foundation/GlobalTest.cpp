@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <numbers>
@@ -100,6 +101,57 @@ TEST_F(GlobalFoldersTest, UninstallWithSharedFilesInTheProgramFolderOnly) {
     InitializeGlobals({"-uninstall"}, inputs_);
     EXPECT_FALSE(sys::FileExists(Program("QVX3MenuMusic.wav")));
     EXPECT_FALSE(sys::FileExists(Program("scenario3.c3p")));
+}
+
+namespace {
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+}  // namespace
+
+// An older build left the user folder 0755 and the player's files 0644; a
+// kill during a save left its new file. The next start mends both.
+TEST_F(GlobalFoldersTest, StartTightensWhatOlderBuildsLeftOpenAndRemovesStaleTemporaries) {
+    ASSERT_TRUE(sys::CreateDirectories(User(""), 0755));
+    ASSERT_TRUE(sys::CreateDirectories(Common("")));
+    struct Case {
+        std::string path;
+        mode_t before;
+        mode_t after;  // 0: removed
+    } cases[] = {
+        {User("env.dat"), 0644, 0600},
+        {User("dip.dat"), 0644, 0600},
+        {User("quorvex.log"), 0644, 0600},
+        {User("last3.gmp"), 0644, 0600},
+        {User("mybest0.gmp"), 0664, 0600},
+        {User("worldbest99.gmp"), 0644, 0600},
+        {User("notes.txt"), 0644, 0644},        // not the program's
+        {User(".env.dat.q8Xv2A"), 0600, 0},      // a save cut short
+        {User(".env.dat.tmp"), 0644, 0644},      // not a name the program gives
+        {Common(".registry.ini.7fGh1k"), 0644, 0},
+        {Common(".scenario3.c3p.Zz09aa"), 0644, 0},
+        {Common("scenario3.c3p"), 0644, 0644},   // shared on purpose
+        {Program(".quorvex.dat.abcdef"), 0644, 0644},  // the program folder is not the program's to tidy
+    };
+    for (const Case& c : cases) {
+        Touch(c.path);
+        ASSERT_EQ(::chmod(c.path.c_str(), c.before), 0);
+    }
+    InitializeGlobals({}, inputs_);
+    EXPECT_EQ(ModeOf(User("")), 0700u);
+    for (const Case& c : cases) EXPECT_EQ(ModeOf(c.path), c.after) << c.path;
+}
+
+// Where the program's folder stands in for the user folder it is not made private.
+TEST_F(GlobalFoldersTest, TheProgramFolderStandingInForTheUserFolderKeepsItsMode) {
+    dir_.Write("share", "a file, not a folder");
+    ASSERT_EQ(::chmod(inputs_.programDir.c_str(), 0755), 0);
+    Touch(Program("env.dat"));
+    InitializeGlobals({}, inputs_);
+    ASSERT_EQ(UserDataDir, ProgramDir);
+    EXPECT_EQ(ModeOf(ProgramDir), 0755u);
+    EXPECT_EQ(ModeOf(Program("env.dat")), 0600u);
 }
 
 TEST(GlobalTest, RendererErrorTexts) {

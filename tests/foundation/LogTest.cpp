@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <future>
 #include <set>
 #include <thread>
 #include <vector>
@@ -217,6 +221,71 @@ TEST_F(LogTest, ConcurrentWritersGiveWholeLines) {
     }
     EXPECT_EQ(count, static_cast<std::size_t>(kThreads * kLines));
     EXPECT_EQ(seen.size(), count);
+}
+
+namespace {
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 0;
+}
+}  // namespace
+
+TEST_F(LogTest, TheLogIsThePlayersAlone) {
+    SetLogFile("");
+    ASSERT_TRUE(sys::RemoveFile(path_));
+    SetLogFile(path_);
+    EXPECT_EQ(ModeOf(path_), 0600u);
+    LogBeginRun();
+    LogMessage("mine");
+    EXPECT_EQ(ModeOf(path_), 0600u);
+    LogSetReported();
+    EXPECT_EQ(ModeOf(path_), 0600u);
+}
+
+// What another file at the log's name gets: never read, never written
+// through, never a hang; the next run's log replaces it.
+TEST_F(LogTest, HostileFilesAtTheLogsName) {
+    SetLogFile("");
+    const std::string secret = "<*** Begin ***>\r\n* Error: the player's private lines\r\n";
+    const std::string victim = dir_.Write("victim", secret);
+    ASSERT_EQ(::chmod(victim.c_str(), 0600), 0);
+    for (const char* kind : {"link", "dangling", "fifo"}) {
+        SCOPED_TRACE(kind);
+        ASSERT_TRUE(sys::RemoveFile(path_));
+        const std::string k = kind;
+        const int made = k == "link"       ? ::symlink(victim.c_str(), path_.c_str())
+                         : k == "dangling" ? ::symlink((dir_ / "made").c_str(), path_.c_str())
+                                           : ::mkfifo(path_.c_str(), 0600);
+        ASSERT_EQ(made, 0);
+        // A blocking open of the FIFO would wait for a reader for good: the
+        // test gives up after a minute and reads once, so the run ends.
+        auto run = std::async(std::launch::async, [this] {
+            SetLogFile(path_);
+            LogMessage("appended", lkError);
+            const bool problems = LogHasProblems();
+            const std::string text = ReadLogText();
+            return std::make_pair(problems, text);
+        });
+        if (run.wait_for(std::chrono::minutes(1)) != std::future_status::ready) {
+            ADD_FAILURE() << "the log blocked on a FIFO";
+            const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK);
+            run.wait();
+            ::close(fd);
+        }
+        const auto [problems, text] = run.get();
+        EXPECT_FALSE(problems);
+        EXPECT_EQ(text, "");
+        EXPECT_EQ(sys::ReadFileText(victim).value(), secret);
+        EXPECT_FALSE(sys::FileExists(dir_ / "made"));
+        // The run's log replaces whatever lay there.
+        LogBeginRun();
+        LogMessage("fresh");
+        EXPECT_EQ(File().find("private"), std::string::npos);
+        EXPECT_NE(ReadLogText().find("* Info: fresh"), std::string::npos);
+        EXPECT_EQ(ModeOf(path_), 0600u);
+        EXPECT_EQ(sys::ReadFileText(victim).value(), secret);
+        SetLogFile("");
+    }
 }
 
 }  // namespace qv

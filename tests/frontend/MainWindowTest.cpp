@@ -24,6 +24,7 @@
 #include "tests/frontend/FrontendFixture.h"
 #include "tests/online/FailingReplies.h"
 #include "tests/online/HoldingServer.h"
+#include "tests/support/OtherUser.h"
 
 namespace qv::ui {
 namespace {
@@ -163,6 +164,39 @@ TEST_F(MainWindowTest, AnExistingCodecFileIsLeftAsItIs) {
     ASSERT_TRUE(sys::WriteFileAtomic(CommonDataDir + "l3codecx.acm", "mine"));
     Start();
     EXPECT_EQ(sys::ReadFileText(CommonDataDir + "l3codecx.acm"), "mine");
+}
+
+// In a machine-wide folder others can write, a codec file another user put
+// there, or a link, is not the program's: it is replaced by the program's own.
+TEST_F(MainWindowTest, AnotherUsersCodecFileOrALinkIsReplaced) {
+    const std::string codec = CommonDataDir + "l3codecx.acm";
+    const std::string victim = dir_ / "victim";
+    ASSERT_TRUE(sys::WriteFileAtomic(victim, "victim"));
+    for (const char* kind : {"other's", "link"}) {
+        SCOPED_TRACE(kind);
+        test::OtherUserFiles others;
+        ASSERT_TRUE(sys::RemoveFile(codec));
+        if (std::string(kind) == "link") {
+            ASSERT_EQ(::symlink(victim.c_str(), codec.c_str()), 0);
+        } else {
+            ASSERT_TRUE(sys::WriteFileAtomic(codec, "planted"));
+            ASSERT_TRUE(test::OtherUserFiles::Give(codec));
+        }
+        ASSERT_EQ(::chmod(CommonDataDir.c_str(), 01777), 0);
+        options_.reset();
+        main_.reset();
+        Start();
+        const auto now = sys::ReadFileText(codec);
+        ASSERT_TRUE(now);
+        EXPECT_NE(*now, "planted");
+        EXPECT_NE(*now, "victim");
+        EXPECT_EQ(sys::InspectFile(codec, sys::LinkRule::Refuse), sys::FileStatus::Ok);
+        EXPECT_EQ(sys::ReadFileText(victim), "victim");
+        EXPECT_NE(Log().find("* Warning: Codec file " + codec + " is a link or another user's; replaced"),
+                  std::string::npos)
+            << Log();
+        ::chmod(CommonDataDir.c_str(), 0755);
+    }
 }
 
 TEST_F(MainWindowTest, ALocalPageOpensOnceAndAFailedCodecExportIsAWarning) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -271,6 +273,30 @@ TEST_F(SettingsFileTest, AFileThatCannotBeReadIsLeftUntouched) {
         }
     }
     EXPECT_FALSE(UntouchedSettingsFile(path_));
+}
+
+// A socket holds no settings: the file is absent, not unreadable, and the
+// next save puts the settings file in its place.
+TEST_F(SettingsFileTest, ASocketAtTheNameIsNoSettingsFile) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    ASSERT_LT(path_.size(), sizeof addr.sun_path);
+    path_.copy(addr.sun_path, path_.size());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
+    ::close(fd);
+    TEnvironmentRecord rec;
+    rec.Country = 3;
+    EXPECT_FALSE(LoadEnvironment(rec, path_, host_));
+    EXPECT_EQ(rec, Defaults(3));
+    EXPECT_FALSE(UntouchedSettingsFile(path_));
+    EXPECT_EQ(Log().find("cannot be read"), std::string::npos) << Log();
+    rec = Sample();
+    ASSERT_TRUE(SaveEnvironment(rec, path_, host_));
+    TEnvironmentRecord back;
+    EXPECT_TRUE(LoadEnvironment(back, path_, host_));
+    EXPECT_EQ(back, Sample());
 }
 
 TEST_F(SettingsFileTest, TheFileIsPrivateToTheUser) {

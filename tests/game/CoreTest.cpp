@@ -4,6 +4,7 @@
 // of the game just played.
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 
@@ -203,6 +204,12 @@ TEST_F(CoreTest, AWholeSessionPlaysALevelEntersTheNameAndReplaysTheGameExactly) 
     EXPECT_EQ(Progress().HighScores[0].Score, liveScore);
     EXPECT_EQ(Progress().HighScores[0].Name, "PLAYER");
     EXPECT_TRUE(sys::FileExists(MyBestReplayPath(kSlot)));
+    // Replays are the player's own: no other user reads them.
+    for (const std::string& replay : {LastReplayPath(kSlot), MyBestReplayPath(kSlot)}) {
+        struct stat st {};
+        ASSERT_EQ(::stat(replay.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << replay;
+    }
     EXPECT_EQ(Progress().LevelsFinished, won ? 1 : 0);
     ASSERT_TRUE(RunUntil([&] { return core.NameEntryPhase == TNameEntryPhase::Editing; }, 1000));
     for (int key : {8, 8, 8, 8, 8, 8, 65, 66, 13}) {  // clear "PLAYER", type "AB", Enter

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -20,6 +21,7 @@
 #include "platform/system/CommonDataFolder.h"
 #include "platform/system/Files.h"
 #include "platform/system/InstanceMessage.h"
+#include "tests/support/OtherUser.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
@@ -259,6 +261,60 @@ TEST_F(VantryTest, TheCopyIsNoMoreReadableThanTheSource) {
         ASSERT_EQ(::stat((dir_ / "common/scenario3.c3p").c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, mode);
     }
+}
+
+// A package past the file size limit of the installer's process: the copy
+// fails with 3 and leaves nothing, the signal does not end the installer.
+TEST_F(VantryTest, AFileSizeLimitFailsTheCopyWithoutASignal) {
+    dir_.Write("bin/scenario3.c3p", std::string(100 * 1024, 'p'));
+    dir_.Write("common/scenario3.c3p", "the old package");
+    test::ProcessResult r;
+    {
+        // The installer inherits the limit, and the signal's default action
+        // from this process; nothing here writes a file meanwhile.
+        rlimit saved{};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit limit = saved;
+        limit.rlim_cur = 16 * 1024;
+        const auto previous = ::signal(SIGXFSZ, SIG_DFL);
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+        r = Run({"scenario3.c3p"});
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, previous);
+    }
+    EXPECT_EQ(r.exitCode, 3) << r.err;
+    EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
+    EXPECT_EQ(sys::ReadFileText(dir_ / "common/scenario3.c3p"), "the old package");
+    ::unlink((dir_ / "common/scenario3.c3p").c_str());
+    EXPECT_EQ(::rmdir((dir_ / "common").c_str()), 0);  // no temporary left beside it
+}
+
+// What earlier installs killed mid-copy left in the common folder goes at
+// the next install: only the installer's own names, only this user's files.
+TEST_F(VantryTest, StaleTemporariesInTheCommonFolderAreRemovedAtInstall) {
+    struct Case {
+        const char* name;
+        bool removed;
+    } cases[] = {
+        {".scenario3.c3p.Ab3xZ9", true},
+        {".scenario7.c3p.000000", true},
+        {".registry.ini.k2LmQ0", true},
+        {".scenario3.c3p.tmp", false},
+        {"scenario5.c3p", false},
+        {".scenario5.c3p.other1", false},  // another user's (root only)
+    };
+    for (const Case& c : cases) dir_.Write(std::string("common/") + c.name, "left");
+    const bool root = test::RunningAsRoot();
+    if (root) {
+        ASSERT_EQ(::chown((dir_ / "common/.scenario5.c3p.other1").c_str(), test::kOtherUid, static_cast<gid_t>(-1)), 0);
+    }
+    const auto r = Run({"scenario3.c3p"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    for (const Case& c : cases) {
+        const bool removed = c.removed || (!root && std::string(c.name) == ".scenario5.c3p.other1");
+        EXPECT_EQ(sys::FileExists(dir_ / "common/" + c.name), !removed) << c.name;
+    }
+    EXPECT_EQ(sys::ReadFileText(dir_ / "common/scenario3.c3p"), "package three");
 }
 
 }  // namespace qv

@@ -195,6 +195,22 @@ TEST_F(HostListTest, ListsApplyOnlyTheKeysTheyHold) {
     EXPECT_TRUE(r.InternalHost.empty());
 }
 
+// A server's NUL or control bytes never reach the settings: such a value is
+// no host or address, and the stored one stays.
+TEST_F(HostListTest, ValuesWithControlBytesAreNotStored) {
+    for (const std::string& value : {std::string("ev\0il", 5), std::string("evil\x01"), std::string("a\tb"),
+                                     std::string("\x1b[31mred"), std::string("del\x7f")}) {
+        SCOPED_TRACE(value);
+        TEnvironmentRecord r;
+        r.ChatHost = "old-chat";
+        r.SupportURL = "http://old/";
+        ApplyHostList("ChatHost=" + value + "\nSupportURL=" + value + "\nHighScoreHost=scores.example\n", r);
+        EXPECT_EQ(r.ChatHost, "old-chat");
+        EXPECT_EQ(r.SupportURL, "http://old/");
+        EXPECT_EQ(r.HighScoreHost, "scores.example");  // the rest of the list applies
+    }
+}
+
 TEST_F(HostListTest, StoredHostsServeUntilTheListHasArrived) {
     StoreHosts();
     std::mutex m;

@@ -122,6 +122,8 @@ TEST_F(PublishTest, ReplyNamesCountInAnyCase) {
         {"Uid= xyz \r\n", TPublishResult::Published, "xyz"},
         {"err=score too low\r\n", TPublishResult::Failed, "u1"},
         {"Err=locked\r\nUID=new\r\n", TPublishResult::Failed, "u1"},
+        {"UID=ev\x01il\r\n", TPublishResult::Published, "u1"},  // control bytes are no id to store
+        {"UID=x\x1b[2J\r\n", TPublishResult::Published, "u1"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answer);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "foundation/qv3Environment.h"
 #include "foundation/qv3Global.h"
@@ -58,6 +59,9 @@ TEST_F(WorldBestTest, FirstUseAsksForTheFileAndStoresIt) {
         EXPECT_EQ(download.DownloadState(), 2);
         EXPECT_EQ(states, (std::vector<std::pair<int, int>>{{1, 0}, {2, 0}, {2, 1}, {2, 2}}));
         EXPECT_EQ(Stored(), validPack_);
+        struct stat st {};
+        ASSERT_EQ(::stat(WorldBestReplayPath(kSlot).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);  // the player's own, as every replay
         EXPECT_EQ(Environment.Scenarios[kSlot].WorldBestFile, "wb_3_42.gmp");
         TEnvironmentRecord saved;
         ASSERT_TRUE(LoadEnvironment(saved, SettingsFilePath()));

@@ -9,10 +9,13 @@
 #include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -253,6 +256,50 @@ TEST_F(ProgramTest, WithNoDisplayItSaysSoAndEnds) {
     EXPECT_NE(log.find("* Error: Start-up failed: No display could be opened"), std::string::npos) << log;
     EXPECT_EQ(log.find("Creating game"), std::string::npos) << log;
     EXPECT_EQ(log.substr(log.size() - 15), "<*** End ***>\r\n");
+}
+
+// Past the file size limit a save fails as on a full disk: the program goes
+// on and ends as it would, the signal does not end it mid-save.
+TEST_F(ProgramTest, AFileSizeLimitFailsTheSaveWithoutEndingTheProgram) {
+    // The previous run, kept at start, is larger than the limit lets the new log be.
+    const std::string old = "<*** Begin ***>\r\n" + std::string(200 * 1024, 'o') + "\r\n<*** End ***>\r\n";
+    ASSERT_TRUE(sys::CreateDirectories(UserFile(""), 0700));
+    ASSERT_TRUE(sys::WriteFileAtomic(UserFile("quorvex.log"), old, nullptr, 0600));
+    test::ProcessResult r;
+    {
+        // The program inherits the limit and this process's default action
+        // for the signal; nothing here writes a file meanwhile.
+        rlimit saved{};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit limit = saved;
+        limit.rlim_cur = 64 * 1024;
+        const auto previous = ::signal(SIGXFSZ, SIG_DFL);
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+        r = Run({}, "Checkpoint: Initialized", {"SDL_VIDEODRIVER=", "DISPLAY=", "WAYLAND_DISPLAY="});
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, previous);
+    }
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("No display could be opened"), std::string::npos) << r.err;
+    // The log could not be rewritten: the old one is whole, with nothing beside it.
+    EXPECT_EQ(sys::ReadFileText(UserFile("quorvex.log")).value_or("").substr(0, old.size()), old);
+    std::size_t entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(UserFile(""))) entries += e.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(entries, 1u);
+}
+
+// In a machine-wide folder every user can write, a key store another user
+// made is not used: its host list server never comes into play.
+TEST_F(ProgramTest, AnotherUsersKeyStoreInASharedFolderIsNotUsed) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give the key store to another user";
+    ASSERT_EQ(::chmod((dir_ / "common").c_str(), 01777), 0);
+    ASSERT_EQ(::chown((dir_ / "common/registry.ini").c_str(), 4242, static_cast<gid_t>(-1)), 0);
+    const auto planted = sys::ReadFileText(dir_ / "common/registry.ini");
+    ASSERT_EQ(Run().exitCode, 0);
+    const std::string log = sys::ReadFileText(UserFile("quorvex.log")).value_or("");
+    EXPECT_NE(log.find("* Warning: Key store not used, running on the default values: "), std::string::npos) << log;
+    EXPECT_NE(log.find("belongs to user 4242 in a folder others can write"), std::string::npos) << log;
+    EXPECT_EQ(sys::ReadFileText(dir_ / "common/registry.ini"), planted);  // left as it was
 }
 
 TEST_F(ProgramTest, APackageInstalledWhileTheGameRunsIsOfferedAtOnce) {

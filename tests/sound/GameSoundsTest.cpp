@@ -11,6 +11,7 @@
 #include "platform/system/Clock.h"
 #include "platform/system/Files.h"
 #include "tests/sound/SoundFixtures.h"
+#include "tests/support/OtherUser.h"
 
 namespace qv {
 
@@ -218,6 +219,27 @@ TEST_F(GameSoundsTest, PlantedMusicFilesAreReplacedNotFollowed) {
                   std::string::npos)
             << log_.Text();
     }
+}
+
+// Where every user can write the machine-wide folder, a music file another
+// user put there, even of the right size, is not played: it is converted anew.
+TEST_F(GameSoundsTest, AnotherUsersMusicFileInAFolderAllCanWriteIsReplaced) {
+    test::OtherUserFiles others;
+    const std::string planted(resources_.MusicFileSize(), 'p');
+    ASSERT_TRUE(sys::WriteFileAtomic(MusicPath(0), planted));
+    ASSERT_TRUE(test::OtherUserFiles::Give(MusicPath(0)));
+    ASSERT_EQ(::chmod(dir_.Path().c_str(), 01777), 0);
+    const std::string size = std::to_string(resources_.MusicFileSize());
+    config_.Load("SndQVX3GameMusic=" + size + "\r\nSndQVX3MenuMusic=" + size + "\r\nSndQVX3HighScoreMusic=" + size +
+                 "\r\n");
+    TGameSounds sounds(sound_.get(), resources_, config_);
+    sounds.PrepareMusic();
+    const auto now = sys::ReadFileText(MusicPath(0));
+    ASSERT_TRUE(now);
+    EXPECT_EQ(now->size(), resources_.MusicFileSize());
+    EXPECT_NE(*now, planted);
+    EXPECT_NE(log_.Text().find("* Warning: Sound file " + MusicPath(0)), std::string::npos) << log_.Text();
+    ::chmod(dir_.Path().c_str(), 0700);
 }
 
 TEST_F(GameSoundsTest, FailedConversionEndsTheMusicAndLeavesNoFile) {
