@@ -26,11 +26,12 @@ namespace qv::mp {
 namespace {
 
 QCoreApplication& App() {
+    if (auto* app = QCoreApplication::instance()) return *app;  // the suites share one
     static int argc = 1;
     static char name[] = "tests_multiplayer";
     static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
+    static auto* app = new QCoreApplication(argc, argv);
+    return *app;
 }
 
 // Pumps the event loop until `done` holds; false after 10 s.
