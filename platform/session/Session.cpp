@@ -1151,6 +1151,7 @@ struct TSession::TImpl {
             }
         }
         completions.clear();
+        heard.clear();
         std::vector<TFlush::TPeer> left;
         for (const auto& [peer, link] : links) left.push_back({peer, link.endCode, link.heardReal});
         links.clear();

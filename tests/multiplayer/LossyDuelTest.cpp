@@ -24,6 +24,7 @@
 #include "multiplayer/lobby/qv3DPClient.h"
 #include "multiplayer/qv3DPPeer.h"
 #include "tests/lobby/ChatServer.h"
+#include "tests/multiplayer/DuelTestSupport.h"
 #include "tests/session/SessionTestSupport.h"
 #include "tests/session/UdpStub.h"
 
@@ -49,16 +50,8 @@ test::TUdpRelay::TLink Lossy(std::uint32_t seed) {
     return link;
 }
 
-// A timer wait that never runs out: the joiner's search and connect
-// time-outs are not what is tried here.
-class TStoppedTimerClock final : public ITimerWaitClock {
-public:
-    bool WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, std::uint32_t,
-                 const std::function<bool()>& woken) override {
-        wake.wait(lock, woken);
-        return true;
-    }
-};
+// The joiner's search and connect time-outs are not what is tried here.
+using test::TStoppedTimerClock;
 
 // One side of a duel and the race it plays.
 struct TRacer {

@@ -110,6 +110,23 @@ struct TSide {
 // A socket that reads datagrams and answers nothing unless told.
 using TSilentHost = test::TUdpStub;
 
+// A host and a joiner that met through a relay the test may cut.
+struct TRelayedPair {
+    TSide host, joiner;
+    std::unique_ptr<test::TUdpRelay> relay;
+
+    explicit TRelayedPair(const TSessionOptions& options = test::FastOptions())
+        : host("Host", options), joiner("Joiner", options) {}
+    void Meet() {
+        host.HostSession();
+        relay = std::make_unique<test::TUdpRelay>(host.Port());
+        joiner.Find(relay->Port());
+        joiner.Join();
+        ASSERT_TRUE(joiner.ev.WaitFor("connect 00000000 "));
+        ASSERT_TRUE(host.ev.WaitFor("create remote"));
+    }
+};
+
 TEST(PeerSession, HostJoinExchangeAndHostEnd) {
     TSide host("Host"), joiner("Joiner");
     host.peer->OnIndicateConnect = [&](TzkDPPeer*, DPNMSG_INDICATE_CONNECT& m, bool& accept) {
@@ -456,13 +473,10 @@ TEST(PeerSession, AnOutageShorterThanTheLinkTimeOutKeepsTheLink) {
     auto options = test::FastOptions();
     options.linkTimeoutMs = TSessionOptions{}.linkTimeoutMs;
     ASSERT_EQ(options.linkTimeoutMs, 10000u);
-    TSide host("Host", options), joiner("Joiner", options);
-    host.HostSession();
-    test::TUdpRelay relay(host.Port());
-    joiner.Find(relay.Port());
-    joiner.Join();
-    ASSERT_TRUE(joiner.ev.WaitFor("connect 00000000 "));
-    ASSERT_TRUE(host.ev.WaitFor("create remote"));
+    TRelayedPair pair(options);
+    ASSERT_NO_FATAL_FAILURE(pair.Meet());
+    auto& [host, joiner, relayPtr] = pair;
+    test::TUdpRelay& relay = *relayPtr;
     relay.Cut(true);
     joiner.Send("during");
     host.Send("back");
@@ -503,13 +517,10 @@ TEST(PeerSession, OnlySilenceForTheWholeLinkTimeOutLosesTheLinkOnBothSides) {
     test::TTestClock clock;
     auto options = test::FastOptions(&clock);
     options.linkTimeoutMs = TSessionOptions{}.linkTimeoutMs;
-    TSide host("Host", options), joiner("Joiner", options);
-    host.HostSession();
-    test::TUdpRelay relay(host.Port());
-    joiner.Find(relay.Port());
-    joiner.Join();
-    ASSERT_TRUE(joiner.ev.WaitFor("connect 00000000 "));
-    ASSERT_TRUE(host.ev.WaitFor("create remote"));
+    TRelayedPair pair(options);
+    ASSERT_NO_FATAL_FAILURE(pair.Meet());
+    auto& [host, joiner, relayPtr] = pair;
+    test::TUdpRelay& relay = *relayPtr;
 
     relay.Cut(true);
     joiner.Send("during");
@@ -539,13 +550,10 @@ TEST(PeerSession, OnlySilenceForTheWholeLinkTimeOutLosesTheLinkOnBothSides) {
 TEST(PeerSession, CloseLeavesWhatIsStillToSendToAThreadOfItsOwn) {
     auto options = test::FastOptions();
     options.linkTimeoutMs = TSessionOptions{}.linkTimeoutMs;
-    TSide host("Host", options), joiner("Joiner", options);
-    host.HostSession();
-    test::TUdpRelay relay(host.Port());
-    joiner.Find(relay.Port());
-    joiner.Join();
-    ASSERT_TRUE(joiner.ev.WaitFor("connect 00000000 "));
-    ASSERT_TRUE(host.ev.WaitFor("create remote"));
+    TRelayedPair pair(options);
+    ASSERT_NO_FATAL_FAILURE(pair.Meet());
+    auto& [host, joiner, relayPtr] = pair;
+    test::TUdpRelay& relay = *relayPtr;
 
     relay.Cut(true);
     joiner.Send("last");
@@ -565,15 +573,11 @@ TEST(PeerSession, CloseLeavesWhatIsStillToSendToAThreadOfItsOwn) {
 
 // A session hosting on the port a closed one still flushes on takes it.
 TEST(PeerSession, HostingOnThePortOfAClosedSessionStillSendingTakesIt) {
-    TSide host("Host"), joiner("Joiner");
-    host.HostSession();
+    TRelayedPair pair;
+    ASSERT_NO_FATAL_FAILURE(pair.Meet());
+    auto& [host, joiner, relay] = pair;
     const std::uint32_t port = host.Port();
-    test::TUdpRelay relay(port);
-    joiner.Find(relay.Port());
-    joiner.Join();
-    ASSERT_TRUE(joiner.ev.WaitFor("connect 00000000 "));
-    ASSERT_TRUE(host.ev.WaitFor("create remote"));
-    relay.Cut(true);
+    relay->Cut(true);
     host.Send("unheard");
     host.peer.reset();
     TSide next("Next");
