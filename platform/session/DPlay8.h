@@ -7,12 +7,18 @@
 //
 // What the layer does:
 // - Events come on the session's own worker thread, through the handler
-//   given to Initialize. No call other than Close waits for that thread;
-//   calls from inside the handler run directly on it (so a receive may be
-//   answered from the handler). Close must not be called from the handler.
+//   given to Initialize. No call other than Close waits for that thread,
+//   and Close only until it has run the close itself (the players' ends),
+//   never for the far end; calls from inside the handler run directly on
+//   it (so a receive may be answered from the handler). Close must not be
+//   called from the handler.
 // - After Close returns no handler call runs; a local Close raises no
-//   TERMINATE_SESSION. Close flushes queued guaranteed messages for at most
-//   TSessionOptions::closeFlushMs.
+//   TERMINATE_SESSION. What is still to send (queued guaranteed messages,
+//   then the session's end) goes on being sent on a thread of its own until
+//   the far end acknowledged it or was silent for linkTimeoutMs, measured in
+//   real time (the injected clock is not read after Close). At the end of
+//   the program such flushes get closeFlushMs more, then are dropped (their
+//   far ends told at once). Hosting on the port of a flush ends it.
 // - Host enumeration sends a query datagram to the session port of the given
 //   host, answered by the hosting session on the same socket. Without a host
 //   name the query is broadcast, but only when the flags allow it and
@@ -27,10 +33,13 @@
 //   with DPNSEND_NONSEQUENTIAL may overtake each other. The priority flags
 //   are taken and change nothing. SEND_COMPLETE follows a send with a handle
 //   once ENet is done with the message.
-// - Timing (enumeration retries, connect and close deadlines) reads the
-//   injected sys::IClock. A connect not completed within connectTimeoutMs
-//   fails; a connected far end silent for linkTimeoutMs is lost, not
-//   earlier.
+// - Timing (enumeration retries, connect deadlines, the link time-out)
+//   reads the injected sys::IClock. A connect not completed within
+//   connectTimeoutMs fails; a connected far end from which nothing at all
+//   has been received for linkTimeoutMs is lost, and only then: a
+//   guaranteed message that takes many resends is no lost link. ENet's own
+//   time-outs are set beyond an hour, so they never decide; the time-outs
+//   given here must stay below that.
 // - A host name is looked up off the worker, so closing never waits for a
 //   slow name service. Enumeration with a host name takes replies only from
 //   the addresses that name stands for, on the port asked; without one
@@ -257,7 +266,9 @@ struct TSessionOptions {
     DWORD enumTimeoutMs = 1500;
     // Set by each user longer than the window it waits for a connect with.
     DWORD connectTimeoutMs = 10000;
-    DWORD closeFlushMs = 1000;
+    // How long the end of the program still lets a closed session's flush
+    // run (see Close).
+    DWORD closeFlushMs = 500;
     // Silence after which a connected far end counts as lost.
     DWORD linkTimeoutMs = 10000;
     // Turns a host name into IPv4 addresses (network byte order); runs on a

@@ -1,4 +1,5 @@
 #include <enet/enet.h>
+#include <enet/time.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -35,6 +36,18 @@ enum : enet_uint32 { kEndLost = 0, kEndLeave = 1, kEndHostClosed = 2, kEndDestro
 constexpr std::size_t kChannels = 2;  // 0 reliable, 1 unreliable
 constexpr int kServicePollMs = 5;     // ENet's own housekeeping (resends, pings)
 constexpr DPNID kServerId = 1;        // the server as its clients see it
+// ENet's own time-outs on the links we keep: so far beyond every time-out
+// of ours that they never fire first. Silence and deadlines are measured
+// here.
+constexpr enet_uint32 kEnetNeverMs = 3600000;
+// ENet doubles the interval between the resends of a guaranteed message at
+// each try, without bound. Past this (or the link's own resend interval, when
+// longer) it resends no less often, so a link back from an outage carries
+// what waited within about this time, and the far end keeps hearing us.
+constexpr enet_uint32 kResendCapMs = 1000;
+// A closed session's flush gives up after this many link time-outs even
+// while the far end keeps talking without taking what is sent.
+constexpr int kFlushLimitLinkTimeouts = 2;
 
 std::atomic<int> gBroadcast{-1};  // -1: decided by the environment
 
@@ -102,6 +115,208 @@ std::shared_ptr<TLookup> StartLookup(const std::string& name,
     }
     return box;
 }
+
+// ENet's own time-outs set out of the way: the session decides.
+void LeaveTimeoutsToUs(ENetPeer* peer) { enet_peer_timeout(peer, 1u << 16, kEnetNeverMs, kEnetNeverMs); }
+
+// Caps the resend interval of the guaranteed messages waiting for the far
+// end (see kResendCapMs), and brings ENet's next look at them forward.
+void LimitResends(ENetPeer* peer) {
+    const enet_uint32 cap = std::max<enet_uint32>(kResendCapMs, peer->roundTripTime + 4 * peer->roundTripTimeVariance);
+    bool any = false;
+    enet_uint32 next = 0;
+    for (ENetListIterator i = enet_list_begin(&peer->sentReliableCommands); i != enet_list_end(&peer->sentReliableCommands);
+         i = enet_list_next(i)) {
+        auto* cmd = reinterpret_cast<ENetOutgoingCommand*>(i);
+        if (cmd->roundTripTimeout > cap) cmd->roundTripTimeout = cap;
+        const enet_uint32 due = cmd->sentTime + cmd->roundTripTimeout;
+        if (!any || ENET_TIME_LESS(due, next)) next = due;
+        any = true;
+    }
+    if (any && ENET_TIME_LESS(next, peer->nextTimeout)) peer->nextTimeout = next;
+    // Resends queued again keep the interval they will be sent with.
+    for (ENetListIterator i = enet_list_begin(&peer->outgoingCommands); i != enet_list_end(&peer->outgoingCommands);
+         i = enet_list_next(i)) {
+        auto* cmd = reinterpret_cast<ENetOutgoingCommand*>(i);
+        if (cmd->roundTripTimeout > cap) cmd->roundTripTimeout = cap;
+    }
+}
+
+bool SameAddress(const ENetAddress& a, const ENetAddress& b) { return a.host == b.host && a.port == b.port; }
+
+// What a closed session still has to send, on a thread of its own: the
+// guaranteed messages and the session's end go on until the far end took
+// them, or fell silent for the link time-out (real time: the session's
+// clock may be gone with it), or the program ends.
+class TFlush {
+public:
+    struct TPeer {
+        ENetPeer* peer;
+        enet_uint32 endCode;  // the end the far end is told when dropped
+        std::chrono::steady_clock::time_point heard;
+    };
+
+    TFlush(ENetHost* host, std::vector<TPeer> peers, std::uint32_t port, DWORD linkTimeoutMs, DWORD exitGraceMs)
+        : host_(host), peers_(std::move(peers)), port_(port), linkTimeout_(std::chrono::milliseconds(linkTimeoutMs)),
+          exitGrace_(std::chrono::milliseconds(exitGraceMs)), started_(std::chrono::steady_clock::now()) {}
+
+    std::uint32_t Port() const { return port_; }
+    std::chrono::milliseconds ExitGrace() const { return exitGrace_; }
+    void Abandon() { abandon_ = true; }
+
+    void Run() {
+        tFlush = this;
+        host_->intercept = &Intercept;
+        while (!peers_.empty()) {
+            ENetEvent ev;
+            while (!peers_.empty() && enet_host_service(host_, &ev, 0) > 0) Handle(ev);
+            const auto now = std::chrono::steady_clock::now();
+            for (const ENetAddress& from : heard_)
+                for (TPeer& p : peers_)
+                    if (SameAddress(p.peer->address, from)) p.heard = now;
+            heard_.clear();
+            const bool over = abandon_ || now - started_ >= kFlushLimitLinkTimeouts * linkTimeout_;
+            for (auto it = peers_.begin(); it != peers_.end();) {
+                if (over) {
+                    enet_peer_disconnect_now(it->peer, it->endCode);
+                } else if (now - it->heard >= linkTimeout_) {
+                    enet_peer_reset(it->peer);  // the far end is gone
+                } else {
+                    LimitResends(it->peer);
+                    ++it;
+                    continue;
+                }
+                it = peers_.erase(it);
+            }
+            if (peers_.empty()) break;
+            enet_host_flush(host_);
+            pollfd fd{host_->socket, POLLIN, 0};
+            poll(&fd, 1, kServicePollMs);
+        }
+        enet_host_destroy(host_);
+        host_ = nullptr;
+        tFlush = nullptr;
+    }
+
+    // Without a thread: the far ends are told at once.
+    void DropNow() {
+        for (const TPeer& p : peers_) enet_peer_disconnect_now(p.peer, p.endCode);
+        peers_.clear();
+        enet_host_destroy(host_);
+        host_ = nullptr;
+    }
+
+private:
+    static int Intercept(ENetHost* h, ENetEvent*) {
+        TFlush* self = tFlush;
+        const std::span<const std::uint8_t> d(h->receivedData, h->receivedDataLength);
+        if (wire::IsEnumDatagram(d)) return 1;  // a closed session answers no searches
+        if (self != nullptr && (self->heard_.empty() || !SameAddress(self->heard_.back(), h->receivedAddress)))
+            self->heard_.push_back(h->receivedAddress);
+        return 0;
+    }
+
+    void Handle(ENetEvent& ev) {
+        const auto known = std::find_if(peers_.begin(), peers_.end(), [&](const TPeer& p) { return p.peer == ev.peer; });
+        switch (ev.type) {
+        case ENET_EVENT_TYPE_CONNECT:
+            if (known == peers_.end()) enet_peer_disconnect_now(ev.peer, kEndRefused);
+            break;
+        case ENET_EVENT_TYPE_RECEIVE: enet_packet_destroy(ev.packet); break;
+        case ENET_EVENT_TYPE_DISCONNECT:
+            if (known != peers_.end()) peers_.erase(known);
+            break;
+        case ENET_EVENT_TYPE_NONE: break;
+        }
+    }
+
+    static thread_local TFlush* tFlush;
+
+    ENetHost* host_;
+    std::vector<TPeer> peers_;
+    std::vector<ENetAddress> heard_;
+    std::uint32_t port_;
+    std::chrono::milliseconds linkTimeout_, exitGrace_;
+    std::chrono::steady_clock::time_point started_;
+    std::atomic<bool> abandon_{false};
+};
+
+thread_local TFlush* TFlush::tFlush = nullptr;
+
+// The flushes still running. It lives to the end of the process (sessions
+// in static objects close after any static of this file is gone); once the
+// program ends, a flush handed in is dropped at once.
+class TFlushes {
+public:
+    static TFlushes& Get() {
+        static TFlushes* flushes = new TFlushes;
+        return *flushes;
+    }
+
+    void Start(std::unique_ptr<TFlush> flush) {
+        std::shared_ptr<TFlush> shared(std::move(flush));
+        std::lock_guard lock(m_);
+        if (!ending_) {
+            try {
+                std::thread([this, shared] {
+                    shared->Run();
+                    Finished(shared.get());
+                }).detach();
+                running_.push_back(shared);
+                return;
+            } catch (const std::system_error&) {
+                // No thread: dropped below.
+            }
+        }
+        shared->DropNow();
+    }
+
+    // A new session takes the port of flushes still holding it: they end
+    // (within one turn of their loop), their far ends told.
+    void Release(std::uint32_t port) {
+        std::unique_lock lock(m_);
+        auto holds = [&] {
+            return std::any_of(running_.begin(), running_.end(), [&](const auto& f) { return f->Port() == port; });
+        };
+        if (!holds()) return;
+        for (const auto& f : running_)
+            if (f->Port() == port) f->Abandon();
+        cv_.wait_for(lock, std::chrono::seconds(2), [&] { return !holds(); });
+    }
+
+    // The end of the program: each flush still running gets its grace to
+    // finish, then is dropped.
+    void End() {
+        std::unique_lock lock(m_);
+        ending_ = true;
+        std::chrono::milliseconds grace{0};
+        for (const auto& f : running_) grace = std::max(grace, f->ExitGrace());
+        cv_.wait_for(lock, grace, [&] { return running_.empty(); });
+        for (const auto& f : running_) f->Abandon();
+        cv_.wait_for(lock, std::chrono::seconds(2), [&] { return running_.empty(); });
+    }
+
+private:
+    void Finished(TFlush* flush) {
+        {
+            std::lock_guard lock(m_);
+            running_.erase(std::remove_if(running_.begin(), running_.end(),
+                                          [&](const auto& f) { return f.get() == flush; }),
+                           running_.end());
+        }
+        cv_.notify_all();
+    }
+
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::vector<std::shared_ptr<TFlush>> running_;
+    bool ending_ = false;
+};
+
+// Ends the flushes with the program.
+struct TEndFlushesAtExit {
+    ~TEndFlushesAtExit() { TFlushes::Get().End(); }
+} gEndFlushesAtExit;
 
 }  // namespace
 
@@ -174,6 +389,11 @@ struct TSession::TImpl {
         bool closing = false;
         std::uint32_t deadline = 0;  // for links waiting for a connect request
         std::optional<std::vector<std::uint8_t>> terminateData;
+        // When the far end was last heard, on the session's clock and in
+        // real time (the flush after Close reads only the latter).
+        std::uint32_t heardAt = 0;
+        std::chrono::steady_clock::time_point heardReal;
+        enet_uint32 endCode = kEndLeave;  // told to the far end when closing
     };
 
     struct TSendRecord {
@@ -225,9 +445,8 @@ struct TSession::TImpl {
     std::vector<wire::TEnumResponse> responses;
     std::vector<ENetAddress> responseSenders;
     std::vector<TCompletion> completions;
+    std::vector<ENetAddress> heard;  // senders of link datagrams since the last look
     bool closing = false;
-    std::uint32_t closeDeadline = 0;
-    std::chrono::steady_clock::time_point closeRealDeadline;
     bool finished = false;
 
     TImpl(ERole r, const TSessionOptions& o) : role(r), options(o), clock(o.clock ? o.clock : &sys::SystemClock()) {}
@@ -290,16 +509,19 @@ struct TSession::TImpl {
         tCurrent = this;
         while (!finished) {
             RunCommands();
+            if (finished) break;
             ENetEvent ev;
-            while (host != nullptr && enet_host_service(host, &ev, 0) > 0) Handle(ev);
+            while (enet_host_service(host, &ev, 0) > 0) Handle(ev);
+            MarkHeard();
             DispatchResponses();
             DispatchCompletions();
             Timers();
+            for (auto& [peer, link] : links) LimitResends(peer);
+            if (connectOp && connectOp->peer != nullptr) LimitResends(connectOp->peer);
             enet_host_flush(host);
             PublishQueues();
-            if (finished) break;
             pollfd fds[2] = {{host->socket, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-            if (poll(fds, 2, closing ? 1 : kServicePollMs) > 0 && (fds[1].revents & POLLIN)) {
+            if (poll(fds, 2, kServicePollMs) > 0 && (fds[1].revents & POLLIN)) {
                 std::uint64_t count;
                 (void)!read(wakeFd, &count, sizeof count);
             }
@@ -345,6 +567,7 @@ struct TSession::TImpl {
             SendControl(peer, wire::EncodeTerminate(c.data));
             enet_peer_disconnect_later(peer, kEndDestroyed);
             links[peer].closing = true;
+            links[peer].endCode = kEndDestroyed;
             RemovePlayer(c.target, DPNDESTROYPLAYERREASON_HOSTDESTROYEDPLAYER);
             break;
         }
@@ -411,7 +634,14 @@ struct TSession::TImpl {
     static int Intercept(ENetHost* h, ENetEvent*) {
         TImpl* self = tCurrent;
         const std::span<const std::uint8_t> d(h->receivedData, h->receivedDataLength);
-        if (self == nullptr || !wire::IsEnumDatagram(d)) return 0;
+        if (self == nullptr) return 0;
+        if (!wire::IsEnumDatagram(d)) {
+            // Anything a far end sends counts as hearing it: acknowledgements,
+            // resends and ENet's own pings too.
+            if (self->heard.empty() || !SameAddress(self->heard.back(), h->receivedAddress))
+                self->heard.push_back(h->receivedAddress);
+            return 0;
+        }
         if (auto q = wire::DecodeEnumQuery(d)) {
             self->AnswerQuery(*q, h->receivedAddress);
         } else if (auto r = wire::DecodeEnumResponse(d)) {
@@ -473,6 +703,30 @@ struct TSession::TImpl {
         if (op.target.Hostname.empty()) return true;
         return op.resolved && from.port == op.target.Port &&
                std::find(op.hosts.begin(), op.hosts.end(), from.host) != op.hosts.end();
+    }
+
+    void MarkHeard() {
+        if (heard.empty()) return;
+        const std::uint32_t now = Now();
+        const auto real = std::chrono::steady_clock::now();
+        for (auto& [peer, link] : links) {
+            for (const ENetAddress& from : heard) {
+                if (!SameAddress(peer->address, from)) continue;
+                link.heardAt = now;
+                link.heardReal = real;
+                break;
+            }
+        }
+        heard.clear();
+    }
+
+    TLink NewLink(DPNID id, std::uint32_t deadline = 0) {
+        TLink link;
+        link.id = id;
+        link.deadline = deadline;
+        link.heardAt = Now();
+        link.heardReal = std::chrono::steady_clock::now();
+        return link;
     }
 
     bool IsCancelled(DPNHANDLE h) const {
@@ -538,17 +792,30 @@ struct TSession::TImpl {
             DropConnectPeer();
             FailConnect(result, {});
         }
+        // A far end silent for the link time-out is lost: the link ends
+        // here (told to the far end, should it still hear us), and only then.
+        std::vector<ENetPeer*> lost;
         for (auto it = links.begin(); it != links.end();) {
-            if (it->second.id == 0 && !it->second.closing && Due(now, it->second.deadline)) {
+            const TLink& link = it->second;
+            if (link.id == 0 && !link.closing && Due(now, link.deadline)) {
                 enet_peer_reset(it->first);
                 it = links.erase(it);
-            } else {
-                ++it;
+                continue;
             }
+            if (Due(now, link.heardAt + options.linkTimeoutMs)) {
+                if (link.closing) {
+                    enet_peer_reset(it->first);
+                    it = links.erase(it);
+                    continue;
+                }
+                if (link.id != 0) lost.push_back(it->first);
+            }
+            ++it;
         }
-        if (closing && (links.empty() || Due(now, closeDeadline) ||
-                        std::chrono::steady_clock::now() >= closeRealDeadline))
-            finished = true;
+        for (ENetPeer* peer : lost) {
+            enet_peer_disconnect_now(peer, kEndLost);
+            OnDisconnect(peer, kEndLost);
+        }
     }
 
     // ------------------------------------------------------------- connect
@@ -573,8 +840,8 @@ struct TSession::TImpl {
         MakeConnectPeer();
     }
 
-    // Once the host's name is known: ENet's connect, which ENet itself
-    // gives up no sooner than the connect deadline.
+    // Once the host's name is known: ENet's connect, which only the
+    // connect deadline gives up.
     void MakeConnectPeer() {
         std::vector<std::uint32_t> hosts;
         if (!connectOp->lookup->Done(&hosts)) return;
@@ -591,7 +858,7 @@ struct TSession::TImpl {
             FailConnect(DPNERR_NORESPONSE, {});
             return;
         }
-        SetPeerTimeout(connectOp->peer, options.connectTimeoutMs);
+        LeaveTimeoutsToUs(connectOp->peer);
     }
 
     // A connect given up: a host that has the link hears of it at once.
@@ -602,12 +869,6 @@ struct TSession::TImpl {
         else
             enet_peer_reset(connectOp->peer);
         connectOp->peer = nullptr;
-    }
-
-    // ENet drops a peer once a reliable command stays unacknowledged for
-    // `ms`, never earlier (its default also drops after a few resends).
-    static void SetPeerTimeout(ENetPeer* peer, DWORD ms) {
-        enet_peer_timeout(peer, 0, ms, ms);
     }
 
     void FailConnect(HRESULT result, const std::vector<std::uint8_t>& reply) {
@@ -649,7 +910,7 @@ struct TSession::TImpl {
             }
             players[remote] = std::move(far);
         }
-        links[peer] = TLink{remote, false, 0, std::nullopt};
+        links[peer] = NewLink(remote);
         peerOf[remote] = peer;
         if (role == ERole::Peer) {
             Announce(local);
@@ -684,6 +945,7 @@ struct TSession::TImpl {
             SendControl(peer, wire::EncodeConnectReply(reply));
             enet_peer_disconnect_later(peer, kEndRefused);
             links[peer].closing = true;
+            links[peer].endCode = kEndRefused;
         };
         if (request.Version != wire::kProtocolVersion ||
             (!request.Application.IsNull() && request.Application != desc.guidApplication) ||
@@ -717,11 +979,10 @@ struct TSession::TImpl {
         case ENET_EVENT_TYPE_CONNECT:
             if (connectOp && ev.peer == connectOp->peer) {
                 connectOp->linkUp = true;
-                SetPeerTimeout(ev.peer, options.linkTimeoutMs);
                 SendControl(ev.peer, wire::EncodeConnectRequest(connectOp->request));
             } else if (!closing && ev.data == kLinkMagic && IsHosting()) {
-                SetPeerTimeout(ev.peer, options.linkTimeoutMs);
-                links[ev.peer] = TLink{0, false, Now() + options.connectTimeoutMs, std::nullopt};
+                LeaveTimeoutsToUs(ev.peer);
+                links[ev.peer] = NewLink(0, Now() + options.connectTimeoutMs);
             } else {
                 enet_peer_disconnect_now(ev.peer, kEndRefused);
             }
@@ -848,7 +1109,8 @@ struct TSession::TImpl {
                 link.closing = true;
                 continue;
             }
-            enet_peer_disconnect_later(peer, wasHosting ? kEndHostClosed : kEndLeave);
+            link.endCode = wasHosting ? kEndHostClosed : kEndLeave;
+            enet_peer_disconnect_later(peer, link.endCode);
             link.closing = true;
         }
         for (auto it = links.begin(); it != links.end();) it = it->first->state == ENET_PEER_STATE_DISCONNECTED ? links.erase(it) : std::next(it);
@@ -869,9 +1131,39 @@ struct TSession::TImpl {
         if (local != 0) ids.push_back(local);
         for (DPNID id : ids) RemovePlayer(id, DPNDESTROYPLAYERREASON_NORMAL);
         closing = true;
-        closeDeadline = Now() + options.closeFlushMs;
-        closeRealDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(options.closeFlushMs);
-        if (links.empty()) finished = true;
+        HandOff();
+    }
+
+    // What is still to send goes on without this worker (see TFlush); the
+    // worker ends, and with it Close's wait.
+    void HandOff() {
+        // No completion may reach this session any more.
+        for (std::size_t i = 0; i < host->peerCount; ++i) {
+            ENetPeer& peer = host->peers[i];
+            for (ENetList* list : {&peer.outgoingCommands, &peer.sentReliableCommands, &peer.sentUnreliableCommands}) {
+                for (ENetListIterator it = enet_list_begin(list); it != enet_list_end(list); it = enet_list_next(it)) {
+                    ENetPacket* packet = reinterpret_cast<ENetOutgoingCommand*>(it)->packet;
+                    if (packet == nullptr || packet->freeCallback != &PacketFreed) continue;
+                    delete static_cast<TSendRecord*>(packet->userData);
+                    packet->userData = nullptr;
+                    packet->freeCallback = nullptr;
+                }
+            }
+        }
+        completions.clear();
+        heard.clear();
+        std::vector<TFlush::TPeer> left;
+        for (const auto& [peer, link] : links) left.push_back({peer, link.endCode, link.heardReal});
+        links.clear();
+        peerOf.clear();
+        if (left.empty()) {
+            enet_host_destroy(host);
+        } else {
+            TFlushes::Get().Start(std::make_unique<TFlush>(host, std::move(left), localPort, options.linkTimeoutMs,
+                                                           options.closeFlushMs));
+        }
+        host = nullptr;
+        finished = true;
     }
 
     void Shutdown() {
@@ -894,7 +1186,7 @@ struct TSession::TImpl {
         }
         // Packets still inside ENet are freed with the host; their
         // completions are dropped, as no callback may run any more.
-        enet_host_destroy(host);
+        if (host != nullptr) enet_host_destroy(host);
         host = nullptr;
         for (auto& op : enums)
             if (op.done) op.done->set_value(DPNERR_USERCANCEL);
@@ -1005,6 +1297,8 @@ HRESULT TSession::Host(const DPN_APPLICATION_DESC& desc, const std::vector<TAddr
     if (impl_->hosting) return DPNERR_HOSTING;
     if (impl_->connected || impl_->connecting || impl_->worker.joinable()) return DPNERR_ALREADYCONNECTED;
     const std::size_t peers = desc.dwMaxPlayers == 0 ? 64 : std::min<std::size_t>(desc.dwMaxPlayers + 4, 4000);
+    // A session of ours closed on this port and still flushing gives it up.
+    if (addresses.front().Port != 0) TFlushes::Get().Release(addresses.front().Port);
     if (const HRESULT r = impl_->OpenSocket(addresses.front().Hostname, addresses.front().Port, peers); Failed(r)) return r;
     impl_->hosting = true;
     impl_->hostDesc = desc;
@@ -1199,6 +1493,8 @@ HRESULT TSession::Close(DWORD) {
             s.Enqueue(std::move(c));
         }
     }
+    // The worker ends as soon as it has run the close (the players' ends
+    // reach the handler); what is left to send goes on without it.
     if (s.worker.joinable()) s.worker.join();
     std::lock_guard lock(s.m);
     if (s.wakeFd >= 0) ::close(s.wakeFd);

@@ -77,7 +77,7 @@ lobby::TBytes TChatServer::LoginReplyBytes(std::uint8_t code, const std::string&
 }
 
 TChatServer::TChatServer(TOptions options) : options_(std::move(options)) {
-    if (Failed(DirectPlay8Create(ERole::Server, FastOptions(), &session_))) throw std::runtime_error("session");
+    if (Failed(DirectPlay8Create(ERole::Server, options_.Session, &session_))) throw std::runtime_error("session");
     if (Failed(session_->Initialize([this](DWORD type, void* message) { return Handle(type, message); })) ||
         Failed(session_->SetInfo("qvx-chatd")))
         throw std::runtime_error("initialize");

@@ -50,6 +50,8 @@ struct TChatServerOptions {
     std::uint32_t Port = 0;
     // Names are logged in upper case.
     bool UpperCaseNames = true;
+    // The server session's time-outs.
+    dpn::TSessionOptions Session = FastOptions();
 };
 
 

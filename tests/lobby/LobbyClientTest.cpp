@@ -343,6 +343,69 @@ TEST_F(LobbyClient, DisconnectThenConnectDuringALogInStartsAFreshConnect) {
     EXPECT_TRUE(side.lines.empty());
 }
 
+// The lobby through a relay, the client and the server on one clock the
+// test moves, at the program's own time-outs (10 s link time-out): an
+// outage shorter than that keeps the session and what was said in it
+// arrives; silence of the whole time-out ends it.
+TEST_F(LobbyClient, AnOutageShorterThanTheLinkTimeOutKeepsTheSessionSilenceOfItAllEndsIt) {
+    test::TTestClock clock;
+    test::TChatServerOptions serverOptions;
+    serverOptions.Session = dpn::TSessionOptions{};
+    serverOptions.Session.clock = &clock;
+    test::TChatServer server(serverOptions);
+    test::TUdpRelay relay(server.Port());
+    TSide side(ProgramOptions(relay.Port(), clock));
+    side.LogIn("ann", Key('A'));
+    const std::uint32_t linkTimeoutMs = LobbySessionOptions().linkTimeoutMs;
+    ASSERT_EQ(linkTimeoutMs, 10000u);
+    const auto advance = [&](std::uint32_t ms) {
+        for (std::uint32_t done = 0; done < ms;) {
+            const std::uint32_t step = std::min<std::uint32_t>(250, ms - done);
+            clock.Advance(step);
+            done += step;
+            PumpFor(2);
+        }
+    };
+
+    relay.Cut(true);
+    side.client->SendChat("into the outage");
+    advance(linkTimeoutMs - 1);
+    PumpFor(200);
+    relay.Cut(false);
+    ASSERT_TRUE(side.WaitFor("chat 0 ANN into the outage"));
+    EXPECT_FALSE(side.Has("lost"));
+
+    relay.Cut(true);
+    PumpFor(100);  // nothing in flight any more
+    advance(linkTimeoutMs);
+    // Seen at the next turn of the worker, long before ENet's own resends
+    // (in real time) could have given up.
+    QElapsedTimer t;
+    t.start();
+    while (!side.Has("lost") && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(side.Has("lost"));
+    EXPECT_TRUE(server.Events().WaitFor("leave ANN", 1, std::chrono::seconds(5)));
+}
+
+// Leaving the lobby while its server no longer answers does not hold the
+// caller (the window) for the far end.
+TEST_F(LobbyClient, LeavingALobbyWhoseServerIsGoneIsPrompt) {
+    test::TTestClock clock;
+    test::TChatServer server;
+    test::TUdpRelay relay(server.Port());
+    TSide side(ProgramOptions(relay.Port(), clock));
+    side.LogIn("ann", Key('A'));
+    relay.Cut(true);
+    side.client->SendChat("unheard");
+    QElapsedTimer t;
+    t.start();
+    side.client->Disconnect();
+    const auto ms = t.elapsed();
+    std::printf("leaving the lobby, server silent: %lld ms\n", static_cast<long long>(ms));
+    EXPECT_LT(ms, 500);
+    EXPECT_EQ(side.client->State(), TQVXDPClient::stIdle);
+}
+
 TEST_F(LobbyClient, DroppedByTheServerIsASessionLost) {
     test::TChatServer server;
     TSide side(server.Port());

@@ -16,6 +16,7 @@
 
 #include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <QBuffer>
@@ -319,9 +320,16 @@ TEST_F(LobbyWindow, AcceptingAnInvitationJoinsTheDuelAndReportsTheWin) {
               (std::vector<std::string>{"BOB=", "BOB=", "CAROL=accept:2:", "CAROL=refuse:2"}));
 
     duringDuel_ = [&] {
-        // Lines said during the duel never show.
+        // Lines said during the duel never show: this one reaches the
+        // window while the duel runs.
+        auto handedOn = std::make_shared<bool>(false);
+        QObject::connect(form->Client(), &TQVXDPClient::ChatLine,
+                         [handedOn](const std::string& text, std::uint8_t, const std::string&) {
+                             if (text == "while you play") *handedOn = true;
+                         });
         bob.client->SendChat("while you play");
         ASSERT_TRUE(server_.Events().WaitFor("chat BOB while you play"));
+        ASSERT_TRUE(PumpUntil([&] { return *handedOn; }));
         ASSERT_TRUE(PumpUntil([&] { return server_.Events().Count("playing ANN 1") == 1; }));
         for (int i = 0; i < 30; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         EXPECT_TRUE(form->InDuel());

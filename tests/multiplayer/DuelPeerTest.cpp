@@ -18,6 +18,7 @@
 #include "multiplayer/qv3DPPeer.h"
 #include "multiplayer/qv3DuelMessages.h"
 #include "platform/session/SessionWire.h"
+#include "tests/multiplayer/DuelTestSupport.h"
 #include "tests/session/SessionTestSupport.h"
 #include "tests/session/UdpStub.h"
 #include "tests/support/TempDir.h"
@@ -26,11 +27,12 @@ namespace qv::mp {
 namespace {
 
 QCoreApplication& App() {
+    if (auto* app = QCoreApplication::instance()) return *app;  // the suites share one
     static int argc = 1;
     static char name[] = "tests_multiplayer";
     static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
+    static auto* app = new QCoreApplication(argc, argv);
+    return *app;
 }
 
 // Pumps the event loop until `done` holds; false after 10 s.
@@ -54,14 +56,7 @@ void PumpFor(int ms) {
 }
 
 // A timer wait that never runs out: the test calls the time-out check itself.
-class TStoppedTimerClock final : public ITimerWaitClock {
-public:
-    bool WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, std::uint32_t,
-                 const std::function<bool()>& woken) override {
-        wake.wait(lock, woken);
-        return true;
-    }
-};
+using test::TStoppedTimerClock;
 
 struct TSides {
     sys::TManualClock hostClock{1000000 * 1000LL};

@@ -18,6 +18,7 @@
 #include "multiplayer/qv3PeerConnect.h"
 #include "platform/system/Files.h"
 #include "tests/game/GameContent.h"
+#include "tests/multiplayer/DuelTestSupport.h"
 #include "tests/support/LogicTestSupport.h"
 #include "tests/support/ScenarioFixture.h"
 
@@ -45,14 +46,7 @@ public:
     std::vector<std::string> texts;
 };
 
-class TStoppedTimerClock final : public ITimerWaitClock {
-public:
-    bool WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, std::uint32_t,
-                 const std::function<bool()>& woken) override {
-        wake.wait(lock, woken);
-        return true;
-    }
-};
+using test::TStoppedTimerClock;
 
 // Runs `step` on the open connection dialog every few ms until it returns
 // true; cancels the dialog as a failure when that takes 10 s.

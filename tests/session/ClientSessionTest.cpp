@@ -4,12 +4,15 @@
 // in another process.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <memory>
 #include <thread>
 
 #include "media/zkDPClient.h"
 #include "media/zkDPPeer.h"
 #include "tests/session/SessionTestSupport.h"
+#include "tests/session/UdpStub.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
@@ -65,6 +68,28 @@ std::unique_ptr<test::ChildProcess> StartHost(const std::string& role, int maxPl
 }
 
 const std::string kLogin(40, 'L');
+
+// A joining peer whose events become lines in `ev` ("enum", "connect <result>",
+// "destroy <reason>", "terminate <result>"), joining the host at `port`.
+std::unique_ptr<TzkDPPeer> JoinPeerHost(std::uint32_t port, const TSessionOptions& options, test::TEvents& ev) {
+    auto joiner = std::make_unique<TzkDPPeer>("Joiner", options);
+    joiner->OnEnumHostsResponse = [&ev](TzkDPPeer*, const DPNMSG_ENUM_HOSTS_RESPONSE&, int) { ev.Add("enum"); };
+    joiner->OnConnectComplete = [&ev](TzkDPPeer*, DPNHANDLE, void*, HRESULT r, const std::uint8_t*, std::uint32_t) {
+        ev.Add("connect " + HexResult(r));
+    };
+    joiner->OnDestroyPlayer = [&ev](TzkDPPeer*, DPNID, void*, DWORD reason) {
+        ev.Add("destroy " + std::to_string(reason));
+    };
+    joiner->OnTerminateSession = [&ev](TzkDPPeer*, HRESULT r, const std::uint8_t*, std::uint32_t) {
+        ev.Add("terminate " + HexResult(r));
+    };
+    joiner->EnumHosts("127.0.0.1", port, test::kTestAppGuid, nullptr, 0, false, false, true);
+    EXPECT_TRUE(ev.WaitFor("enum"));
+    auto hold = joiner->LockHosts();
+    joiner->CancelEnumHosts();
+    joiner->Connect(0, nullptr, 0, nullptr, false, false);
+    return joiner;
+}
 
 TEST(ClientSession, AcceptedByAHostInAnotherProcess) {
     std::uint32_t port = 0;
@@ -146,25 +171,33 @@ TEST(ClientSession, AVanishedHostIsALostConnection) {
     auto options = test::FastOptions();
     options.linkTimeoutMs = 600;
     test::TEvents ev;
-    auto joiner = std::make_unique<TzkDPPeer>("Joiner", options);
-    joiner->OnEnumHostsResponse = [&](TzkDPPeer*, const DPNMSG_ENUM_HOSTS_RESPONSE&, int) { ev.Add("enum"); };
-    joiner->OnConnectComplete = [&](TzkDPPeer*, DPNHANDLE, void*, HRESULT r, const std::uint8_t*, std::uint32_t) {
-        ev.Add("connect " + HexResult(r));
-    };
-    joiner->OnDestroyPlayer = [&](TzkDPPeer*, DPNID, void*, DWORD reason) { ev.Add("destroy " + std::to_string(reason)); };
-    joiner->OnTerminateSession = [&](TzkDPPeer*, HRESULT r, const std::uint8_t*, std::uint32_t) {
-        ev.Add("terminate " + HexResult(r));
-    };
-    joiner->EnumHosts("127.0.0.1", port, test::kTestAppGuid, nullptr, 0, false, false, true);
-    ASSERT_TRUE(ev.WaitFor("enum"));
-    auto hold = joiner->LockHosts();
-    joiner->CancelEnumHosts();
-    joiner->Connect(0, nullptr, 0, nullptr, false, false);
-    hold.unlock();
+    auto joiner = JoinPeerHost(port, options, ev);
     ASSERT_TRUE(ev.WaitFor("connect 00000000"));
     EXPECT_EQ(host->Finish(), 0);
     ASSERT_TRUE(ev.WaitFor("terminate " + HexResult(DPNERR_CONNECTIONLOST)));
     EXPECT_EQ(ev.Count("destroy 2"), 2u);
+    joiner.reset();
+}
+
+// A program that ends while its session's far end no longer answers
+// (a lobby whose server is gone): the end waits for the last messages only
+// the short grace of the program's time-outs, never the link time-out.
+TEST(ClientSession, AProgramWhoseFarEndIsGoneEndsWithinTheGraceOfItsFlush) {
+    std::uint32_t port = 0;
+    auto host = StartHost("peer", 2, "accept", port, "program");
+    test::TUdpRelay relay(port);
+    test::TEvents ev;
+    auto joiner = JoinPeerHost(relay.Port(), test::FastOptions(), ev);
+    ASSERT_TRUE(ev.WaitFor("connect 00000000"));
+    EXPECT_EQ(host->ReadLine(), "create 1 Joiner");
+    relay.Cut(true);
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(host->Finish(), 0);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before).count();
+    std::printf("end of a program whose far end is gone: %lld ms (grace %u ms)\n", static_cast<long long>(ms),
+                TSessionOptions{}.closeFlushMs);
+    EXPECT_LT(ms, 5000);
     joiner.reset();
 }
 

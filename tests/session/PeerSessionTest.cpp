@@ -110,6 +110,23 @@ struct TSide {
 // A socket that reads datagrams and answers nothing unless told.
 using TSilentHost = test::TUdpStub;
 
+// A host and a joiner that met through a relay the test may cut.
+struct TRelayedPair {
+    TSide host, joiner;
+    std::unique_ptr<test::TUdpRelay> relay;
+
+    explicit TRelayedPair(const TSessionOptions& options = test::FastOptions())
+        : host("Host", options), joiner("Joiner", options) {}
+    void Meet() {
+        host.HostSession();
+        relay = std::make_unique<test::TUdpRelay>(host.Port());
+        joiner.Find(relay->Port());
+        joiner.Join();
+        ASSERT_TRUE(joiner.ev.WaitFor("connect 00000000 "));
+        ASSERT_TRUE(host.ev.WaitFor("create remote"));
+    }
+};
+
 TEST(PeerSession, HostJoinExchangeAndHostEnd) {
     TSide host("Host"), joiner("Joiner");
     host.peer->OnIndicateConnect = [&](TzkDPPeer*, DPNMSG_INDICATE_CONNECT& m, bool& accept) {
@@ -456,13 +473,10 @@ TEST(PeerSession, AnOutageShorterThanTheLinkTimeOutKeepsTheLink) {
     auto options = test::FastOptions();
     options.linkTimeoutMs = TSessionOptions{}.linkTimeoutMs;
     ASSERT_EQ(options.linkTimeoutMs, 10000u);
-    TSide host("Host", options), joiner("Joiner", options);
-    host.HostSession();
-    test::TUdpRelay relay(host.Port());
-    joiner.Find(relay.Port());
-    joiner.Join();
-    ASSERT_TRUE(joiner.ev.WaitFor("connect 00000000 "));
-    ASSERT_TRUE(host.ev.WaitFor("create remote"));
+    TRelayedPair pair(options);
+    ASSERT_NO_FATAL_FAILURE(pair.Meet());
+    auto& [host, joiner, relayPtr] = pair;
+    test::TUdpRelay& relay = *relayPtr;
     relay.Cut(true);
     joiner.Send("during");
     host.Send("back");
@@ -483,6 +497,93 @@ TEST(PeerSession, AnOutageShorterThanTheLinkTimeOutKeepsTheLink) {
     EXPECT_TRUE(drained);
     EXPECT_TRUE(joiner.Starting("terminate").empty());
     EXPECT_TRUE(host.Starting("destroy").empty());
+}
+
+// Moves the clock by `ms` in steps, giving the workers a moment at each.
+void AdvanceInSteps(test::TTestClock& clock, std::uint32_t ms) {
+    for (std::uint32_t done = 0; done < ms;) {
+        const std::uint32_t step = std::min<std::uint32_t>(250, ms - done);
+        clock.Advance(step);
+        done += step;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+// The link time-out on the session's own clock, the program's 10 s: an
+// outage with guaranteed messages waiting both ways does not end the link
+// while anything at all is heard within it; silence of the whole time-out
+// ends it on both sides at once, and nothing shorter does.
+TEST(PeerSession, OnlySilenceForTheWholeLinkTimeOutLosesTheLinkOnBothSides) {
+    test::TTestClock clock;
+    auto options = test::FastOptions(&clock);
+    options.linkTimeoutMs = TSessionOptions{}.linkTimeoutMs;
+    TRelayedPair pair(options);
+    ASSERT_NO_FATAL_FAILURE(pair.Meet());
+    auto& [host, joiner, relayPtr] = pair;
+    test::TUdpRelay& relay = *relayPtr;
+
+    relay.Cut(true);
+    joiner.Send("during");
+    host.Send("back");
+    AdvanceInSteps(clock, 9000);
+    relay.Cut(false);
+    EXPECT_TRUE(host.ev.WaitFor("recv during"));
+    EXPECT_TRUE(joiner.ev.WaitFor("recv back"));
+
+    relay.Cut(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // nothing in flight any more
+    AdvanceInSteps(clock, options.linkTimeoutMs - 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(joiner.Starting("terminate").empty());
+    EXPECT_TRUE(host.Starting("destroy").empty());
+    clock.Advance(1);
+    // Seen by the next turn of each worker, long before ENet's own resends
+    // (in real time) could have given up.
+    EXPECT_TRUE(joiner.ev.WaitFor("terminate " + HexResult(DPNERR_CONNECTIONLOST), 1, std::chrono::seconds(5)));
+    EXPECT_TRUE(host.ev.WaitFor("destroy remote 2", 1, std::chrono::seconds(5)));
+    EXPECT_EQ(joiner.ev.Count("destroy remote 2"), 1u);
+}
+
+// Close does not wait for a far end that no longer answers: it returns at
+// once, and what it left to send goes out once the far end is heard again,
+// the session's end after it.
+TEST(PeerSession, CloseLeavesWhatIsStillToSendToAThreadOfItsOwn) {
+    auto options = test::FastOptions();
+    options.linkTimeoutMs = TSessionOptions{}.linkTimeoutMs;
+    TRelayedPair pair(options);
+    ASSERT_NO_FATAL_FAILURE(pair.Meet());
+    auto& [host, joiner, relayPtr] = pair;
+    test::TUdpRelay& relay = *relayPtr;
+
+    relay.Cut(true);
+    joiner.Send("last");
+    const auto before = std::chrono::steady_clock::now();
+    joiner.peer.reset();
+    const auto closeMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before).count();
+    std::printf("close with the far end silent: %lld ms\n", static_cast<long long>(closeMs));
+    EXPECT_LT(closeMs, 5000);
+    // Longer than any close could have waited before giving up.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    relay.Cut(false);
+    EXPECT_TRUE(host.ev.WaitFor("recv last"));
+    EXPECT_TRUE(host.ev.WaitFor("destroy remote 1"));
+    EXPECT_EQ(host.ev.Count("destroy remote 2"), 0u);
+}
+
+// A session hosting on the port a closed one still flushes on takes it.
+TEST(PeerSession, HostingOnThePortOfAClosedSessionStillSendingTakesIt) {
+    TRelayedPair pair;
+    ASSERT_NO_FATAL_FAILURE(pair.Meet());
+    auto& [host, joiner, relay] = pair;
+    const std::uint32_t port = host.Port();
+    relay->Cut(true);
+    host.Send("unheard");
+    host.peer.reset();
+    TSide next("Next");
+    next.peer->AddHostAddress(port, {}, {}, "127.0.0.1");
+    EXPECT_NO_THROW(next.peer->Host(test::kTestAppGuid, false, 2, "Test Duel", nullptr, 0, false));
+    EXPECT_EQ(next.Port(), port);
 }
 
 }  // namespace

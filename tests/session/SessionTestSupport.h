@@ -46,10 +46,11 @@ public:
         for (const auto& l : lines_) n += l == line;
         return n;
     }
-    // Waits (at most 10 s) until `line` has been recorded `times` times.
-    bool WaitFor(const std::string& line, std::size_t times = 1) const {
+    // Waits (at most `within`) until `line` has been recorded `times` times.
+    bool WaitFor(const std::string& line, std::size_t times = 1,
+                 std::chrono::milliseconds within = std::chrono::seconds(10)) const {
         std::unique_lock lock(m_);
-        return cv_.wait_for(lock, std::chrono::seconds(10), [&] {
+        return cv_.wait_for(lock, within, [&] {
             std::size_t n = 0;
             for (const auto& l : lines_) n += l == line;
             return n >= times;

@@ -1,7 +1,7 @@
 // Plain UDP stand-ins on 127.0.0.1 for the session tests: a socket that
 // reads datagrams and answers searches (a host that never completes a
-// connect), and a relay between two ends that can drop everything for a
-// while (an outage).
+// connect), and a relay between two ends that delays and drops datagrams
+// and can drop everything for a while (an outage).
 #pragma once
 
 #include <arpa/inet.h>
@@ -10,8 +10,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <deque>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -96,10 +100,20 @@ private:
 };
 
 // Forwards datagrams between the first end that sends to Port() and the
-// port given; while Cut(true), drops every datagram both ways.
+// port given, as a network between two players would: each datagram waits
+// `delayMs` and is dropped with probability `loss` (each way, from a
+// seeded generator); while Cut(true), every datagram both ways is dropped
+// (an outage).
 class TUdpRelay {
 public:
-    explicit TUdpRelay(std::uint32_t target) : target_(target) {
+    struct TLink {
+        int delayMs = 0;
+        double loss = 0.0;
+        std::uint32_t seed = 1;
+    };
+
+    explicit TUdpRelay(std::uint32_t target) : TUdpRelay(target, TLink{}) {}
+    TUdpRelay(std::uint32_t target, const TLink& link) : target_(target), link_(link), random_(link.seed) {
         near_ = LoopbackSocket(&port_);
         far_ = LoopbackSocket(&farPort_);
         thread_ = std::thread([this] { Run(); });
@@ -117,31 +131,60 @@ public:
     void Cut(bool cut) { cut_ = cut; }
 
 private:
+    using TClock = std::chrono::steady_clock;
+    struct TDatagram {
+        TClock::time_point due;
+        bool toFar;
+        std::vector<std::uint8_t> bytes;
+    };
+
     void Run() {
         std::uint32_t client = 0;
         std::vector<std::uint8_t> b(4096);
+        std::deque<TDatagram> waiting;  // in the order they are due: one delay for all
         while (!stop_) {
-            pollfd fds[2] = {{near_, POLLIN, 0}, {far_, POLLIN, 0}};
-            if (poll(fds, 2, 10) <= 0) continue;
-            if (fds[0].revents & POLLIN) {
-                sockaddr_in from{};
-                socklen_t n = sizeof from;
-                const ssize_t got = recvfrom(near_, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&from), &n);
-                client = ntohs(from.sin_port);
-                if (got > 0 && !cut_) Forward(far_, target_, got, b);
+            int wait = 10;
+            if (!waiting.empty()) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(waiting.front().due - TClock::now());
+                wait = static_cast<int>(std::clamp<std::int64_t>(left.count(), 0, 10));
             }
-            if (fds[1].revents & POLLIN) {
-                const ssize_t got = recv(far_, b.data(), b.size(), 0);
-                if (got > 0 && !cut_ && client != 0) Forward(near_, client, got, b);
+            pollfd fds[2] = {{near_, POLLIN, 0}, {far_, POLLIN, 0}};
+            if (poll(fds, 2, wait) > 0) {
+                if (fds[0].revents & POLLIN) {
+                    sockaddr_in from{};
+                    socklen_t n = sizeof from;
+                    const ssize_t got = recvfrom(near_, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&from), &n);
+                    client = ntohs(from.sin_port);
+                    if (got > 0) Take(waiting, true, b, got);
+                }
+                if (fds[1].revents & POLLIN) {
+                    const ssize_t got = recv(far_, b.data(), b.size(), 0);
+                    if (got > 0 && client != 0) Take(waiting, false, b, got);
+                }
+            }
+            const auto now = TClock::now();
+            while (!waiting.empty() && waiting.front().due <= now) {
+                const TDatagram& d = waiting.front();
+                if (d.toFar) Forward(far_, target_, d.bytes);
+                else Forward(near_, client, d.bytes);
+                waiting.pop_front();
             }
         }
     }
-    static void Forward(int fd, std::uint32_t port, ssize_t size, const std::vector<std::uint8_t>& b) {
+    void Take(std::deque<TDatagram>& waiting, bool toFar, const std::vector<std::uint8_t>& b, ssize_t size) {
+        if (cut_) return;
+        if (link_.loss > 0 && std::uniform_real_distribution<double>(0.0, 1.0)(random_) < link_.loss) return;
+        waiting.push_back({TClock::now() + std::chrono::milliseconds(link_.delayMs), toFar,
+                           std::vector<std::uint8_t>(b.begin(), b.begin() + size)});
+    }
+    static void Forward(int fd, std::uint32_t port, const std::vector<std::uint8_t>& b) {
         const sockaddr_in a = Loopback(port);
-        sendto(fd, b.data(), static_cast<std::size_t>(size), 0, reinterpret_cast<const sockaddr*>(&a), sizeof a);
+        sendto(fd, b.data(), b.size(), 0, reinterpret_cast<const sockaddr*>(&a), sizeof a);
     }
 
     std::uint32_t target_;
+    TLink link_;
+    std::mt19937 random_;
     std::uint32_t port_ = 0, farPort_ = 0;
     int near_ = -1, far_ = -1;
     std::atomic<bool> cut_{false}, stop_{false};

@@ -3,8 +3,9 @@
 // connect with reply data, echoes every message back to its sender with
 // the same delivery, and reports players as "create <n>" / "destroy <n>"
 // (n counts remote players). End of input closes the session and exits,
-// or with "vanish" exits at once without a word to anyone.
-//   qv_session_host <server|peer> <max players> <accept|refuse> [vanish]
+// or with "vanish" exits at once without a word to anyone. With "program"
+// the session has the program's own time-outs instead of the quick ones.
+//   qv_session_host <server|peer> <max players> <accept|refuse> [close|vanish|program]
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,9 +36,10 @@ int main(int argc, char** argv) {
     const DWORD maxPlayers = static_cast<DWORD>(std::stoul(argv[2]));
     const bool accept = std::strcmp(argv[3], "accept") == 0;
     const bool vanish = argc > 4 && std::strcmp(argv[4], "vanish") == 0;
+    const bool program = argc > 4 && std::strcmp(argv[4], "program") == 0;
 
     std::unique_ptr<TSession> session;
-    if (Failed(DirectPlay8Create(role, test::FastOptions(), &session))) return 1;
+    if (Failed(DirectPlay8Create(role, program ? TSessionOptions{} : test::FastOptions(), &session))) return 1;
     std::mutex playersLock;
     std::map<DPNID, int> remote;  // id -> order of arrival
     int arrivals = 0;
