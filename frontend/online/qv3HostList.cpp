@@ -166,8 +166,9 @@ bool ApplyHostList(const std::string& text, TEnvironmentRecord& record) {
             if (eq == std::string::npos) continue;
             if (SameTextNoCase(std::string_view(line).substr(0, eq), key)) {
                 // A value with control bytes is no host or address: the stored one stays.
-                const std::string value = TrimText(std::string_view(line).substr(eq + 1));
-                if (usable(value) && !HasControlBytes(value)) {
+                const std::string_view raw = std::string_view(line).substr(eq + 1);
+                const std::string value = TrimText(raw);
+                if (!HasControlBytes(raw) && usable(value)) {
                     field = value;
                     applied = true;
                 } else {
