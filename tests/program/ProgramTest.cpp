@@ -117,7 +117,13 @@ protected:
         } else if (!ended) {
             const auto askedAt = std::chrono::steady_clock::now();
             kill(pid, SIGTERM);
-            ended = test::WaitForEnd(pid, deadline);
+            if (repeatQuit_) {
+                while (!(ended = test::WaitForEnd(pid, std::chrono::milliseconds(1))) &&
+                       std::chrono::steady_clock::now() - askedAt < deadline)
+                    kill(pid, SIGTERM);
+            } else {
+                ended = test::WaitForEnd(pid, deadline);
+            }
             if (ended) {
                 quitToEndMs_ = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - askedAt).count();
             } else {
@@ -155,6 +161,8 @@ protected:
     std::unique_ptr<test::LocalHttpServer> server_;
     // From the first quit request to the program's end, in the last Run.
     mutable long quitToEndMs_ = -1;
+    // The quit request comes again every millisecond until the program has ended.
+    bool repeatQuit_ = false;
 };
 
 }  // namespace
@@ -258,6 +266,23 @@ TEST_F(ProgramTest, WithNoDisplayItSaysSoAndEnds) {
     EXPECT_NE(log.find("* Error: Start-up failed: No display could be opened"), std::string::npos) << log;
     EXPECT_EQ(log.find("Creating game"), std::string::npos) << log;
     EXPECT_EQ(log.substr(log.size() - 15), "<*** End ***>\r\n");
+}
+
+TEST_F(ProgramTest, QuitRequestsUntilTheEndStillEndTheProgramAsAQuit) {
+    // Ctrl+C pressed over and over, in the main window and in a game: every
+    // request after the first changes nothing, the teardown included.
+    repeatQuit_ = true;
+    const struct {
+        std::vector<std::string> args;
+        const char* ready;
+    } cases[] = {{{}, "Checkpoint: Initialized"}, {{"ip"}, "Exiting: InitGame"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ready);
+        const auto r = Run(c.args, c.ready);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        const std::string log = sys::ReadFileText(UserFile("quorvex.log")).value_or("");
+        EXPECT_EQ(log.substr(log.size() - 15), "<*** End ***>\r\n") << log;
+    }
 }
 
 TEST_F(ProgramTest, APackageInstalledWhileTheGameRunsIsOfferedAtOnce) {
