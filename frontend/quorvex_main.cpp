@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
     // No display name: the toolkit would append it to every window caption.
     InstallErrorBox();
 
-    const ui::TQuitSignals quitSignals;
+    ui::TQuitSignals quitSignals;
 
     if (IsAnotherInstanceRunning()) {
         std::fprintf(stderr, "Duplicated instance. Application will close.\n");

@@ -350,16 +350,14 @@ void GetEnvironmentList(std::vector<std::string>& list, const TSysSource& source
         if (block.size() > 4096) break;
     }
     block += '\0';
-    std::string current;
-    for (std::size_t i = 0; i < block.size() && i < 4096; ++i) {
-        if (block[i] != '\0') {
-            current += block[i];
-        } else if (current.empty()) {
-            break;
-        } else {
-            list.push_back(current);
-            current.clear();
-        }
+    // The first 4096 bytes: entries up to the empty one; one cut at the
+    // limit is left out.
+    const std::string_view read(block.data(), std::min<std::size_t>(block.size(), 4096));
+    for (std::size_t at = 0; at < read.size();) {
+        const std::size_t end = read.find('\0', at);
+        if (end == std::string_view::npos || end == at) break;
+        list.emplace_back(read.substr(at, end - at));
+        at = end + 1;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "frontend/online/qv3Transfer.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QPointer>
 #include <QThread>
@@ -9,6 +10,8 @@
 #include <chrono>
 #include <thread>
 #include <vector>
+
+#include "foundation/Handoff.h"
 
 namespace qv {
 
@@ -52,6 +55,50 @@ struct TForegroundWait {
 std::vector<TForegroundWait>& ForegroundWaits() {
     static std::vector<TForegroundWait> waits;
     return waits;
+}
+
+// A transfer's end, carried to the UI thread by Qt's event queue. The worker
+// makes the event whole before the hand-off (foundation/Handoff.h) and the
+// receiver takes it before it runs the call, so the thread sanitizer
+// follows the queue, whose own locking it cannot see.
+class TEndedEvent final : public QEvent {
+public:
+    explicit TEndedEvent(std::function<void()> call) : QEvent(Type()), Call(std::move(call)) {}
+    static QEvent::Type Type() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    std::function<void()> Call;
+};
+
+class TEndedReceiver final : public QObject {
+public:
+    using QObject::QObject;
+    bool event(QEvent* e) override {
+        Taken();
+        if (e->type() != TEndedEvent::Type()) return QObject::event(e);
+        static_cast<TEndedEvent*>(e)->Call();
+        return true;
+    }
+};
+
+// The receiver of the ends, on the application's thread: a child of the
+// application, made on the first transfer of each application object.
+QPointer<QObject> EndedReceiver() {
+    static std::mutex m;
+    static QPointer<QObject> receiver;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return nullptr;
+    std::lock_guard<std::mutex> lock(m);
+    if (!receiver) {
+        if (QThread::currentThread() == app->thread()) {
+            receiver = new TEndedReceiver(app);
+        } else {
+            receiver = new TEndedReceiver;
+            receiver->moveToThread(app->thread());
+        }
+    }
+    return receiver;
 }
 
 // On the UI thread: a transfer has ended; its waits end.
@@ -145,18 +192,16 @@ TTransferPtr StartTransfer(TTransferWork work, TTransferDone done, QObject* cont
     }
     const bool hasContext = context != nullptr;
     QPointer<QObject> guard(context);
-    std::function<void(TTransferOutcome)> finish = [t, done = std::move(done), guard,
-                                                     hasContext](TTransferOutcome o) mutable {
+    std::function<void(TTransferOutcome)> finish = [t, done = std::move(done), guard, hasContext,
+                                                     receiver = EndedReceiver()](TTransferOutcome o) mutable {
         TTransferAccess::Finish(*t, std::move(o));
-        QCoreApplication* app = QCoreApplication::instance();
-        if (!app) return;
-        QMetaObject::invokeMethod(
-            app,
-            [t, done = std::move(done), guard, hasContext] {
-                WakeWaiters(t.get());
-                if (done && (!hasContext || guard)) done(t->Outcome());
-            },
-            Qt::QueuedConnection);
+        if (!receiver || !QCoreApplication::instance()) return;
+        auto* event = new TEndedEvent([t, done = std::move(done), guard, hasContext] {
+            WakeWaiters(t.get());
+            if (done && (!hasContext || guard)) done(t->Outcome());
+        });
+        Handed();
+        QCoreApplication::postEvent(receiver, event);
     };
     if (t->Aborted()) {
         TTransferOutcome o;

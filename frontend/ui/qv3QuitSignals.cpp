@@ -17,10 +17,13 @@ namespace qv::ui {
 
 namespace {
 
-// The handler only writes a byte; the event loop does the rest.
+// The handler only notes the request and writes a byte; the event loop does
+// the rest.
 int quitPipe[2] = {-1, -1};
+volatile sig_atomic_t quitRequested = 0;
 
 void OnQuitSignal(int) {
+    quitRequested = 1;
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = write(quitPipe[1], &byte, 1);
 }
@@ -28,6 +31,7 @@ void OnQuitSignal(int) {
 void SetHandlers(void (*handler)(int)) {
     struct sigaction action {};
     action.sa_handler = handler;
+    action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
@@ -47,6 +51,7 @@ void CloseModalWindows() {
 
 TQuitSignals::TQuitSignals() {
     if (quitPipe[0] >= 0) throw std::logic_error("quit signals are handled already");
+    quitRequested = 0;
     if (pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         quitPipe[0] = quitPipe[1] = -1;
         return;  // the signals keep their default action: the program ends at once
@@ -58,17 +63,28 @@ TQuitSignals::TQuitSignals() {
 
 TQuitSignals::~TQuitSignals() {
     if (quitPipe[0] < 0) return;
-    SetHandlers(SIG_DFL);
+    // The program is ending from here on (the toolkit's teardown and what
+    // runs at exit can take seconds): a quit signal has nothing left to end,
+    // and must not cut that short.
+    SetHandlers(SIG_IGN);
     notifier_.reset();
     close(quitPipe[0]);
     close(quitPipe[1]);
     quitPipe[0] = quitPipe[1] = -1;
 }
 
+bool TQuitSignals::Quitting() {
+    // A request the event loop has not seen yet (none runs, or it has not
+    // come round to it) counts already.
+    if (!quitting_ && quitRequested) Quit();
+    return quitting_;
+}
+
 void TQuitSignals::Quit() {
     char bytes[16];
     while (read(quitPipe[0], bytes, sizeof bytes) > 0) {
     }
+    if (quitting_) return;  // a further request while the first is carried out
     quitting_ = true;
     SetMessagesSuppressed(true);
     CloseRunningGame();

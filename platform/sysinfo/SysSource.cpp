@@ -100,21 +100,22 @@ std::uint64_t RealTsc() {
 
 // Collapses "." and ".." of an absolute machine path (".." stops at "/").
 std::string NormalizeMachinePath(std::string_view path) {
-    std::vector<std::string> parts;
+    // "/part" after "/part"; ".." takes the last one back off.
+    std::string result;
+    result.reserve(path.size() + 1);
     std::size_t at = 0;
     while (at <= path.size()) {
         std::size_t end = path.find('/', at);
         if (end == std::string_view::npos) end = path.size();
-        std::string part(path.substr(at, end - at));
+        const std::string_view part = path.substr(at, end - at);
         if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
+            if (!result.empty()) result.resize(result.rfind('/'));
         } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
+            result += '/';
+            result += part;
         }
         at = end + 1;
     }
-    std::string result;
-    for (const std::string& part : parts) result += "/" + part;
     return result.empty() ? "/" : result;
 }
 
@@ -176,7 +177,12 @@ const TSysSource& TSysSource::Machine() {
 
 std::string TSysSource::PathOf(std::string_view machinePath) const {
     // ".." never climbs above the root.
-    return root_ + NormalizeMachinePath(machinePath).substr(1);
+    const std::string normal = NormalizeMachinePath(machinePath);
+    std::string path;
+    path.reserve(root_.size() + normal.size());
+    path += root_;
+    path.append(normal, 1);
+    return path;
 }
 
 std::string TSysSource::MachinePathOf(const std::string& realPath) const {

@@ -209,7 +209,7 @@ TEST_F(VantryTest, AGameThatNeverAnswersDoesNotHoldTheInstallerForever) {
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(sys::ReadFileText(dir_ / "common/scenario3.c3p"), "package three");
-    EXPECT_LT(took, std::chrono::seconds(30));
+    EXPECT_LT(took, std::chrono::minutes(2));  // it waits 5 s for an answer; a hang would be for ever
 }
 
 // Sources and folders a hostile local user could arrange: each is refused

@@ -18,12 +18,12 @@
 
 namespace qv::test {
 
-// Runs the event loop until `done` or 10 s have passed.
+// Runs the event loop until `done`, at most a process step's deadline.
 inline bool PumpUntil(const std::function<bool()>& done) {
     QElapsedTimer t;
     t.start();
     while (!done()) {
-        if (t.elapsed() > 10000) return false;
+        if (t.elapsed() > kProcessStepDeadline.count()) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;

@@ -1,16 +1,19 @@
 // The test chat server as a program, for tests in two processes and for
 // trying the lobby by hand on this machine:
-//   qvx-chatd [--port N] [--max-seconds S] [--script FILE]
+//   qvx-chatd [--port N] [--max-seconds S] [--until-input-ends] [--script FILE]
 //             [--reply normal|nodata|corrupt|hold] [--old-version]
 // Hosts on 127.0.0.1 (port 0 or none: one of the system's choosing), says
-// "port <n>", runs the script, and stops after S seconds (default 60). At
-// the end it prints what it received, one line each.
+// "port <n>", runs the script, and stops after S seconds (default 60), or
+// with --until-input-ends once its standard input has ended. At the end it
+// prints what it received, one line each.
 //
 // Script lines: "sleep <ms>", "wait <name>" (until that player logged in,
 // at most 10 s), "rank <name> <n>", "drop <name>", "say <name> <from> <text>"
 // (a public line to that player), "inject <name> <hex bytes>".
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <iostream>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -64,6 +67,7 @@ void RunScript(test::TChatServer& server, const std::string& path) {
 int main(int argc, char** argv) {
     test::TChatServerOptions options;
     int maxSeconds = 60;
+    bool untilInputEnds = false;
     std::string script;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -72,6 +76,8 @@ int main(int argc, char** argv) {
             options.Port = static_cast<std::uint32_t>(std::stoul(argv[++i]));
         } else if (arg == "--max-seconds" && hasValue) {
             maxSeconds = std::stoi(argv[++i]);
+        } else if (arg == "--until-input-ends") {
+            untilInputEnds = true;
         } else if (arg == "--script" && hasValue) {
             script = argv[++i];
         } else if (arg == "--reply" && hasValue) {
@@ -91,8 +97,18 @@ int main(int argc, char** argv) {
     std::printf("port %u\n", server.Port());
     std::fflush(stdout);
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(maxSeconds);
+    std::atomic<bool> inputEnded{false};
+    if (untilInputEnds) {
+        std::thread([&inputEnded] {
+            std::string ignored;
+            while (std::getline(std::cin, ignored)) {
+            }
+            inputEnded = true;
+        }).detach();
+    }
     if (!script.empty()) RunScript(server, script);
-    while (std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    while (!inputEnded && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     for (const auto& line : server.Events().Lines()) std::printf("%s\n", line.c_str());
     return 0;
 }

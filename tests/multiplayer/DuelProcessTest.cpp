@@ -42,7 +42,7 @@ TDuelRun Duel(const std::vector<std::string>& hostArgs, const std::vector<std::s
     std::vector<std::string> h{bot, "--host"};
     h.insert(h.end(), hostArgs.begin(), hostArgs.end());
     test::ChildProcess host(h);
-    const std::string first = host.ReadLine();
+    const std::string first = host.ReadLine("the host's port");
     EXPECT_EQ(first.rfind("port ", 0), 0u) << first;
     const std::string port = first.size() > 5 ? first.substr(5) : "0";
     std::vector<std::string> j{bot, "--join", "127.0.0.1", "--port", port};
@@ -57,8 +57,8 @@ TDuelRun Duel(const std::vector<std::string>& hostArgs, const std::vector<std::s
             if (line.rfind("outcome=", 0) == 0) run.joiner = Fields(line);
         if (r.exitCode != 0 && r.exitCode != 3) ADD_FAILURE() << "joiner: " << r.err;
     });
-    run.host = Fields(host.ReadLine());
-    host.Finish();
+    run.host = Fields(host.ReadLine("the host's outcome"));
+    host.Finish("the host's end");
     joinerThread.join();
     return run;
 }
@@ -98,25 +98,25 @@ TEST(DuelProcesses, APlayerWhoQuitsMidRaceEndsTheProgramAndTheOtherSideHearsItLe
     sys::CreateDirectories(dir / "run", 0700);
     // Both sides play the program's first scenario.
     test::ChildProcess host({test::BinaryDir() + "qv_duel_bot", "--host", "--pack", test::BinaryDir() + "quorvex.dat"});
-    const std::string first = host.ReadLine();
+    const std::string first = host.ReadLine("the host's port");
     ASSERT_EQ(first.rfind("port ", 0), 0u) << first;
     test::ChildProcess player(
         {test::BinaryDir() + "qv_duel_player", "--join", "127.0.0.1", "--port", first.substr(5)},
         {"XDG_DATA_HOME=" + dir / "data", "QUORVEX_COMMON_DATA=" + dir / "common", "XDG_RUNTIME_DIR=" + dir / "run",
          "HOME=" + dir / "home", "SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "QT_QPA_PLATFORM=offscreen"});
-    ASSERT_EQ(player.ReadLine(), "racing");
+    ASSERT_EQ(player.ReadLine("the race under way"), "racing");
 
     const auto asked = std::chrono::steady_clock::now();
     player.Signal(SIGTERM);
-    EXPECT_EQ(player.ReadLine(), "outcome=0 quit=1");
-    EXPECT_EQ(player.Finish(), 0);
-    const auto hostLine = Fields(host.ReadLine());
+    EXPECT_EQ(player.ReadLine("the player's outcome after the quit request"), "outcome=0 quit=1");
+    EXPECT_EQ(player.Finish("the player's end after the quit request"), 0) << "ended by a signal";
+    const auto hostLine = Fields(host.ReadLine("the host's outcome"));
     const auto heardMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - asked).count();
     std::printf("quit request to the other side's outcome: %lld ms\n", static_cast<long long>(heardMs));
     EXPECT_EQ(hostLine.at("outcome"), "0");
     EXPECT_EQ(hostLine.at("text"), "Opponent quitted");
-    EXPECT_EQ(host.Finish(), 0);
+    EXPECT_EQ(host.Finish("the host's end"), 0);
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     }
     SDL_GL_LoadLibrary(nullptr);
     QApplication app(argc, argv);
-    const ui::TQuitSignals quitSignals;
+    ui::TQuitSignals quitSignals;
     int result = 0;
     try {
         sys::CreateDirectories(UserDataDir);

@@ -16,7 +16,7 @@ TEST(InstanceLockTest, SecondProcessIsRefusedWhileTheFirstHoldsTheLock) {
     const std::string holder = test::BinaryDir() + "qv_lock_holder";
     {
         test::ChildProcess first({holder, dir.Path()});
-        ASSERT_EQ(first.ReadLine(), "locked");
+        ASSERT_EQ(first.ReadLine("the lock taken"), "locked");
 
         TInstanceLock mine;
         EXPECT_EQ(mine.Acquire(dir.Path(), "Quorvex"), TInstanceLock::Result::HeldElsewhere);
@@ -25,7 +25,7 @@ TEST(InstanceLockTest, SecondProcessIsRefusedWhileTheFirstHoldsTheLock) {
         EXPECT_EQ(mine.Acquire(dir.Path(), "Vantry"), TInstanceLock::Result::Acquired);
         mine.Release();
 
-        EXPECT_EQ(first.Finish(), 0);
+        EXPECT_EQ(first.Finish("the lock holder's end"), 0);
     }
     TInstanceLock mine;
     EXPECT_EQ(mine.Acquire(dir.Path(), "Quorvex"), TInstanceLock::Result::Acquired);

@@ -61,7 +61,7 @@ std::unique_ptr<test::ChildProcess> StartHost(const std::string& role, int maxPl
                                               std::uint32_t& port, const std::string& end = "close") {
     auto host = std::make_unique<test::ChildProcess>(std::vector<std::string>{
         test::BinaryDir() + "qv_session_host", role, std::to_string(maxPlayers), answer, end});
-    const std::string line = host->ReadLine();
+    const std::string line = host->ReadLine("the host's port");
     EXPECT_EQ(line.rfind("port ", 0), 0u) << line;
     port = line.size() > 5 ? static_cast<std::uint32_t>(std::stoul(line.substr(5))) : 0;
     return host;
@@ -98,7 +98,7 @@ TEST(ClientSession, AcceptedByAHostInAnotherProcess) {
     side.Connect(port, "Test Session", kLogin);
     ASSERT_TRUE(side.ev.WaitFor("connect 00000000 welcome:40"));
     EXPECT_TRUE(side.client.Connected);
-    EXPECT_EQ(host->ReadLine(), "create 1 Player");
+    EXPECT_EQ(host->ReadLine("the host's line \"create 1 Player\""), "create 1 Player");
     side.Send("hello");
     side.Send("again");
     EXPECT_TRUE(side.ev.WaitFor("recv hello"));
@@ -109,8 +109,8 @@ TEST(ClientSession, AcceptedByAHostInAnotherProcess) {
     // termination.
     side.client.Disconnect();
     EXPECT_FALSE(side.client.Connected);
-    EXPECT_EQ(host->ReadLine(), "destroy 1 reason 1");
-    EXPECT_EQ(host->Finish(), 0);
+    EXPECT_EQ(host->ReadLine("the host's line \"destroy 1 reason 1\""), "destroy 1 reason 1");
+    EXPECT_EQ(host->Finish("the host's end"), 0);
     EXPECT_EQ(side.ev.Count("terminate " + HexResult(DPNERR_HOSTTERMINATEDSESSION) + " "), 0u);
 }
 
@@ -120,8 +120,8 @@ TEST(ClientSession, HostClosingTerminatesTheSession) {
     TClientSide side;
     side.Connect(port, "Test Session", kLogin);
     ASSERT_TRUE(side.ev.WaitFor("connect 00000000 welcome:40"));
-    EXPECT_EQ(host->ReadLine(), "create 1 Player");
-    EXPECT_EQ(host->Finish(), 0);
+    EXPECT_EQ(host->ReadLine("the host's line \"create 1 Player\""), "create 1 Player");
+    EXPECT_EQ(host->Finish("the host's end"), 0);
     EXPECT_TRUE(side.ev.WaitFor("terminate " + HexResult(DPNERR_HOSTTERMINATEDSESSION) + " "));
     side.client.Disconnect();  // after a lost session, as the lobby does
     EXPECT_FALSE(side.client.Connected);
@@ -135,7 +135,7 @@ TEST(ClientSession, RefusedWithReplyData) {
     ASSERT_TRUE(side.ev.WaitFor("connect " + HexResult(DPNERR_HOSTREJECTEDCONNECTION) + " refused:40"));
     EXPECT_FALSE(side.client.Connected);
     EXPECT_NO_THROW(side.client.Disconnect());  // not connected: nothing to do
-    EXPECT_EQ(host->Finish(), 0);
+    EXPECT_EQ(host->Finish("the host's end"), 0);
 }
 
 TEST(ClientSession, ThirdDuelPlayerIsRefused) {
@@ -159,10 +159,10 @@ TEST(ClientSession, ThirdDuelPlayerIsRefused) {
     };
     auto second = joiner("Second");
     EXPECT_TRUE(ev.WaitFor("Second connect 00000000"));
-    EXPECT_EQ(host->ReadLine(), "create 1 Second");
+    EXPECT_EQ(host->ReadLine("the host's line \"create 1 Second\""), "create 1 Second");
     auto third = joiner("Third");
     EXPECT_TRUE(ev.WaitFor("Third connect " + HexResult(DPNERR_SESSIONFULL)));
-    EXPECT_EQ(host->Finish(), 0);
+    EXPECT_EQ(host->Finish("the host's end"), 0);
 }
 
 TEST(ClientSession, AVanishedHostIsALostConnection) {
@@ -173,7 +173,7 @@ TEST(ClientSession, AVanishedHostIsALostConnection) {
     test::TEvents ev;
     auto joiner = JoinPeerHost(port, options, ev);
     ASSERT_TRUE(ev.WaitFor("connect 00000000"));
-    EXPECT_EQ(host->Finish(), 0);
+    EXPECT_EQ(host->Finish("the host's end"), 0);
     ASSERT_TRUE(ev.WaitFor("terminate " + HexResult(DPNERR_CONNECTIONLOST)));
     EXPECT_EQ(ev.Count("destroy 2"), 2u);
     joiner.reset();

@@ -15,6 +15,7 @@
 
 #include "platform/session/DPlay8.h"
 #include "platform/system/Clock.h"
+#include "tests/support/Process.h"
 
 namespace qv::test {
 
@@ -46,9 +47,11 @@ public:
         for (const auto& l : lines_) n += l == line;
         return n;
     }
-    // Waits (at most `within`) until `line` has been recorded `times` times.
+    // Waits until `line` has been recorded `times` times (at most `within`,
+    // by default a process step's deadline: the other side may be another
+    // process).
     bool WaitFor(const std::string& line, std::size_t times = 1,
-                 std::chrono::milliseconds within = std::chrono::seconds(10)) const {
+                 std::chrono::milliseconds within = test::kProcessStepDeadline) const {
         std::unique_lock lock(m_);
         return cv_.wait_for(lock, within, [&] {
             std::size_t n = 0;
@@ -58,7 +61,7 @@ public:
     }
     bool WaitUntil(const std::function<bool(const std::vector<std::string>&)>& done) const {
         std::unique_lock lock(m_);
-        return cv_.wait_for(lock, std::chrono::seconds(10), [&] { return done(lines_); });
+        return cv_.wait_for(lock, test::kProcessStepDeadline, [&] { return done(lines_); });
     }
 
 private:
