@@ -7,8 +7,9 @@
 //
 // Disabling pauses the thread between waits (never in the middle of
 // anything); enabling restarts the wait from zero. Destroying the timer
-// stops, wakes and joins its thread, also when a tick is queued for the
-// main thread, and also from inside its own OnTimer.
+// stops and wakes its thread without waiting for it (the thread ends on its
+// own), also when a tick is queued for the main thread, and also from inside
+// its own OnTimer; no tick runs after the destruction.
 #pragma once
 
 #include <condition_variable>
@@ -31,6 +32,10 @@ public:
     // true) or `ms` milliseconds have passed (returns false).
     virtual bool WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, std::uint32_t ms,
                          const std::function<bool()>& woken) = 0;
+    // The timer's thread has ended and uses the clock no more (its last
+    // call). Nobody waits for that thread: a clock of a test that goes away
+    // before the process waits for this instead.
+    virtual void ThreadEnded() {}
 };
 
 ITimerWaitClock& RealTimerWaitClock();
@@ -45,12 +50,10 @@ struct TTimerShared {
     bool Wake = false;  // the auto-reset event: a wait in progress restarts
     bool Paused = true;
     bool Terminated = false;
-    bool Detached = false;  // the worker ends on its own and tidies up after itself
     std::uint32_t Interval = 1000;
     ITimerWaitClock* Clock = nullptr;
     // Main thread only.
     TThreadedTimer* Owner = nullptr;
-    bool InTick = false;
 };
 
 class TTimerThread {
@@ -66,9 +69,9 @@ public:
     // Signals Wake and lets the thread run.
     void Resume();
     void Suspend();
-    // Tells the thread to end, wakes it and waits for it; from inside a
-    // tick of this timer it lets the thread end on its own instead.
-    void TerminateAndWait();
+    // Tells the thread to end and wakes it; the thread ends on its own,
+    // nobody waits for it.
+    void Terminate();
 
     TThreadPriority Priority = TThreadPriority::tpNormal;
 
