@@ -98,6 +98,9 @@ public:
         curl_easy_setopt(h_.get(), CURLOPT_CONNECTTIMEOUT_MS, s.ConnectTimeoutMs);
         curl_easy_setopt(h_.get(), CURLOPT_TIMEOUT_MS, s.TotalTimeoutMs);
         curl_easy_setopt(h_.get(), CURLOPT_PROTOCOLS_STR, protocols);
+        // An aborted exchange leaves a name lookup in progress to end on
+        // its own instead of waiting for it.
+        curl_easy_setopt(h_.get(), CURLOPT_QUICK_EXIT, 1L);
     }
 
     CURL* get() { return h_.get(); }
