@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <exception>
 #include <memory>
@@ -182,6 +183,9 @@ int main(int argc, char** argv) {
         }
         frmMain->show();
         if (!quitSignals.Quitting()) app.exec();
+        // Transfers still in flight are aborted (none of them stores
+        // anything) and end on their own while the windows close.
+        ShutDownTransfers(0);
         SetGameSettingsSaver(nullptr);
         // The options dialog saves the settings as it goes.
         frmGameOptions.reset();
@@ -190,8 +194,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", e.what());
         result = 1;
     }
-    // Transfers still in flight are aborted; none of them stores anything.
-    if (!ShutDownTransfers()) LogMessage("Network transfers still running at the end", lkWarning);
+    ShutDownTransfers(0);
     SetGameSettingsSaver(nullptr);
     frmGameOptions.reset();
     SetSynchronizeWakeup(nullptr);
@@ -202,5 +205,12 @@ int main(int argc, char** argv) {
     GameResources.reset();
     FreeHostListFetch();
     FinalizeGlobals();
+    if (RunningTransfers() > 0) {
+        // An aborted worker still inside the network library: the process
+        // ends without running the destructors of what it may still touch,
+        // rather than waiting for it.
+        std::fflush(nullptr);
+        std::_Exit(result);
+    }
     return result;
 }

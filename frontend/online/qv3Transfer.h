@@ -100,7 +100,7 @@ TTransferOutcome AwaitTransfer(const TTransferPtr& transfer, bool abortOnCancel 
 void AbortForegroundTransfers();
 // The program's end: aborts every transfer, lets no new one run, and waits
 // for the workers (each ends within 100 ms of its abort; the wait gives up
-// after `limitMs`). Returns whether all of them ended.
+// after `limitMs`, 0: no wait). Returns whether all of them ended.
 bool ShutDownTransfers(int limitMs = 500);
 // Lets transfers run again (tests).
 void ResumeTransfers();
