@@ -151,6 +151,11 @@ private:
     bool StartHostLookup();
     void RunGameOf(std::uint8_t gameMode, std::int32_t value);
     bool CheckMemory();
+    // Runs `flow` (a game, a waiting dialog) with Busy set, nested flows
+    // inside it too: no timer tick, no rescan of the scenarios and no other
+    // game starts while it runs. A rescan asked for meanwhile runs once the
+    // outermost flow has ended.
+    void RunBusy(const std::function<void()>& flow);
 
     void PlayNew();
     void GameOptions();
@@ -179,6 +184,7 @@ private:
     bool startPageLoading_ = false;
     bool loadFailed_ = false;
     std::uint32_t lastLoadFailure_ = 0;
+    bool rescanPending_ = false;
 };
 
 }  // namespace qv::ui
