@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QTimer>
 
 #include <cstdio>
@@ -31,6 +30,7 @@
 #include "frontend/qv3SettingsFile.h"
 #include "frontend/ui/qv3InstanceServer.h"
 #include "frontend/ui/qv3Main.h"
+#include "frontend/ui/qv3Messages.h"
 #include "frontend/ui/qv3Options.h"
 #include "frontend/ui/qv3PlayGame.h"
 #include "frontend/ui/qv3QuitSignals.h"
@@ -100,8 +100,7 @@ int main(int argc, char** argv) {
     if (IsAnotherInstanceRunning()) {
         std::fprintf(stderr, "Duplicated instance. Application will close.\n");
         std::fflush(stderr);
-        QMessageBox box(QMessageBox::Critical, kProductName, "Duplicated instance. Application will close.");
-        box.exec();
+        ui::ShowMessageBox(nullptr, ui::TBoxKind::Error, QStringLiteral("Duplicated instance. Application will close."));
         return 1;
     }
 
@@ -178,8 +177,7 @@ int main(int argc, char** argv) {
             text += "\n" + std::string(kProductName) +
                     " runs on the default settings and leaves the files as they are. Settings changed now are "
                     "not saved.";
-            QMessageBox box(QMessageBox::Warning, kProductName, QText(text));
-            box.exec();
+            ui::ShowMessageBox(nullptr, ui::TBoxKind::Warning, QText(text));
         }
         frmMain->show();
         if (!quitSignals.Quitting()) app.exec();
