@@ -331,7 +331,7 @@ std::string HttpGetBytes(const std::string& url, std::size_t maxBytes) {
 }
 
 std::string HttpGetText(const std::string& url) {
-    return NormalizeLineBreaks(RunTransfer([url] { return HttpGetBytes(url, 0); }));
+    return RunTransfer([url] { return NormalizeLineBreaks(HttpGetBytes(url, 0)); });
 }
 
 void HttpGetToStream(const std::string& url, std::ostream& out) {

@@ -66,7 +66,7 @@ TPublishResult PublishHighscore(const TPublishFields& fields, int slot, TRandom&
             const std::string upload = value("UPID");
             if (!upload.empty()) {
                 if (!IsSafePartName(upload)) throw Exception("Invalid upload id from the server");
-                const auto bytes = sys::ReadFileText(MyBestReplayPath(slot));
+                const auto bytes = sys::ReadFileText(MyBestReplayPath(slot), kMaxReplayFileSize);
                 if (!bytes) throw Exception("Unable to read " + MyBestReplayPath(slot));
                 std::ostringstream ignored;
                 HttpPostMultipart(ScorePrefix() + "/xscore.php", kUploadBoundary, BuildReplayUpload(upload, *bytes),
