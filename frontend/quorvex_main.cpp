@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
                 return std::string(bytes.begin(), bytes.end());
             } catch (const std::exception&) {
                 // A language file beside the program serves while the pack has none.
-                return sys::ReadFileText(ProgramDir + name);
+                return sys::ReadFileText(ProgramDir + name, kMaxLanguageFileSize);
             }
         });
         std::vector<std::string> untouched;  // files kept as they are, for the message below

@@ -19,6 +19,7 @@
 #include "foundation/qv3Log.h"
 #include "frontend/online/qv3OnlineUi.h"
 #include "frontend/online/qv3Transfer.h"
+#include "game/core/qv3ReplayFiles.h"
 #include "platform/system/Files.h"
 #include "platform/system/Internet.h"
 #include "platform/system/KeyStore.h"
@@ -421,7 +422,8 @@ bool SendErrorReportMail(const std::string& sender, const std::string& body, con
         if (!IsSafeMailAddress(from)) throw EInetError("Invalid sender address");
         std::string name, bytes;
         if (!attachment.empty()) {
-            const auto file = sys::ReadFileText(attachment);
+            // The attachment is the last game's replay.
+            const auto file = sys::ReadFileText(attachment, kMaxReplayFileSize);
             if (!file) throw EInetError("Unable to read " + attachment);
             name = FileNameOf(attachment);
             bytes = *file;
