@@ -17,21 +17,31 @@ namespace {
 // Failure guard only: how long a test waits for something that must happen.
 constexpr std::uint32_t kPatienceMs = 5000;
 
-// A clock that moves only when the test says so. The timer's thread waits
-// on it; Advance wakes it.
-class TSteppedClock final : public ITimerWaitClock {
+// The timer's thread ends on its own after the timer: a test clock waits
+// for that in its destructor, before its own state goes.
+class TTestClock : public ITimerWaitClock {
 public:
-    // The timer's thread ends on its own after the timer: the clock stays
-    // until it has.
-    ~TSteppedClock() override {
-        std::unique_lock l(m_);
-        changed_.wait_for(l, std::chrono::milliseconds(kPatienceMs), [&] { return ended_; });
+    void AwaitThreadEnd() {
+        std::unique_lock l(endLock_);
+        ended_.wait_for(l, std::chrono::milliseconds(kPatienceMs), [&] { return threadEnded_; });
     }
     void ThreadEnded() override {
-        std::lock_guard g(m_);
-        ended_ = true;
-        changed_.notify_all();
+        std::lock_guard g(endLock_);
+        threadEnded_ = true;
+        ended_.notify_all();
     }
+
+private:
+    std::mutex endLock_;
+    std::condition_variable ended_;
+    bool threadEnded_ = false;
+};
+
+// A clock that moves only when the test says so. The timer's thread waits
+// on it; Advance wakes it.
+class TSteppedClock final : public TTestClock {
+public:
+    ~TSteppedClock() override { AwaitThreadEnd(); }
     bool WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, std::uint32_t ms,
                  const std::function<bool()>& woken) override {
         if (woken()) return true;  // a signalled wake is no wait at all
@@ -100,7 +110,6 @@ private:
     std::pair<std::condition_variable*, std::mutex*> waiter_{nullptr, nullptr};
     int waits_ = 0;
     bool waiting_ = false;
-    bool ended_ = false;
 };
 
 // Runs main-thread calls until one has run.
@@ -235,17 +244,9 @@ TEST(TimerTest, DestroyingAnEnabledTimerEndsItsThread) {
 }
 
 // A wait that ends only when the test lets it, whatever wakes it.
-class TStuckClock final : public ITimerWaitClock {
+class TStuckClock final : public TTestClock {
 public:
-    ~TStuckClock() override {
-        std::unique_lock l(m_);
-        changed_.wait_for(l, std::chrono::milliseconds(kPatienceMs), [&] { return ended_; });
-    }
-    void ThreadEnded() override {
-        std::lock_guard g(m_);
-        ended_ = true;
-        changed_.notify_all();
-    }
+    ~TStuckClock() override { AwaitThreadEnd(); }
     bool WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable&, std::uint32_t,
                  const std::function<bool()>& woken) override {
         lock.unlock();
@@ -283,7 +284,6 @@ private:
     std::condition_variable changed_;
     bool waiting_ = false;
     bool released_ = false;
-    bool ended_ = false;
 };
 
 TEST(TimerTest, DestroyingNeverWaitsForTheThread) {
