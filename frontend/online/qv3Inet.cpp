@@ -331,8 +331,8 @@ std::string HttpGetBytes(const std::string& url, std::size_t maxBytes) {
     return out.str();
 }
 
-std::string HttpGetText(const std::string& url) {
-    return RunTransfer([url] { return NormalizeLineBreaks(HttpGetBytes(url, 0)); });
+std::string HttpGetText(const std::string& url, std::size_t maxBytes) {
+    return RunTransfer([url, maxBytes] { return NormalizeLineBreaks(HttpGetBytes(url, maxBytes)); });
 }
 
 void HttpGetToStream(const std::string& url, std::ostream& out) {

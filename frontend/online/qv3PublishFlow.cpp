@@ -55,7 +55,8 @@ TPublishResult PublishHighscore(const TPublishFields& fields, int slot, TRandom&
         {
             TPleaseWaitScope wait(kPublishWaitText);
             reply = HttpGetText(ScorePrefix() + "score5.php?lid=" + std::to_string(language) +
-                                "&cs=" + ScrambleForSubmit(record, random));
+                                    "&cs=" + ScrambleForSubmit(record, random),
+                                kMaxTextReplyBytes);
             const auto values = ParseNameValueReply(reply);
             auto value = [&](const char* name) {
                 const auto it = values.find(name);

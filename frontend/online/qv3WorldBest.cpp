@@ -40,7 +40,8 @@ void TWorldBestDownload::Run() {
         const std::string known = progress.WorldBestFile.empty() ? std::string("REQ") : progress.WorldBestFile.Str();
         // A reply with a line end is still the word or the name it holds.
         const std::string reply = TrimText(HttpGetText(ScorePrefix() + "firstplace.php?f=" +
-                                                       EncodeUrlComponent(known) + "&tid=" + std::to_string(slot_)));
+                                                       EncodeUrlComponent(known) + "&tid=" + std::to_string(slot_),
+                                                   kMaxTextReplyBytes));
         checkState_ = kStepDone;
         Changed();
         if (SameTextNoCase(reply, "OK")) {

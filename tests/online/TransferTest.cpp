@@ -232,7 +232,8 @@ TEST_F(TransferTest, ALargeReplyNeverStallsTheWindow) {
         {"publishing", {HoldingServer::Reply(big)},
          [&] {
              Environment.Scenarios[kSlot].HighScores[0].Score = 900;
-             PublishHighscore(fields, kSlot);
+             // Far beyond any reply of the score server: refused unread.
+             EXPECT_EQ(PublishHighscore(fields, kSlot), TPublishResult::Failed);
          }},
         {"e-mail card", {HoldingServer::Reply(big)}, [&] { SendEmailCard("x@y.z", "hi", "Ann", "ann@a.b"); }},
         {"world's best", {HoldingServer::Reply("wb_big.gmp"), HoldingServer::Reply(bigPack)},
