@@ -107,7 +107,6 @@ void TTimerThread::Execute(std::shared_ptr<TTimerShared> shared) {
         }
     }
     ReleaseSynchronizeTag(shared.get());
-    shared->Clock->ThreadEnded();
 }
 
 // ---- timer -----------------------------------------------------------------

@@ -24,7 +24,10 @@ namespace qv {
 enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
 // How the timer's thread waits. The real one waits in real time; tests
-// step a clock of their own.
+// step a clock of their own. Nobody waits for the thread: once its timer is
+// destroyed, the thread returns from a WaitFor in progress and calls the
+// clock no more (WaitFor is entered with the lock held, so a clock of a test
+// knows from its own WaitFor when it is free to go).
 class ITimerWaitClock {
 public:
     virtual ~ITimerWaitClock() = default;
@@ -32,10 +35,6 @@ public:
     // true) or `ms` milliseconds have passed (returns false).
     virtual bool WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, std::uint32_t ms,
                          const std::function<bool()>& woken) = 0;
-    // The timer's thread has ended and uses the clock no more (its last
-    // call). Nobody waits for that thread: a clock of a test that goes away
-    // before the process waits for this instead.
-    virtual void ThreadEnded() {}
 };
 
 ITimerWaitClock& RealTimerWaitClock();

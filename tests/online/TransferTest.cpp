@@ -109,7 +109,9 @@ protected:
         // loaded machine; a blocked UI thread shows the whole wait).
         EXPECT_GT(probe.Ticks(), 5) << name;
         EXPECT_LT(probe.Longest(), 250) << name;
-        EXPECT_TRUE(server.WaitHeldClosed(1s)) << name << ": the connection stayed open";
+        // The wait ends at Cancel; the worker closes the connection right
+        // after (the deadline only holds on a loaded machine).
+        EXPECT_TRUE(server.WaitHeldClosed(30s)) << name << ": the connection stayed open";
         // A cancel is no error.
         EXPECT_TRUE(messages_.empty()) << name << ": " << (messages_.empty() ? "" : messages_[0].Text);
         EXPECT_EQ(Log().find("Error "), std::string::npos) << name << "\n" << Log();
@@ -281,7 +283,7 @@ TEST_F(TransferTest, TheWorldsBestFormsCancelEndsAHeldDownload) {
     ASSERT_GE(cancelledAt, 0);
     EXPECT_LT(clock.elapsed() - cancelledAt, 1000);
     EXPECT_LT(probe.Longest(), 250);
-    EXPECT_TRUE(server.WaitHeldClosed(1s));
+    EXPECT_TRUE(server.WaitHeldClosed(30s));
     EXPECT_TRUE(messages_.empty());
 }
 

@@ -17,34 +17,44 @@ namespace {
 // Failure guard only: how long a test waits for something that must happen.
 constexpr std::uint32_t kPatienceMs = 5000;
 
-// The timer's thread ends on its own after the timer: a test clock waits
-// for that in its destructor, before its own state goes.
+// The timer's thread ends on its own after the timer: a test clock waits in
+// its destructor, before its own state goes, until no WaitFor is running.
+// WaitFor is entered with the timer's lock held, so once the timer is gone no
+// new one starts.
 class TTestClock : public ITimerWaitClock {
 public:
-    void AwaitThreadEnd() {
-        std::unique_lock l(endLock_);
-        ended_.wait_for(l, std::chrono::milliseconds(kPatienceMs), [&] { return threadEnded_; });
+    void AwaitIdle() {
+        std::unique_lock l(useLock_);
+        idle_.wait_for(l, std::chrono::milliseconds(kPatienceMs), [&] { return inWaitFor_ == 0; });
     }
-    void ThreadEnded() override {
-        std::lock_guard g(endLock_);
-        threadEnded_ = true;
-        ended_.notify_all();
+
+protected:
+    void Enter() {
+        std::lock_guard g(useLock_);
+        ++inWaitFor_;
+    }
+    // The clock's last touch in a WaitFor.
+    void Leave() {
+        std::lock_guard g(useLock_);
+        --inWaitFor_;
+        idle_.notify_all();
     }
 
 private:
-    std::mutex endLock_;
-    std::condition_variable ended_;
-    bool threadEnded_ = false;
+    std::mutex useLock_;
+    std::condition_variable idle_;
+    int inWaitFor_ = 0;
 };
 
 // A clock that moves only when the test says so. The timer's thread waits
 // on it; Advance wakes it.
 class TSteppedClock final : public TTestClock {
 public:
-    ~TSteppedClock() override { AwaitThreadEnd(); }
+    ~TSteppedClock() override { AwaitIdle(); }
     bool WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, std::uint32_t ms,
                  const std::function<bool()>& woken) override {
         if (woken()) return true;  // a signalled wake is no wait at all
+        Enter();
         {
             std::lock_guard g(m_);
             deadline_ = now_ + ms;
@@ -60,6 +70,7 @@ public:
             waiting_ = false;
         }
         changed_.notify_all();
+        Leave();
         return result;
     }
 
@@ -246,9 +257,10 @@ TEST(TimerTest, DestroyingAnEnabledTimerEndsItsThread) {
 // A wait that ends only when the test lets it, whatever wakes it.
 class TStuckClock final : public TTestClock {
 public:
-    ~TStuckClock() override { AwaitThreadEnd(); }
+    ~TStuckClock() override { AwaitIdle(); }
     bool WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable&, std::uint32_t,
                  const std::function<bool()>& woken) override {
+        Enter();
         lock.unlock();
         std::unique_lock l(m_);
         waiting_ = true;
@@ -257,9 +269,12 @@ public:
         l.unlock();
         lock.lock();
         const bool result = woken();
-        std::lock_guard g(m_);
-        waiting_ = false;
-        changed_.notify_all();
+        {
+            std::lock_guard g(m_);
+            waiting_ = false;
+            changed_.notify_all();
+        }
+        Leave();
         return result;
     }
     bool AwaitWaiting(bool waiting) {
