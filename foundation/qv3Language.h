@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -12,6 +13,9 @@ namespace qv {
 
 inline constexpr std::array<const char*, 4> kLanguageCodes = {"ENU", "DEU", "FRA", "ITA"};
 inline constexpr const char* kLanguageValueName = "Language";
+
+// A language file is some hundred lines of text; a larger file is none.
+inline constexpr std::size_t kMaxLanguageFileSize = 1u << 20;
 
 // Opens a named data resource ("langENU.txt") and returns its bytes.
 using TResourceOpener = std::function<std::optional<std::string>(const std::string& name)>;

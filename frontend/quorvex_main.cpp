@@ -7,10 +7,10 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <exception>
 #include <memory>
@@ -30,6 +30,7 @@
 #include "frontend/qv3SettingsFile.h"
 #include "frontend/ui/qv3InstanceServer.h"
 #include "frontend/ui/qv3Main.h"
+#include "frontend/ui/qv3Messages.h"
 #include "frontend/ui/qv3Options.h"
 #include "frontend/ui/qv3PlayGame.h"
 #include "frontend/ui/qv3QuitSignals.h"
@@ -100,8 +101,7 @@ int main(int argc, char** argv) {
     if (IsAnotherInstanceRunning()) {
         std::fprintf(stderr, "Duplicated instance. Application will close.\n");
         std::fflush(stderr);
-        QMessageBox box(QMessageBox::Critical, kProductName, "Duplicated instance. Application will close.");
-        box.exec();
+        ui::ShowMessageBox(nullptr, ui::TBoxKind::Error, QStringLiteral("Duplicated instance. Application will close."));
         return 1;
     }
 
@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
                 return std::string(bytes.begin(), bytes.end());
             } catch (const std::exception&) {
                 // A language file beside the program serves while the pack has none.
-                return sys::ReadFileText(ProgramDir + name);
+                return sys::ReadFileText(ProgramDir + name, kMaxLanguageFileSize);
             }
         });
         std::vector<std::string> untouched;  // files kept as they are, for the message below
@@ -180,11 +180,13 @@ int main(int argc, char** argv) {
             text += "\n" + std::string(kProductName) +
                     " runs on the default settings and leaves the files as they are. Settings changed now are "
                     "not saved.";
-            QMessageBox box(QMessageBox::Warning, kProductName, QText(text));
-            box.exec();
+            ui::ShowMessageBox(nullptr, ui::TBoxKind::Warning, QText(text));
         }
         frmMain->show();
         if (!quitSignals.Quitting()) app.exec();
+        // Transfers still in flight are aborted (none of them stores
+        // anything) and end on their own while the windows close.
+        ShutDownTransfers(0);
         SetGameSettingsSaver(nullptr);
         // The options dialog saves the settings as it goes.
         frmGameOptions.reset();
@@ -193,8 +195,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", e.what());
         result = 1;
     }
-    // Transfers still in flight are aborted; none of them stores anything.
-    if (!ShutDownTransfers()) LogMessage("Network transfers still running at the end", lkWarning);
+    ShutDownTransfers(0);
     SetGameSettingsSaver(nullptr);
     frmGameOptions.reset();
     SetSynchronizeWakeup(nullptr);
@@ -205,5 +206,12 @@ int main(int argc, char** argv) {
     GameResources.reset();
     FreeHostListFetch();
     FinalizeGlobals();
+    if (RunningTransfers() > 0) {
+        // An aborted worker still inside the network library: the process
+        // ends without running the destructors of what it may still touch,
+        // rather than waiting for it.
+        std::fflush(nullptr);
+        std::_Exit(result);
+    }
     return result;
 }

@@ -32,7 +32,7 @@ TTimerThread::TTimerThread(TThreadedTimer* owner, ITimerWaitClock* clock) : shar
     thread_ = std::thread(&TTimerThread::Execute, shared_);
 }
 
-TTimerThread::~TTimerThread() { TerminateAndWait(); }
+TTimerThread::~TTimerThread() { Terminate(); }
 
 std::uint32_t TTimerThread::Interval() const {
     std::lock_guard g(shared_->Lock);
@@ -61,9 +61,13 @@ void TTimerThread::Suspend() {
     shared_->Signal.notify_all();
 }
 
-void TTimerThread::TerminateAndWait() {
+void TTimerThread::Terminate() {
     if (!thread_.joinable()) return;
     shared_->Owner = nullptr;
+    // A tick the main thread has not run yet is withdrawn, so the thread
+    // does not wait for it. Before the thread is told to end: the thread
+    // forgets the tag as it ends.
+    CancelSynchronize(shared_.get());
     {
         std::lock_guard g(shared_->Lock);
         shared_->Terminated = true;
@@ -71,21 +75,10 @@ void TTimerThread::TerminateAndWait() {
         shared_->Paused = false;
     }
     shared_->Signal.notify_all();
-    // A tick the main thread has not run yet is withdrawn, so the thread
-    // does not wait for it.
-    CancelSynchronize(shared_.get());
-    if (shared_->InTick) {
-        // Called from this timer's own tick: the thread waits for that very
-        // tick, so it ends once the tick has returned.
-        {
-            std::lock_guard g(shared_->Lock);
-            shared_->Detached = true;
-        }
-        thread_.detach();
-    } else {
-        thread_.join();
-        ReleaseSynchronizeTag(shared_.get());
-    }
+    // The thread ends on its own and tidies up after itself: the main
+    // thread never waits for it (a tick of its own, a wait clock slow to
+    // wake, a loaded machine).
+    thread_.detach();
 }
 
 void TTimerThread::Execute(std::shared_ptr<TTimerShared> shared) {
@@ -112,7 +105,6 @@ void TTimerThread::Execute(std::shared_ptr<TTimerShared> shared) {
             }
             l.lock();
         }
-        if (!shared->Detached) return;
     }
     ReleaseSynchronizeTag(shared.get());
 }
@@ -124,7 +116,7 @@ TThreadedTimer::TThreadedTimer(ITimerWaitClock* clock) : FTimerThread(std::make_
 TThreadedTimer::~TThreadedTimer() {
     FEnabled = false;
     FDestroying = true;
-    FTimerThread->TerminateAndWait();
+    FTimerThread->Terminate();
 }
 
 void TThreadedTimer::SetEnabled(bool value) {
@@ -152,12 +144,10 @@ void TThreadedTimer::Timer(const std::shared_ptr<TTimerShared>& shared) {
     if (!self || !self->FEnabled || !self->OnTimer || self->FDestroying) return;
     // The handler may free the timer: keep what is needed after it returns.
     auto handler = self->OnTimer;
-    shared->InTick = true;
     try {
         handler(*self);
     } catch (...) {
     }
-    shared->InTick = false;
 }
 
 }  // namespace qv

@@ -7,8 +7,9 @@
 //
 // Disabling pauses the thread between waits (never in the middle of
 // anything); enabling restarts the wait from zero. Destroying the timer
-// stops, wakes and joins its thread, also when a tick is queued for the
-// main thread, and also from inside its own OnTimer.
+// stops and wakes its thread without waiting for it (the thread ends on its
+// own), also when a tick is queued for the main thread, and also from inside
+// its own OnTimer; no tick runs after the destruction.
 #pragma once
 
 #include <condition_variable>
@@ -23,7 +24,10 @@ namespace qv {
 enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
 // How the timer's thread waits. The real one waits in real time; tests
-// step a clock of their own.
+// step a clock of their own. Nobody waits for the thread: once its timer is
+// destroyed, the thread returns from a WaitFor in progress and calls the
+// clock no more (WaitFor is entered with the lock held, so a clock of a test
+// knows from its own WaitFor when it is free to go).
 class ITimerWaitClock {
 public:
     virtual ~ITimerWaitClock() = default;
@@ -45,12 +49,10 @@ struct TTimerShared {
     bool Wake = false;  // the auto-reset event: a wait in progress restarts
     bool Paused = true;
     bool Terminated = false;
-    bool Detached = false;  // the worker ends on its own and tidies up after itself
     std::uint32_t Interval = 1000;
     ITimerWaitClock* Clock = nullptr;
     // Main thread only.
     TThreadedTimer* Owner = nullptr;
-    bool InTick = false;
 };
 
 class TTimerThread {
@@ -66,9 +68,9 @@ public:
     // Signals Wake and lets the thread run.
     void Resume();
     void Suspend();
-    // Tells the thread to end, wakes it and waits for it; from inside a
-    // tick of this timer it lets the thread end on its own instead.
-    void TerminateAndWait();
+    // Tells the thread to end and wakes it; the thread ends on its own,
+    // nobody waits for it.
+    void Terminate();
 
     TThreadPriority Priority = TThreadPriority::tpNormal;
 

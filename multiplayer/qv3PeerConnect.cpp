@@ -187,7 +187,13 @@ int RunDuel(const std::string& name, const std::string& address, std::array<std:
         TQVX3Resources* Resources;
         int Slot;
         ~TRestore() {
-            if (Resources) Resources->SelectScenario(Slot);
+            try {
+                if (Resources) Resources->SelectScenario(Slot);
+            } catch (const std::exception& e) {
+                // The scenario broke meanwhile: the next rescan finds it out.
+                LogMessage("Scenario " + std::to_string(Slot) + " not selected again after the duel: " + e.what(),
+                           lkWarning);
+            }
             DuelPeer.reset();
             duelRunning = false;
         }

@@ -158,9 +158,12 @@ void TDisplay::GetInfo() {
     }
 
     Modes.clear();
-    for (const sysinfo::TScreenMode& mode : screen.Modes)
+    for (const sysinfo::TScreenMode& mode : screen.Modes) {
+        // A driver without real modes (the offscreen one) lists one of no size.
+        if (mode.Width <= 0 || mode.Height <= 0) continue;
         Modes.push_back(std::to_string(mode.Width) + " x " + std::to_string(mode.Height) + " - " +
                         std::to_string(mode.BitsPerPixel) + " bit");
+    }
 }
 
 }  // namespace qv

@@ -20,6 +20,7 @@
 #include "foundation/qv3Log.h"
 #include "frontend/online/qv3OnlineUi.h"
 #include "frontend/online/qv3Transfer.h"
+#include "game/core/qv3ReplayFiles.h"
 #include "platform/system/Files.h"
 #include "platform/system/Internet.h"
 #include "platform/system/KeyStore.h"
@@ -100,6 +101,9 @@ public:
         curl_easy_setopt(h_.get(), CURLOPT_CONNECTTIMEOUT_MS, s.ConnectTimeoutMs);
         curl_easy_setopt(h_.get(), CURLOPT_TIMEOUT_MS, s.TotalTimeoutMs);
         curl_easy_setopt(h_.get(), CURLOPT_PROTOCOLS_STR, protocols);
+        // An aborted exchange leaves a name lookup in progress to end on
+        // its own instead of waiting for it.
+        curl_easy_setopt(h_.get(), CURLOPT_QUICK_EXIT, 1L);
     }
 
     CURL* get() { return h_.get(); }
@@ -346,8 +350,8 @@ std::string HttpGetBytes(const std::string& url, std::size_t maxBytes) {
     return out.str();
 }
 
-std::string HttpGetText(const std::string& url) {
-    return NormalizeLineBreaks(RunTransfer([url] { return HttpGetBytes(url, 0); }));
+std::string HttpGetText(const std::string& url, std::size_t maxBytes) {
+    return RunTransfer([url, maxBytes] { return NormalizeLineBreaks(HttpGetBytes(url, maxBytes)); });
 }
 
 void HttpGetToStream(const std::string& url, std::ostream& out) {
@@ -439,7 +443,8 @@ bool SendErrorReportMail(const std::string& sender, const std::string& body, con
         if (!IsSafeMailAddress(from)) throw EInetError("Invalid sender address");
         std::string name, bytes;
         if (!attachment.empty()) {
-            const auto file = sys::ReadFileText(attachment);
+            // The attachment is the last game's replay.
+            const auto file = sys::ReadFileText(attachment, kMaxReplayFileSize);
             if (!file) throw EInetError("Unable to read " + attachment);
             name = FileNameOf(attachment);
             bytes = *file;

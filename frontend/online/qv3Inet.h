@@ -69,8 +69,13 @@ bool OpenURL(const std::string& url);
 // A GET on the calling thread; the reply's bytes, at most `maxBytes` (0:
 // the settings' limit).
 std::string HttpGetBytes(const std::string& url, std::size_t maxBytes);
-// A GET; the reply with every line break made CR LF.
-std::string HttpGetText(const std::string& url);
+// A reply that is a short text (a status word, a name, name=value lines):
+// a larger one is refused before the program takes it apart.
+inline constexpr std::size_t kMaxTextReplyBytes = 64u << 10;
+
+// A GET; the reply with every line break made CR LF, at most `maxBytes`
+// bytes (0: the settings' limit).
+std::string HttpGetText(const std::string& url, std::size_t maxBytes = 0);
 // A GET; the reply's bytes into `out`.
 void HttpGetToStream(const std::string& url, std::ostream& out);
 // A url-encoded form POST of `body` as it is; returns the reply. Offline it

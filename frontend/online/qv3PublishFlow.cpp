@@ -63,7 +63,8 @@ TPublishResult PublishHighscore(const TPublishFields& fields, int slot, TRandom&
         {
             TPleaseWaitScope wait(kPublishWaitText);
             reply = HttpGetText(ScorePrefix() + "score5.php?lid=" + std::to_string(language) +
-                                "&cs=" + ScrambleForSubmit(record, random));
+                                    "&cs=" + ScrambleForSubmit(record, random),
+                                kMaxTextReplyBytes);
             // A reply of no NAME=VALUE line is no answer (an error page,
             // a cut reply): nothing of it is taken.
             if (!IsNameValueReply(reply)) throw Exception(kPublishNoAnswerText);
@@ -78,7 +79,7 @@ TPublishResult PublishHighscore(const TPublishFields& fields, int slot, TRandom&
             const std::string upload = value("UPID");
             if (!upload.empty()) {
                 if (!IsSafePartName(upload)) throw Exception("Invalid upload id from the server");
-                const auto bytes = sys::ReadFileText(MyBestReplayPath(slot));
+                const auto bytes = sys::ReadFileText(MyBestReplayPath(slot), kMaxReplayFileSize);
                 if (!bytes) throw Exception("Unable to read " + MyBestReplayPath(slot));
                 std::ostringstream ignored;
                 HttpPostMultipart(ScorePrefix() + "/xscore.php", kUploadBoundary, BuildReplayUpload(upload, *bytes),

@@ -268,12 +268,11 @@ std::string RunTransfer(TTransferWork work) {
 }
 
 void AbortForegroundTransfers() {
+    // The waits end now, not when their workers do: a worker may still be
+    // inside a step that cannot be cut short (a name lookup).
     for (const TForegroundWait& w : ForegroundWaits()) {
-        if (w.AbortOnCancel) {
-            w.Transfer->Abort();
-        } else {
-            w.Loop->quit();
-        }
+        if (w.AbortOnCancel) w.Transfer->Abort();
+        w.Loop->quit();
     }
 }
 

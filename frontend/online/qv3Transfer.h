@@ -95,11 +95,12 @@ std::string RunTransfer(TTransferWork work);
 TTransferOutcome AwaitTransfer(const TTransferPtr& transfer, bool abortOnCancel = true);
 
 // Aborts the transfers the UI thread is waiting for in RunTransfer or
-// AwaitTransfer, or ends the waits (Cancel, closing the please-wait box).
+// AwaitTransfer (those of `abortOnCancel`) and ends the waits at once, not
+// when the workers end (Cancel, closing the please-wait box).
 void AbortForegroundTransfers();
 // The program's end: aborts every transfer, lets no new one run, and waits
 // for the workers (each ends within 100 ms of its abort; the wait gives up
-// after `limitMs`). Returns whether all of them ended.
+// after `limitMs`, 0: no wait). Returns whether all of them ended.
 bool ShutDownTransfers(int limitMs = 500);
 // Lets transfers run again (tests).
 void ResumeTransfers();

@@ -2,7 +2,7 @@
 
 #include <QByteArray>
 
-#include <sstream>
+#include <span>
 
 #include "foundation/TextUtil.h"
 #include "foundation/qv3Environment.h"
@@ -50,7 +50,8 @@ void TWorldBestDownload::Run() {
         const std::string known = progress.WorldBestFile.empty() ? std::string("REQ") : progress.WorldBestFile.Str();
         // A reply with a line end is still the word or the name it holds.
         const std::string reply = TrimText(HttpGetText(ScorePrefix() + "firstplace.php?f=" +
-                                                       EncodeUrlComponent(known) + "&tid=" + std::to_string(slot_)));
+                                                       EncodeUrlComponent(known) + "&tid=" + std::to_string(slot_),
+                                                   kMaxTextReplyBytes));
         // Anything but the two words and a file name is no answer.
         if (!SameTextNoCase(reply, "OK") && reply != "ERR" && !IsWorldBestFileName(reply))
             throw Exception("The server's answer is not a file name");
@@ -71,16 +72,19 @@ void TWorldBestDownload::Run() {
         }
         downloadState_ = kStepRunning;
         Changed();
-        std::ostringstream file;
-        HttpGetToStream(ScorePrefix() + "upload/" + EncodeUrlComponent(reply), file);
-        const std::string bytes = file.str();
-        // The download replaces the local replay only once it reads as one.
-        const TReplayPack pack = TReplayPack::FromStream(
-            std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-        if (pack.LevelCount() == 0) throw Exception(kWorldBestInvalidText);
-        std::string error;
-        if (!sys::WriteFileAtomic(WorldBestReplayPath(slot_), bytes, &error, sys::kPrivateFileMode))
-            throw Exception(error);
+        // The worker downloads, reads and stores the replay: the window
+        // never handles its bytes. At most what the replay reader takes, and
+        // the local replay is replaced only once the download reads as one.
+        RunTransfer([url = ScorePrefix() + "upload/" + EncodeUrlComponent(reply), path = WorldBestReplayPath(slot_)] {
+            const std::string bytes = HttpGetBytes(url, kMaxReplayFileSize);
+            const TReplayPack pack = TReplayPack::FromStream(
+                std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+            if (pack.LevelCount() == 0) throw Exception(kWorldBestInvalidText);
+            ThrowIfTransferAborted();
+            std::string error;
+            if (!sys::WriteFileAtomic(path, bytes, &error, sys::kPrivateFileMode)) throw Exception(error);
+            return std::string();
+        });
         progress.WorldBestFile = reply;
         downloadState_ = kStepDone;
         replayEnabled_ = true;

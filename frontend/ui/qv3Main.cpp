@@ -20,13 +20,14 @@
 #include "foundation/qv3Language.h"
 #include "foundation/qv3Log.h"
 #include "frontend/online/qv3HostList.h"
+#include "frontend/online/qv3OnlineUi.h"
+#include "frontend/online/qv3Transfer.h"
 #include "frontend/qv3QtText.h"
 #include "frontend/ui/qv3About.h"
 #include "frontend/ui/qv3Carousel.h"
 #include "frontend/ui/qv3Magnetic.h"
 #include "frontend/ui/qv3Options.h"
 #include "frontend/ui/qv3Pictures.h"
-#include "frontend/ui/qv3PleaseWait.h"
 #include "frontend/ui/qv3VersionInfo.h"
 #include "game/assets/qv3Resources.h"
 #include "media/zkImageLoader.h"
@@ -223,17 +224,19 @@ void TfrmMain::CreateActions() {
     connect(actPlayGame, &QAction::triggered, this, [this] { Play(); });
     connect(actPlayNew, &QAction::triggered, this, [this] { PlayNew(); });
     connect(actGameOptions, &QAction::triggered, this, [this] { GameOptions(); });
-    connect(actSendEmailCard, &QAction::triggered, this, [this] { services_.Hooks.SendEmailCard(this); });
+    connect(actSendEmailCard, &QAction::triggered, this,
+            [this] { RunBusy([this] { services_.Hooks.SendEmailCard(this); }); });
     connect(actDeleteHighscore, &QAction::triggered, this, [this] { DeleteHighscore(); });
     connect(actReset, &QAction::triggered, this, [this] { ResetAll(); });
     connect(actClose, &QAction::triggered, this, [this] { close(); });
-    connect(actPublishHighscore, &QAction::triggered, this, [this] { services_.Hooks.PublishHighscore(this); });
+    connect(actPublishHighscore, &QAction::triggered, this,
+            [this] { RunBusy([this] { services_.Hooks.PublishHighscore(this); }); });
     connect(actGotoHighscore, &QAction::triggered, this, [this] { GotoHighscore(); });
     connect(actWebsite, &QAction::triggered, this, [this] { OpenURL(kCampaignSiteUrl); });
     connect(actDownloadScenarios, &QAction::triggered, this, [this] { DownloadScenarios(); });
     connect(actReplayWorldBest, &QAction::triggered, this, [this] { ReplayWorldBest(); });
     connect(actPublishErrorReport, &QAction::triggered, this,
-            [this] { services_.Hooks.PublishErrorReport(this, ReadLogText()); });
+            [this] { RunBusy([this] { services_.Hooks.PublishErrorReport(this, ReadLogText()); }); });
     connect(actHelp, &QAction::triggered, this, [this] { Help(); });
     connect(actCheckNewVersion, &QAction::triggered, this, [this] { CheckNewVersion(); });
     connect(actAbout, &QAction::triggered, this, [this] { About(); });
@@ -554,41 +557,59 @@ void TfrmMain::RunGameOf(std::uint8_t gameMode, std::int32_t value) {
     CheckLogPending = true;
 }
 
+void TfrmMain::RunBusy(const std::function<void()>& flow) {
+    const bool outer = Busy;
+    Busy = true;
+    try {
+        flow();
+    } catch (...) {
+        Busy = outer;
+        throw;
+    }
+    Busy = outer;
+    if (!Busy && rescanPending_) RescanScenarios();
+}
+
 void TfrmMain::Play() {
-    if (!CanPlay() || !GameResources) return;
+    if (Busy || !CanPlay() || !GameResources) return;
     // "More scenarios" is no scenario: playing it means fetching more.
     if (IsMoreSlot()) {
         actDownloadScenarios->trigger();
         return;
     }
-    Busy = true;
-    try {
-        if (CheckMemory()) {
-            const int slot = GameResources->CurrentSlot();
-            if (slot != 0) {
-                const auto& progress = Environment.Scenarios[static_cast<std::size_t>(slot)];
-                const std::int32_t best = progress.HighScores[0].Score;
-                RunGameOf(0, -1);
-                if (progress.HighScores[0].Score != best && services_.Hooks.HighscoreNew(this)) {
-                    // A first best score enables publishing only now.
-                    UpdateActions();
-                    actPublishHighscore->trigger();
+    RunBusy([this] {
+        try {
+            if (CheckMemory()) {
+                const int slot = GameResources->CurrentSlot();
+                if (slot != 0) {
+                    const auto& progress = Environment.Scenarios[static_cast<std::size_t>(slot)];
+                    const std::int32_t best = progress.HighScores[0].Score;
+                    RunGameOf(0, -1);
+                    if (progress.HighScores[0].Score != best && services_.Hooks.HighscoreNew(this)) {
+                        // A first best score enables publishing only now.
+                        UpdateActions();
+                        actPublishHighscore->trigger();
+                    }
+                } else {
+                    services_.Hooks.RunLobby(*this);
+                    CheckLogPending = true;
                 }
-            } else {
-                services_.Hooks.RunLobby(*this);
-                CheckLogPending = true;
             }
+        } catch (const std::exception& e) {
+            messages_->Error(e.what());
         }
-    } catch (const std::exception& e) {
-        Busy = false;
-        messages_->Error(e.what());
-    }
-    Busy = false;
-    RescanScenarios();
+        // A package installed while the game ran is picked up now.
+        rescanPending_ = true;
+    });
 }
 
 void TfrmMain::RescanScenarios() {
-    if (Busy || !GameResources) return;
+    if (Busy) {
+        rescanPending_ = true;
+        return;
+    }
+    rescanPending_ = false;
+    if (!GameResources) return;
     const int before = GameResources->CurrentSlot();
     try {
         const int added = GameResources->Rescan();
@@ -696,35 +717,33 @@ void TfrmMain::ReplayWorldBest() {
         messages_->Info(kSelectScenarioFirst);
         return;
     }
-    const int result = services_.Hooks.DownloadWorldBest(this);
-    if (result == -1) return;
-    timer_.stop();
-    if (CheckMemory()) RunGameOf(1, result);
-    timer_.start();
+    if (Busy) return;
+    RunBusy([this] {
+        const int result = services_.Hooks.DownloadWorldBest(this);
+        if (result == -1) return;
+        timer_.stop();
+        if (CheckMemory()) RunGameOf(1, result);
+        timer_.start();
+    });
 }
 
 void TfrmMain::CheckNewVersion() {
     if (!services_.Hooks.CheckInternet(true)) return;
     std::string reply;
-    {
-        TfrmPleaseWait wait(this);
-        wait.SetMessageText(LangText(66));
-        bool closed = false;
-        wait.OnClose = [&] {
-            closed = true;
-            services_.Hooks.AbortTransfers();
-        };
-        wait.ShowAndRefresh();
+    bool fetched = false, failed = false;
+    RunBusy([&] {
+        TPleaseWaitScope wait(LangText(66));
         try {
             reply = services_.Hooks.HttpGetText(InternalPrefix() + "version.txt");
-        } catch (const std::exception&) {
-            wait.hide();
+            fetched = true;
+        } catch (const ETransferAborted&) {
             // Closing the box is no failure to report.
-            if (!closed) messages_->Info(LangText(361));
-            return;
+        } catch (const std::exception&) {
+            failed = true;
         }
-        if (closed) return;
-    }
+    });
+    if (failed) messages_->Info(LangText(361));
+    if (!fetched) return;
     // A reply that is not a version file is no answer; one without a page
     // offers nothing.
     const TVersionFile file = ReadVersionFile(reply);

@@ -155,6 +155,11 @@ private:
     bool StartHostLookup();
     void RunGameOf(std::uint8_t gameMode, std::int32_t value);
     bool CheckMemory();
+    // Runs `flow` (a game, a waiting dialog) with Busy set, nested flows
+    // inside it too: no timer tick, no rescan of the scenarios and no other
+    // game starts while it runs. A rescan asked for meanwhile runs once the
+    // outermost flow has ended.
+    void RunBusy(const std::function<void()>& flow);
 
     void PlayNew();
     void GameOptions();
@@ -186,6 +191,7 @@ private:
     // Who waits for the page NavigateBrowser opened.
     std::function<void(bool loaded)> pageLoaded_;
     void PageLoaded(bool loaded);
+    bool rescanPending_ = false;
 };
 
 }  // namespace qv::ui

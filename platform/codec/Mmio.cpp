@@ -93,15 +93,10 @@ std::unique_ptr<TFileStorage> TFileStorage::Open(const std::string& path, std::u
     }
     // Written in place: never through a link, never into a FIFO or device.
     // (Whole files are written as replacements: FromDescriptor.)
-    int oflags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | (access == MMIO_WRITE ? O_WRONLY : O_RDWR);
-    if (flags & MMIO_CREATE) oflags |= O_CREAT | O_TRUNC;
-    const int fd = ::open(path.c_str(), oflags, 0644);
+    const int fd = sys::OpenInPlace(path, access != MMIO_WRITE, (flags & MMIO_CREATE) != 0);
     if (fd < 0) return nullptr;
-    struct stat st {};
-    std::unique_ptr<TFileStorage> storage;
-    const int fl = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && fl >= 0 && ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) == 0)
-        storage = FromDescriptor(fd, (flags & MMIO_CREATE) && access == MMIO_WRITE ? "wb" : "r+b");
+    std::unique_ptr<TFileStorage> storage =
+        FromDescriptor(fd, (flags & MMIO_CREATE) && access == MMIO_WRITE ? "wb" : "r+b");
     ::close(fd);
     return storage;
 }

@@ -77,7 +77,9 @@ std::optional<double> StartTicksFromStat(std::string_view stat) {
 }
 
 long MillisecondsSinceProcessStart() {
-    const std::optional<std::string> stat = ReadFileText("/proc/self/stat");
+    // One line of numbers and the program's name.
+    constexpr std::size_t kMaxProcessStatSize = 64u << 10;
+    const std::optional<std::string> stat = ReadFileText("/proc/self/stat", kMaxProcessStatSize);
     timespec now{};
     if (!stat || clock_gettime(CLOCK_BOOTTIME, &now) != 0) return -1;
     const std::optional<double> ticks = StartTicksFromStat(*stat);

@@ -170,6 +170,26 @@ private:
     std::string error_;
 };
 
+// A file written in place (a sound file being recorded or edited): opened
+// for writing (`readToo`: reading as well) never through a link and never a
+// FIFO or a device; with `create` it is made (0644) or emptied. Returns the
+// descriptor in blocking mode, or -1 (errno set).
+inline int OpenInPlace(const std::string& path, bool readToo, bool create) {
+    int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | (readToo ? O_RDWR : O_WRONLY);
+    if (create) flags |= O_CREAT | O_TRUNC;
+    const int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0) {
+        if (!S_ISREG(st.st_mode)) errno = EINVAL;
+        else if (const int fl = ::fcntl(fd, F_GETFL); fl >= 0 && ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) == 0) return fd;
+    }
+    const int e = errno;
+    ::close(fd);
+    errno = e;
+    return -1;
+}
+
 // Writes all of `data`; false (errno set) when the file takes no more.
 inline bool WriteAllTo(int fd, const void* data, std::size_t size) {
     const char* p = static_cast<const char*>(data);

@@ -44,7 +44,9 @@ FileStatus ReadOpened(const TReadableFile& file, const std::string& path, std::s
     if (const int injected = InjectedReadError(path))
         return fail(FileStatus::Failed, "Cannot read " + path + ": " + std::strerror(injected));
     Container data;
-    data.reserve(static_cast<std::size_t>(file.Size()));
+    // Room for the stated size only within the caller's cap: a file of no
+    // cap is read as it comes.
+    if (maxSize != static_cast<std::size_t>(-1)) data.reserve(static_cast<std::size_t>(file.Size()));
     char buf[65536];
     for (;;) {
         const ssize_t n = ::read(file.Fd(), buf, sizeof buf);

@@ -14,8 +14,9 @@
 
 namespace qv::sys {
 
-// The whole file, or nothing when it cannot be opened or read, is not a
-// regular file (links are followed), or is too large.
+// The whole file, or nothing when it cannot be opened or read, or is not a
+// regular file (links are followed). No cap: for tests and tools only; the
+// programs read with the cap of the overloads below.
 std::optional<std::string> ReadFileText(const std::string& path);
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path);
 // The same, refusing a file of more than `maxSize` bytes before reading it

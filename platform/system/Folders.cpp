@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/system/Files.h"
+#include "platform/system/InstanceMessage.h"
 
 namespace qv::sys {
 
@@ -23,7 +24,7 @@ std::string ExecutableDir() {
 }
 
 std::string InstanceLockPath(const char* runtimeDir, unsigned uid, const std::string& name) {
-    if (runtimeDir && *runtimeDir && DirectoryExists(runtimeDir)) return WithTrailingSlash(runtimeDir) + name + ".lock";
+    if (const std::string dir = RuntimeFolder(runtimeDir); !dir.empty()) return dir + name + ".lock";
     return "/tmp/" + name + "-" + std::to_string(uid) + ".lock";
 }
 

@@ -2,13 +2,15 @@
 // Quorvex over a local socket, and where that socket lives. Header only and
 // POSIX only, so a program that links nothing else of ours can use it.
 //
-// The socket: $XDG_RUNTIME_DIR/Quorvex.sock, else /tmp/Quorvex-<uid>.sock.
+// The socket: $XDG_RUNTIME_DIR/Quorvex.sock (when it names a folder), else
+// /tmp/Quorvex-<uid>.sock.
 // A sender connects, writes one record and reads one acknowledgement byte.
 // The record: dwData (uint32, little-endian), cbData (uint32, little-endian),
 // then cbData bytes. dwData 1 with no data: "a scenario was installed".
 #pragma once
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -28,12 +30,19 @@ inline constexpr std::size_t kInstanceMessageHeaderSize = 8;
 inline constexpr std::uint32_t kMaxInstanceMessageData = 4096;
 inline constexpr std::uint8_t kInstanceMessageAck = 1;
 
+// The runtime folder with a trailing '/' when `runtimeDir` names an existing
+// folder; empty otherwise: then the instance socket and the instance lock
+// both lie in /tmp, named for the user.
+inline std::string RuntimeFolder(const char* runtimeDir) {
+    struct stat st {};
+    if (!runtimeDir || !*runtimeDir || ::stat(runtimeDir, &st) != 0 || !S_ISDIR(st.st_mode)) return {};
+    std::string dir = runtimeDir;
+    if (dir.back() != '/') dir += '/';
+    return dir;
+}
+
 inline std::string InstanceSocketPath(const char* runtimeDir, unsigned uid) {
-    if (runtimeDir && *runtimeDir) {
-        std::string dir = runtimeDir;
-        if (dir.back() != '/') dir += '/';
-        return dir + "Quorvex.sock";
-    }
+    if (const std::string dir = RuntimeFolder(runtimeDir); !dir.empty()) return dir + "Quorvex.sock";
     return "/tmp/Quorvex-" + std::to_string(uid) + ".sock";
 }
 inline std::string InstanceSocketPath() { return InstanceSocketPath(std::getenv("XDG_RUNTIME_DIR"), getuid()); }

@@ -1,5 +1,7 @@
 #include "platform/system/Internet.h"
 
+#include "platform/system/Files.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -8,7 +10,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
+#include <optional>
 #include <sstream>
 #include <system_error>
 #include <thread>
@@ -20,10 +22,14 @@ namespace qv::sys {
 
 namespace {
 
+// A routing table of the kernel is a line per route; larger is no table.
+constexpr std::size_t kMaxRouteTableSize = 1u << 20;
+
 // 0: no default route, 1: one found, -1: the table cannot be read.
 int DefaultRouteIn(const std::string& path, bool ipv6) {
-    std::ifstream in(path);
-    if (!in) return -1;
+    const std::optional<std::string> table = ReadFileText(path, kMaxRouteTableSize);
+    if (!table) return -1;
+    std::istringstream in(*table);
     std::string line;
     if (!ipv6) std::getline(in, line);  // column titles
     while (std::getline(in, line)) {

@@ -2,15 +2,21 @@
 #include <gtest/gtest.h>
 
 #include "platform/system/InstanceMessage.h"
+#include "tests/support/TempDir.h"
 
 namespace qv::sys {
 namespace {
 
 TEST(InstanceMessageTest, ThePathFollowsTheRuntimeFolder) {
-    EXPECT_EQ(InstanceSocketPath("/run/user/1000", 1000), "/run/user/1000/Quorvex.sock");
-    EXPECT_EQ(InstanceSocketPath("/run/user/1000/", 1000), "/run/user/1000/Quorvex.sock");
+    test::TempDir dir;
+    std::string bare = dir.Path();
+    while (bare.size() > 1 && bare.back() == '/') bare.pop_back();
+    EXPECT_EQ(InstanceSocketPath(bare.c_str(), 1000), bare + "/Quorvex.sock");
+    EXPECT_EQ(InstanceSocketPath((bare + "/").c_str(), 1000), bare + "/Quorvex.sock");
     EXPECT_EQ(InstanceSocketPath("", 1000), "/tmp/Quorvex-1000.sock");
     EXPECT_EQ(InstanceSocketPath(nullptr, 7), "/tmp/Quorvex-7.sock");
+    // A runtime folder that does not exist: the same fallback as the lock's.
+    EXPECT_EQ(InstanceSocketPath((dir / "missing").c_str(), 7), "/tmp/Quorvex-7.sock");
 }
 
 TEST(InstanceMessageTest, RecordsAreReadWholeOrNotAtAll) {

@@ -333,6 +333,85 @@ TEST_F(MainWindowTest, AGameKeepsTheWindowBusyAndItsResultIsShown) {
     EXPECT_TRUE(main_->CheckLogPending);
 }
 
+TEST_F(MainWindowTest, NoWaitingFlowLetsAnInstallerMessageSwitchTheScenario) {
+    // Each way into a game or a waiting dialog: a package arrives while it
+    // runs; the scenario stays until it has ended, then the rescan offers it.
+    struct Case {
+        const char* name;
+        std::function<void(TFrontendHooks&, std::function<void()> during)> hook;
+        std::function<void()> start;
+    };
+    const std::vector<Case> cases = {
+        {"world's best replay",
+         [this](TFrontendHooks& h, std::function<void()> during) {
+             h.DownloadWorldBest = [](QWidget*) { return 0; };
+             onGame_ = during;
+         },
+         [this] { main_->actReplayWorldBest->trigger(); }},
+        {"world's best download",
+         [](TFrontendHooks& h, std::function<void()> during) {
+             h.DownloadWorldBest = [during](QWidget*) {
+                 during();
+                 return -1;
+             };
+         },
+         [this] { main_->actReplayWorldBest->trigger(); }},
+        {"publishing", [](TFrontendHooks& h, std::function<void()> during) { h.PublishHighscore = [during](QWidget*) { during(); }; },
+         [this] { main_->actPublishHighscore->trigger(); }},
+        {"card", [](TFrontendHooks& h, std::function<void()> during) { h.SendEmailCard = [during](QWidget*) { during(); }; },
+         [this] { main_->actSendEmailCard->trigger(); }},
+        {"error report",
+         [](TFrontendHooks& h, std::function<void()> during) {
+             h.PublishErrorReport = [during](QWidget*, const std::string&) { during(); };
+         },
+         [this] { main_->actPublishErrorReport->trigger(); }},
+        {"version check",
+         [this](TFrontendHooks& h, std::function<void()> during) {
+             h.HttpGetText = [during](const std::string&) {
+                 during();
+                 return std::string("3.0.0.0\r\nhttp://x/");
+             };
+             online_ = true;
+         },
+         [this] { main_->actCheckNewVersion->trigger(); }},
+    };
+    for (const Case& c : cases) {
+        main_.reset();
+        options_.reset();
+        sys::RemoveFile(CommonDataDir + "scenario2.c3p");
+        MakeResources();
+        online_ = false;
+        onGame_ = nullptr;
+        beeps_ = 0;
+        bool busyDuring = false;
+        int slotDuring = -1;
+        auto during = [this, &busyDuring, &slotDuring] {
+            busyDuring = main_->Busy;
+            CopyFile(ProgramDir + "scenario2.c3p", CommonDataDir + "scenario2.c3p");
+            main_->InstanceMessage(sys::kScenarioInstalledMessage);
+            slotDuring = GameResources->CurrentSlot();
+        };
+        TMainWindowServices s = Services();
+        c.hook(s.Hooks, during);
+        main_ = std::make_unique<TfrmMain>(std::move(s));
+        options_ = std::make_unique<TfrmGameOptions>(nullptr, main_->D3D8Enum(), UserDataDir + "env.dat",
+                                                     TSettingsHost{}, &messages_);
+        main_->SetOptions(options_.get());
+        main_->show();
+        Settle();
+        Environment.Scenarios[1].HighScores[0].Score = 4200;
+        main_->UpdateActions();
+        ASSERT_EQ(GameResources->CurrentSlot(), 1) << c.name;
+        c.start();
+        EXPECT_TRUE(busyDuring) << c.name;
+        EXPECT_EQ(slotDuring, 1) << c.name;
+        EXPECT_FALSE(main_->Busy) << c.name;
+        EXPECT_EQ(GameResources->CurrentSlot(), 2) << c.name << ": the rescan after the flow";
+        EXPECT_EQ(beeps_, 1) << c.name;
+    }
+    messages_.shown.clear();
+}
+
 TEST_F(MainWindowTest, AnInstallerMessageOverTheSocketRescans) {
     Start();
     Settle();

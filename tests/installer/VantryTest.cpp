@@ -107,7 +107,7 @@ protected:
         dir_.Write("bin/vantry", *program);
         ASSERT_EQ(::chmod(Vantry().c_str(), 0755), 0);
         ASSERT_TRUE(sys::CreateDirectories(dir_ / "common"));
-        ASSERT_TRUE(sys::CreateDirectories(dir_ / "run"));
+        ASSERT_TRUE(sys::CreateDirectories(dir_ / "run", 0700));
         dir_.Write("bin/scenario3.c3p", "package three");
     }
     std::string Vantry() const { return dir_ / "bin/vantry"; }

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <sstream>
 #include <thread>
@@ -110,7 +111,9 @@ protected:
         // loaded machine; a blocked UI thread shows the whole wait).
         EXPECT_GT(probe.Ticks(), 5) << name;
         EXPECT_LT(probe.Longest(), 250) << name;
-        EXPECT_TRUE(server.WaitHeldClosed(1s)) << name << ": the connection stayed open";
+        // The wait ends at Cancel; the worker closes the connection right
+        // after (the deadline only holds on a loaded machine).
+        EXPECT_TRUE(server.WaitHeldClosed(30s)) << name << ": the connection stayed open";
         // A cancel is no error.
         EXPECT_TRUE(messages_.empty()) << name << ": " << (messages_.empty() ? "" : messages_[0].Text);
         EXPECT_EQ(Log().find("Error "), std::string::npos) << name << "\n" << Log();
@@ -214,6 +217,54 @@ TEST_F(TransferTest, EveryFlowKeepsTheWindowRunningAndCancelClosesTheConnection)
     }
 }
 
+TEST_F(TransferTest, ALargeReplyNeverStallsTheWindow) {
+    // 10 MB from the server where a flow waits for its reply: the window
+    // keeps running while the bytes arrive and are taken apart.
+    const std::string big = std::string("UID=u1\r\n") + std::string(10u << 20, 'x');
+    TReplayPack pack;
+    pack.AddLevel(1, true, true, [] { return TReplayPack::TBytes(9u << 20, 7); });
+    const TReplayPack::TBytes packBytes = pack.ToStream();
+    const std::string bigPack(packBytes.begin(), packBytes.end());
+    TPublishFields fields;
+    fields.Alias = "Ace";
+    struct Case {
+        const char* name;
+        std::vector<std::string> answers;
+        std::function<void()> flow;
+    };
+    const Case cases[] = {
+        {"publishing", {HoldingServer::Reply(big)},
+         [&] {
+             Environment.Scenarios[kSlot].HighScores[0].Score = 900;
+             // Far beyond any reply of the score server: refused unread.
+             EXPECT_EQ(PublishHighscore(fields, kSlot), TPublishResult::Failed);
+         }},
+        {"e-mail card", {HoldingServer::Reply(big)}, [&] { SendEmailCard("x@y.z", "hi", "Ann", "ann@a.b"); }},
+        {"world's best", {HoldingServer::Reply("wb_big.gmp"), HoldingServer::Reply(bigPack)},
+         [&] {
+             TWorldBestDownload download(kSlot);
+             download.Run();
+             EXPECT_EQ(download.DownloadState(), 2);
+             EXPECT_EQ(sys::ReadFileText(WorldBestReplayPath(kSlot), kMaxReplayFileSize).value_or(""), bigPack);
+         }},
+    };
+    for (const Case& c : cases) {
+        HoldingServer server(c.answers);
+        Environment = TEnvironmentRecord{};
+        UseServer(server);
+        messages_.clear();
+        Probe probe;
+        c.flow();
+        // The gap up to the flow's end counts as well.
+        const int ticks = probe.Ticks();
+        while (probe.Ticks() == ticks) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        std::printf("%s: longest stall %lld ms\n", c.name, static_cast<long long>(probe.Longest()));
+        // Generous for a loaded machine; a UI thread that takes the bytes
+        // apart itself stalls for most of a second.
+        EXPECT_LT(probe.Longest(), 250) << c.name;
+    }
+}
+
 TEST_F(TransferTest, TheWorldsBestFormsCancelEndsAHeldDownload) {
     HoldingServer server;
     UseServer(server);
@@ -234,7 +285,7 @@ TEST_F(TransferTest, TheWorldsBestFormsCancelEndsAHeldDownload) {
     ASSERT_GE(cancelledAt, 0);
     EXPECT_LT(clock.elapsed() - cancelledAt, 1000);
     EXPECT_LT(probe.Longest(), 250);
-    EXPECT_TRUE(server.WaitHeldClosed(1s));
+    EXPECT_TRUE(server.WaitHeldClosed(30s));
     EXPECT_TRUE(messages_.empty());
 }
 

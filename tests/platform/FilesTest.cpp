@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -201,6 +202,34 @@ TEST(FilesTest, BoundedReadsRefuseLargerFilesAndSayWhy) {
     EXPECT_FALSE(ReadFileBytes(dir.Path(), 100, &error).has_value());
     EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
     EXPECT_FALSE(ReadFileBytes(dir / "five", 4).has_value());  // no error wanted
+}
+
+TEST(FilesTest, InPlaceWritesOpenOnlyRegularFilesAndNeverThroughALink) {
+    test::TempDir dir;
+    const std::string victim = dir.Write("victim", "keep");
+    ASSERT_EQ(::symlink(victim.c_str(), (dir / "link").c_str()), 0);
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    ASSERT_TRUE(CreateDirectories(dir / "folder"));
+    dir.Write("plain", "old");
+    struct Case {
+        const char* name;
+        bool create;
+        bool opens;
+    } cases[] = {
+        {"link", false, false},   {"link", true, false},  {"fifo", false, false}, {"fifo", true, false},
+        {"folder", false, false}, {"plain", false, true}, {"new", true, true},    {"missing", false, false},
+    };
+    for (const Case& c : cases) {
+        const int fd = OpenInPlace(dir / c.name, true, c.create);
+        EXPECT_EQ(fd >= 0, c.opens) << c.name << " " << c.create;
+        if (fd >= 0) {
+            EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0) << c.name;
+            ::close(fd);
+        }
+    }
+    EXPECT_EQ(ReadFileText(victim, 100).value_or(""), "keep");
+    EXPECT_EQ(ReadFileText(dir / "plain", 100).value_or(""), "old");
+    EXPECT_TRUE(FileExists(dir / "new"));
 }
 
 TEST(FilesTest, CreateDirectoriesMakesParentsAndFailsOverAFile) {

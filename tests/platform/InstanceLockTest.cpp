@@ -6,6 +6,7 @@
 #include "platform/system/Files.h"
 #include "platform/system/Folders.h"
 #include "platform/system/InstanceLock.h"
+#include "platform/system/InstanceMessage.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
@@ -73,6 +74,18 @@ TEST(InstanceLockTest, TheLockIsNamedForTheUserOutsideTheRuntimeFolder) {
     EXPECT_EQ(InstanceLockPath(nullptr, 1234, "Quorvex"), "/tmp/Quorvex-1234.lock");
     EXPECT_EQ(InstanceLockPath("", 1234, "Quorvex"), "/tmp/Quorvex-1234.lock");
     EXPECT_EQ(InstanceLockPath((dir / "missing").c_str(), 1234, "Quorvex"), "/tmp/Quorvex-1234.lock");
+}
+
+TEST(InstanceLockTest, TheLockAndTheInstanceSocketShareTheirFolder) {
+    test::TempDir dir;
+    const std::string runtime[] = {dir.Path(), dir / "sub", "", dir / "missing", dir / "file"};
+    ASSERT_TRUE(CreateDirectories(dir / "sub"));
+    ASSERT_TRUE(WriteFileAtomic(dir / "file", "x"));
+    auto folder = [](const std::string& path) { return path.substr(0, path.rfind('/') + 1); };
+    for (const std::string& r : runtime) {
+        EXPECT_EQ(folder(InstanceLockPath(r.c_str(), 1234, "Quorvex")), folder(InstanceSocketPath(r.c_str(), 1234)))
+            << r;
+    }
 }
 
 }  // namespace qv::sys

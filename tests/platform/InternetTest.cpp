@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdlib>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -49,6 +51,25 @@ TEST(InternetTest, ConnectedOnlyWithAnUpDefaultRoute) {
     // Unreadable tables never lock the player out.
     EXPECT_TRUE(InternetGetConnectedState(none, none + "6"));
     EXPECT_TRUE(InternetAutodial());
+}
+
+TEST(InternetTest, ARouteTableThatIsNoFileIsUnreadable) {
+    // A FIFO planted where the table is read never blocks the check.
+    test::TempDir dir;
+    const std::string fifo = dir / "route";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto check = std::async(std::launch::async, [&] { return InternetGetConnectedState(fifo, dir / "none6"); });
+    const bool ended = check.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    if (!ended) {
+        // Frees the blocked reader so that the test ends.
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) ::close(fd);
+    }
+    ASSERT_TRUE(ended) << "the check waited on the FIFO";
+    EXPECT_TRUE(check.get());
+    // Tables beyond any kernel's are no tables either: unread, as missing ones.
+    const std::string huge = dir.Write("huge", std::string(kRouteHead) + std::string(2u << 20, ' '));
+    EXPECT_TRUE(InternetGetConnectedState(huge, huge));
 }
 
 TEST(InternetTest, OnlyWebAddressesCountAsUrls) {

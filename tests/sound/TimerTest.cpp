@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -16,13 +17,44 @@ namespace {
 // Failure guard only: how long a test waits for something that must happen.
 constexpr std::uint32_t kPatienceMs = 5000;
 
+// The timer's thread ends on its own after the timer: a test clock waits in
+// its destructor, before its own state goes, until no WaitFor is running.
+// WaitFor is entered with the timer's lock held, so once the timer is gone no
+// new one starts.
+class TTestClock : public ITimerWaitClock {
+public:
+    void AwaitIdle() {
+        std::unique_lock l(useLock_);
+        idle_.wait_for(l, std::chrono::milliseconds(kPatienceMs), [&] { return inWaitFor_ == 0; });
+    }
+
+protected:
+    void Enter() {
+        std::lock_guard g(useLock_);
+        ++inWaitFor_;
+    }
+    // The clock's last touch in a WaitFor.
+    void Leave() {
+        std::lock_guard g(useLock_);
+        --inWaitFor_;
+        idle_.notify_all();
+    }
+
+private:
+    std::mutex useLock_;
+    std::condition_variable idle_;
+    int inWaitFor_ = 0;
+};
+
 // A clock that moves only when the test says so. The timer's thread waits
 // on it; Advance wakes it.
-class TSteppedClock final : public ITimerWaitClock {
+class TSteppedClock final : public TTestClock {
 public:
+    ~TSteppedClock() override { AwaitIdle(); }
     bool WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, std::uint32_t ms,
                  const std::function<bool()>& woken) override {
         if (woken()) return true;  // a signalled wake is no wait at all
+        Enter();
         {
             std::lock_guard g(m_);
             deadline_ = now_ + ms;
@@ -38,6 +70,7 @@ public:
             waiting_ = false;
         }
         changed_.notify_all();
+        Leave();
         return result;
     }
 
@@ -218,7 +251,77 @@ TEST(TimerTest, DestroyingAnEnabledTimerEndsItsThread) {
     timer->SetEnabled(true);
     ASSERT_TRUE(clock.AwaitWait(1));
     timer.reset();
-    EXPECT_FALSE(clock.Waiting());
+    EXPECT_TRUE(clock.AwaitNotWaiting());
+}
+
+// A wait that ends only when the test lets it, whatever wakes it.
+class TStuckClock final : public TTestClock {
+public:
+    ~TStuckClock() override { AwaitIdle(); }
+    bool WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable&, std::uint32_t,
+                 const std::function<bool()>& woken) override {
+        Enter();
+        lock.unlock();
+        std::unique_lock l(m_);
+        waiting_ = true;
+        changed_.notify_all();
+        changed_.wait(l, [&] { return released_; });
+        l.unlock();
+        lock.lock();
+        const bool result = woken();
+        {
+            std::lock_guard g(m_);
+            waiting_ = false;
+            changed_.notify_all();
+        }
+        Leave();
+        return result;
+    }
+    bool AwaitWaiting(bool waiting) {
+        std::unique_lock l(m_);
+        return changed_.wait_for(l, std::chrono::milliseconds(kPatienceMs), [&] { return waiting_ == waiting; });
+    }
+    void Release() {
+        std::lock_guard g(m_);
+        released_ = true;
+        changed_.notify_all();
+    }
+    // Releases once the patience has run out, unless released before.
+    void ReleaseAfterPatience() {
+        std::unique_lock l(m_);
+        changed_.wait_for(l, std::chrono::milliseconds(kPatienceMs), [&] { return released_; });
+        released_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex m_;
+    std::condition_variable changed_;
+    bool waiting_ = false;
+    bool released_ = false;
+};
+
+TEST(TimerTest, DestroyingNeverWaitsForTheThread) {
+    // Shared with a guard that frees a destructor stuck waiting for the
+    // thread, so that a fault fails the test instead of hanging it.
+    auto clock = std::make_shared<TStuckClock>();
+    int ticks = 0;
+    auto timer = std::make_unique<TThreadedTimer>(clock.get());
+    timer->OnTimer = [&](TThreadedTimer&) { ++ticks; };
+    timer->SetInterval(10);
+    timer->SetEnabled(true);
+    ASSERT_TRUE(clock->AwaitWaiting(true));
+    std::thread guard([clock] { clock->ReleaseAfterPatience(); });
+    const auto start = std::chrono::steady_clock::now();
+    timer.reset();  // the thread is still in its wait
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::milliseconds(kPatienceMs / 2));
+    EXPECT_TRUE(clock->AwaitWaiting(true)) << "the thread already ended";
+    clock->Release();
+    EXPECT_TRUE(clock->AwaitWaiting(false));
+    guard.join();
+    EXPECT_FALSE(CheckSynchronize());
+    EXPECT_EQ(ticks, 0);
 }
 
 TEST(TimerTest, DestroyingWhileATickWaitsForTheMainThreadDoesNotDeadlock) {

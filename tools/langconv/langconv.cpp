@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "foundation/TextUtil.h"
+#include "foundation/qv3Language.h"
 #include "platform/system/Files.h"
 
 namespace qv {
@@ -56,7 +57,7 @@ void ConvertLine(std::string_view line, std::string& out, std::vector<std::strin
 }
 
 int Run(const std::string& sourcePath, const std::string& outputPath) {
-    const auto source = sys::ReadFileText(sourcePath);
+    const auto source = sys::ReadFileText(sourcePath, kMaxLanguageFileSize);
     if (!source) {
         std::fprintf(stderr, "%s: cannot be read\n", sourcePath.c_str());
         return 2;

@@ -199,7 +199,9 @@ std::vector<TGeneratedFile> GenerateLevels(int slot, const std::string& levelDir
     if (!dir.empty() && dir.back() != '/') dir += '/';
     for (int number : {1, 1001, 1002}) {
         const std::string design = LevelDesignName(slot, number);
-        const std::optional<std::string> text = sys::ReadFileText(dir + design);
+        // A level design is a text grid of some kilobytes.
+        constexpr std::size_t kMaxLevelDesignSize = 1u << 20;
+        const std::optional<std::string> text = sys::ReadFileText(dir + design, kMaxLevelDesignSize);
         if (!text) throw Exception("cannot read the level design " + dir + design);
         const TLevelFile level = ParseLevelDesign(*text, design);
         files.push_back({std::to_string(number) + ".lvl", WriteLevelData(level)});

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "foundation/Exceptions.h"
+#include "foundation/qv3Language.h"
 #include "platform/codec/Acm.h"
 #include "platform/resources/ResourcePackWriter.h"
 #include "platform/system/Files.h"
@@ -75,7 +76,7 @@ void BuildPacks(const TPackOptions& options) {
     AddAll(program, "DATA", sounds.Music);
     for (const char* code : kLanguageCodes) {
         const std::string name = std::string("lang") + code + ".txt";
-        const std::optional<std::vector<std::uint8_t>> bytes = sys::ReadFileBytes(languages + name);
+        const std::optional<std::vector<std::uint8_t>> bytes = sys::ReadFileBytes(languages + name, kMaxLanguageFileSize);
         if (!bytes) throw Exception("cannot read the language file " + languages + name);
         program.Add("DATA", name, *bytes);
     }
