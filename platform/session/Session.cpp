@@ -48,6 +48,9 @@ constexpr enet_uint32 kResendCapMs = 1000;
 // A closed session's flush gives up after this many link time-outs even
 // while the far end keeps talking without taking what is sent.
 constexpr int kFlushLimitLinkTimeouts = 2;
+// How long a new connect waits for a closed session's end to the same far
+// end to be taken (on the session's worker, never the caller's thread).
+constexpr std::chrono::milliseconds kReconnectFlushWait{2000};
 
 std::atomic<int> gBroadcast{-1};  // -1: decided by the environment
 
@@ -158,9 +161,15 @@ public:
 
     TFlush(ENetHost* host, std::vector<TPeer> peers, std::uint32_t port, DWORD linkTimeoutMs, DWORD exitGraceMs)
         : host_(host), peers_(std::move(peers)), port_(port), linkTimeout_(std::chrono::milliseconds(linkTimeoutMs)),
-          exitGrace_(std::chrono::milliseconds(exitGraceMs)), started_(std::chrono::steady_clock::now()) {}
+          exitGrace_(std::chrono::milliseconds(exitGraceMs)), started_(std::chrono::steady_clock::now()) {
+        for (const TPeer& p : peers_) farEnds_.push_back(p.peer->address);
+    }
 
     std::uint32_t Port() const { return port_; }
+    // Whether this flush was handed a link to `address` (fixed when made).
+    bool SendsTo(const ENetAddress& address) const {
+        return std::any_of(farEnds_.begin(), farEnds_.end(), [&](const ENetAddress& a) { return SameAddress(a, address); });
+    }
     std::chrono::milliseconds ExitGrace() const { return exitGrace_; }
     void Abandon() { abandon_ = true; }
 
@@ -234,6 +243,7 @@ private:
 
     ENetHost* host_;
     std::vector<TPeer> peers_;
+    std::vector<ENetAddress> farEnds_;
     std::vector<ENetAddress> heard_;
     std::uint32_t port_;
     std::chrono::milliseconds linkTimeout_, exitGrace_;
@@ -282,6 +292,16 @@ public:
         for (const auto& f : running_)
             if (f->Port() == port) f->Abandon();
         cv_.wait_for(lock, std::chrono::seconds(2), [&] { return !holds(); });
+    }
+
+    // A new link to a far end that a closed session is still telling its end
+    // waits (at most `within`) for that end to go first, so the far end
+    // never sees the new link before the old one has left.
+    void WaitForFlushesTo(const ENetAddress& address, std::chrono::milliseconds within) {
+        std::unique_lock lock(m_);
+        cv_.wait_for(lock, within, [&] {
+            return std::none_of(running_.begin(), running_.end(), [&](const auto& f) { return f->SendsTo(address); });
+        });
     }
 
     // The end of the program: each flush still running gets its grace to
@@ -853,6 +873,10 @@ struct TSession::TImpl {
         ENetAddress address{};
         address.host = hosts.front();
         address.port = static_cast<enet_uint16>(connectOp->port);
+        // Leaving and joining again at once (Disconnect, Connect): the old
+        // link's end reaches the far end first. A far end that answers takes
+        // it within a round trip; one that does not is not waited for long.
+        TFlushes::Get().WaitForFlushesTo(address, kReconnectFlushWait);
         connectOp->peer = enet_host_connect(host, &address, kChannels, kLinkMagic);
         if (connectOp->peer == nullptr) {
             FailConnect(DPNERR_NORESPONSE, {});

@@ -290,7 +290,8 @@ TEST_F(AddressBookTest, WithoutASessionBusToIsHiddenAndThePickerSaysSoAtOnce) {
     EXPECT_TRUE(picker.lvAddresses->topLevelItemCount() == 0);
     EXPECT_FALSE(picker.btnOk->isEnabled());
     EXPECT_EQ(CountOf(Log(), "Address book: none found (no session bus"), 1);
-    EXPECT_GT(beat.Ticks(), 0);
+    // The answer may come before the timer's first turn: the loop still runs.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return beat.Ticks() > 0; }, kDeadlineMs));
 }
 
 TEST_F(AddressBookTest, ABusThatIsGoneOrLacksTheServiceIsSaidInThePicker) {
@@ -322,7 +323,7 @@ TEST_F(AddressBookTest, ABusThatIsGoneOrLacksTheServiceIsSaidInThePicker) {
             picker.btnCancel->click();
         });
         EXPECT_EQ(card.edtAddresses->text(), "q@r.example");
-        EXPECT_GT(beat.Ticks(), 0);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return beat.Ticks() > 0; }, kDeadlineMs));
         EXPECT_EQ(CountOf(Log(), std::string("Address book: ") + c.reason), 1) << Log();
         if (bus) {
             EXPECT_TRUE(bus->Stop());
