@@ -73,8 +73,21 @@ struct TDuelCall {
     std::string Address;
 };
 
+// What the stand-in web server holds and was asked. Its downloads run on
+// workers that may outlive the test (they are never joined), so they hold
+// it by a shared pointer of their own.
+struct TStandInWeb {
+    std::map<std::string, std::string> pages;
+    std::mutex lock;
+    std::condition_variable released;
+    std::string held;
+    std::vector<std::string> asked;
+};
+
 class LobbyWindow : public ::testing::Test {
 protected:
+    std::shared_ptr<TStandInWeb> web_ = std::make_shared<TStandInWeb>();
+
     void SetUp() override {
         App();
         Environment.ChatHost = "127.0.0.1";
@@ -92,15 +105,13 @@ protected:
         TLobbyServices s;
         s.CheckInternet = [](bool) { return true; };
         s.WaitForHosts = [](QObject*, std::function<void(bool)> then) { then(true); };
-        s.HttpGet = [this](const std::string& url, std::size_t) {
+        s.HttpGet = [web = web_](const std::string& url, std::size_t) {
             // On the download's worker thread.
-            {
-                std::unique_lock lock(getLock_);
-                asked_.push_back(url);
-                getReleased_.wait(lock, [&] { return held_.empty() || url.find(held_) == std::string::npos; });
-            }
-            const auto it = pages_.find(url);
-            if (it == pages_.end()) throw std::runtime_error("404 " + url);
+            std::unique_lock lock(web->lock);
+            web->asked.push_back(url);
+            web->released.wait(lock, [&] { return web->held.empty() || url.find(web->held) == std::string::npos; });
+            const auto it = web->pages.find(url);
+            if (it == web->pages.end()) throw std::runtime_error("404 " + url);
             return it->second;
         };
         s.OpenURL = [this](const std::string& url) { opened_.push_back(url); };
@@ -186,7 +197,7 @@ protected:
 
     test::TLobbyFolders folders_;
     test::TChatServer server_;
-    std::map<std::string, std::string> pages_;
+    std::map<std::string, std::string>& pages_ = web_->pages;  // set before the window opens
     std::vector<std::string> opened_;
     std::vector<std::string> messages_;
     int logIns_ = 0;
@@ -195,25 +206,21 @@ protected:
     int outcome_ = 2;
     TGuid race_ = {0xAABBCCDDu, 0x1122u, 0x3344u, {1, 2, 3, 4, 5, 6, 7, 8}};
     std::function<void()> duringDuel_;
-    // Downloads whose address holds `held_` wait until Release().
-    std::mutex getLock_;
-    std::condition_variable getReleased_;
-    std::string held_;
-    std::vector<std::string> asked_;
+    // Downloads whose address holds the held part wait until Release().
     void Hold(const std::string& part) {
-        std::lock_guard lock(getLock_);
-        held_ = part;
+        std::lock_guard lock(web_->lock);
+        web_->held = part;
     }
     void Release() {
         {
-            std::lock_guard lock(getLock_);
-            held_.clear();
+            std::lock_guard lock(web_->lock);
+            web_->held.clear();
         }
-        getReleased_.notify_all();
+        web_->released.notify_all();
     }
     std::vector<std::string> Asked() {
-        std::lock_guard lock(getLock_);
-        return asked_;
+        std::lock_guard lock(web_->lock);
+        return web_->asked;
     }
     void TearDown() override { Release(); }
 };
