@@ -200,6 +200,10 @@ int main(int argc, char** argv) {
     frmGameOptions.reset();
     SetSynchronizeWakeup(nullptr);
     UninstallProgramUi();
+    // The saves still on their way to the disk (settings, replays) are
+    // the player's: the program ends once they are written, and a failure
+    // among them is still logged in this run.
+    sys::FinishPendingWrites();
     // The main window ends the log run.
     if (frmMain) frmMain.reset();
     else LogEndRun();

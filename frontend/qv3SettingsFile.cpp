@@ -140,7 +140,7 @@ std::vector<std::uint8_t> EncodeSettingsFile(const TEnvironmentRecord& record) {
     return sink.Take();
 }
 
-bool SaveEnvironment(TEnvironmentRecord& record, const std::string& path, const TSettingsHost& host) {
+sys::TPendingWrite SaveEnvironment(TEnvironmentRecord& record, const std::string& path, const TSettingsHost& host) {
     std::string error;
     try {
         record.CurrentScenario = CurrentSlotOf(host);
@@ -148,15 +148,17 @@ bool SaveEnvironment(TEnvironmentRecord& record, const std::string& path, const 
             error = path + " could not be read at start and is left untouched";
         } else {
             const std::vector<std::uint8_t> data = EncodeSettingsFile(record);
-            const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
             // It holds the player's e-mail address and log-in key.
-            if (sys::WriteFileAtomic(path, bytes, &error, sys::kPrivateFileMode)) return true;
+            return sys::WriteFileLater(path, std::string(data.begin(), data.end()), sys::kPrivateFileMode,
+                                       [](const std::string& why, bool) {
+                                           LogMessage("Unable to save environment file: " + why, lkWarning);
+                                       });
         }
     } catch (const std::exception& e) {
         error = e.what();
     }
     LogMessage("Unable to save environment file: " + error, lkWarning);
-    return false;
+    return sys::TPendingWrite::Failed(error);
 }
 
 namespace {
@@ -168,6 +170,6 @@ TSettingsHost& ProgramSettingsHost() {
 
 void SetProgramSettingsHost(TSettingsHost host) { ProgramSettingsHost() = std::move(host); }
 
-bool SaveSettings() { return SaveEnvironment(Environment, SettingsFilePath(), ProgramSettingsHost()); }
+sys::TPendingWrite SaveSettings() { return SaveEnvironment(Environment, SettingsFilePath(), ProgramSettingsHost()); }
 
 }  // namespace qv

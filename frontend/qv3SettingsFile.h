@@ -12,6 +12,8 @@
 
 #include "foundation/qv3Environment.h"
 
+#include "platform/system/Files.h"
+
 namespace qv {
 
 inline constexpr const char* kSettingsFileName = "env.dat";
@@ -51,16 +53,20 @@ std::optional<std::string> UntouchedSettingsFile(const std::string& path);
 
 // Sets CurrentScenario to the current slot and replaces the file at `path`
 // atomically (a temporary file beside it, renamed over it), readable by
-// this user only. On failure (also for a file left untouched) the
-// old file stays as it was, a Warning "Unable to save environment file: " +
-// the reason is logged, and false is returned; `record` keeps its values.
-bool SaveEnvironment(TEnvironmentRecord& record, const std::string& path, const TSettingsHost& host = {});
+// this user only. The bytes are taken now and written on the file layer's
+// writer thread, in order with every other save (the caller never waits
+// for the disk; reads of `path` through the file layer see them at once).
+// On failure (also for a file left untouched) the old file stays as it
+// was and a Warning "Unable to save environment file: " + the reason is
+// logged; the returned write tells it too. `record` keeps its values.
+sys::TPendingWrite SaveEnvironment(TEnvironmentRecord& record, const std::string& path,
+                                   const TSettingsHost& host = {});
 
 // The program-wide saver: Environment into SettingsFilePath(), with the
 // host set by SetProgramSettingsHost (the defaults until then). Every part
 // that changes a value of lasting worth calls it.
 void SetProgramSettingsHost(TSettingsHost host);
-bool SaveSettings();
+sys::TPendingWrite SaveSettings();
 
 // The whole enciphered file for `record`, exactly kSettingsFileSize bytes.
 std::vector<std::uint8_t> EncodeSettingsFile(const TEnvironmentRecord& record);

@@ -77,13 +77,21 @@ std::int32_t TGameCore::InsertHighScore(std::int32_t Score, std::int32_t Level) 
         if (Level > 1) progress.BestGameStats = progress.LastGameStats;
         const std::string last = LastReplayPath(Resources().CurrentSlot());
         const std::string best = MyBestReplayPath(Resources().CurrentSlot());
-        // The last game is a replay file: what the replay reader accepts at most.
+        // The last game is a replay file: what the replay reader accepts at
+        // most. While its write is still queued the file layer answers
+        // from the queue.
         constexpr std::size_t kMaxLastGameCopySize = kMaxReplayFileSize;
-        const auto data = sys::ReadFileBytes(last, kMaxLastGameCopySize);
-        std::string error = "no last game";
-        if (!data || !sys::WriteFileAtomic(best, std::string_view(reinterpret_cast<const char*>(data->data()),
-                                                                   data->size()),
-                                           &error, sys::kPrivateFileMode)) {
+        auto data = sys::ReadFileText(last, kMaxLastGameCopySize);
+        if (data) {
+            // Copied on the writer thread, after the last game itself: the
+            // table shows at once, whatever the disk is doing.
+            sys::WriteFileLater(best, std::move(*data), sys::kPrivateFileMode,
+                                [best](const std::string&, bool superseded) {
+                                    // An older best game must not stand for the new score.
+                                    if (!superseded) sys::RemoveFile(best);
+                                    LogMessage("Error copying my best replay file", lkWarning);
+                                });
+        } else {
             sys::RemoveFile(best);
             LogMessage("Error copying my best replay file", lkWarning);
         }
@@ -103,7 +111,7 @@ void TGameCore::StoreLevelStats() {
 void TGameCore::SaveLastReplay() {
     if (!Logic || Logic->Mode != gmLive || Logic->TickCount <= 0) return;
     try {
-        TReplayFile(LastReplayPath(Resources().CurrentSlot())).AddLevelAndSave(*Logic);
+        TReplayFile(LastReplayPath(Resources().CurrentSlot())).AddLevelAndSaveLater(*Logic);
     } catch (const std::exception& e) {
         LogMessage("Failed to record replay: " + std::string(e.what()), lkError);
     }

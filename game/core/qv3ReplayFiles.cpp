@@ -31,8 +31,18 @@ void TReplayFile::AddLevelAndSave(TGameLogic& logic) {
     AddLevelAndSave(logic.LevelNumber, logic.Finished, logic.Won, [&logic] { return logic.WriteRecord(); });
 }
 
+void TReplayFile::AddLevelAndSaveLater(TGameLogic& logic) {
+    AddLevelAndSave(logic.LevelNumber, logic.Finished, logic.Won, [&logic] { return logic.WriteRecord(); },
+                    TWhen::Later);
+}
+
 void TReplayFile::AddLevelAndSave(std::int32_t levelNumber, bool finished, bool won,
                                   const TRecordWriter& writeRecord) {
+    AddLevelAndSave(levelNumber, finished, won, writeRecord, TWhen::Now);
+}
+
+void TReplayFile::AddLevelAndSave(std::int32_t levelNumber, bool finished, bool won,
+                                  const TRecordWriter& writeRecord, TWhen when) {
     std::string error;
     try {
         AddLevel(levelNumber, finished, won, writeRecord);
@@ -40,7 +50,8 @@ void TReplayFile::AddLevelAndSave(std::int32_t levelNumber, bool finished, bool 
         error = e.what();
     }
     try {
-        Save();
+        if (when == TWhen::Later) SaveLater();
+        else Save();
     } catch (const std::exception& e) {
         error = std::string("Error saving replay file: ") + e.what();
         LogMessage(error, lkWarning);
@@ -58,6 +69,17 @@ void TReplayFile::Save() const {
                               std::string_view(reinterpret_cast<const char*>(enciphered.data()), enciphered.size()),
                               &why, sys::kPrivateFileMode))
         throw EReplayPackError(why);
+}
+
+void TReplayFile::SaveLater() const {
+    if (FileName.empty()) throw EReplayPackError("the pack has no file");
+    const TBytes enciphered = ToStream();
+    sys::WriteFileLater(FileName, std::string(enciphered.begin(), enciphered.end()), sys::kPrivateFileMode,
+                        [](const std::string& why, bool) {
+                            const std::string error = "Error saving replay file: " + why;
+                            LogMessage(error, lkWarning);
+                            LogMessage("Failed to record replay: " + error, lkError);
+                        });
 }
 
 }  // namespace qv

@@ -35,11 +35,20 @@ public:
     // ..." (the previous file left as it was).
     void AddLevelAndSave(TGameLogic& logic);
     void AddLevelAndSave(std::int32_t levelNumber, bool finished, bool won, const TRecordWriter& writeRecord);
+    // The same, with the file written on the file layer's writer thread
+    // (reads of it see the new pack at once): the frame that ends a level
+    // never waits for the disk. A failed write is logged ("Error saving
+    // replay file: ...", "Failed to record replay: ..."), the old file kept.
+    void AddLevelAndSaveLater(TGameLogic& logic);
 
     std::string FileName;
 
 private:
+    enum class TWhen { Now, Later };
+    void AddLevelAndSave(std::int32_t levelNumber, bool finished, bool won, const TRecordWriter& writeRecord,
+                         TWhen when);
     void Save() const;
+    void SaveLater() const;
 };
 
 }  // namespace qv

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/system/LaterWrites.h"
+
 namespace qv::sys {
 
 namespace {
@@ -66,6 +68,21 @@ FileStatus ReadOpened(const TReadableFile& file, const std::string& path, std::s
 template <typename Container>
 FileStatus ReadWhole(const std::string& path, LinkRule links, std::size_t maxSize, Container& out,
                      std::string* error) {
+    // What the writer thread still has to write is what the file holds.
+    if (const later::TQueuedState queued = later::QueuedState(path); queued.Queued) {
+        if (!queued.Data) {
+            if (error) *error = "Cannot open " + path + ": " + std::strerror(ENOENT);
+            return FileStatus::Missing;
+        }
+        if (queued.Data->size() > maxSize) {
+            if (error)
+                *error = "File " + path + " is too large (" + std::to_string(queued.Data->size()) +
+                         " bytes, at most " + std::to_string(maxSize) + ")";
+            return FileStatus::TooLarge;
+        }
+        out.assign(queued.Data->begin(), queued.Data->end());
+        return FileStatus::Ok;
+    }
     return ReadOpened(TReadableFile::Open(path, links, maxSize), path, maxSize, out, error);
 }
 
@@ -161,11 +178,15 @@ void InjectReadErrorForTesting(const std::string& path, int error) {
 }
 
 bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error, mode_t mode) {
+    if (const auto behind = later::WriteBehindQueued(path, data, mode, error)) return *behind;
     TReplacementFile file(path, mode);
-    return file.Create(error) && file.Write(data.data(), data.size(), error) && file.Commit(error);
+    if (!file.Create(error) || !file.Write(data.data(), data.size(), error)) return false;
+    later::BeforeFlush(path);
+    return file.Commit(error);
 }
 
 bool FileExists(const std::string& path) {
+    if (const later::TQueuedState queued = later::QueuedState(path); queued.Queued) return queued.Data != nullptr;
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
@@ -175,7 +196,11 @@ bool DirectoryExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
+namespace {
+bool RemoveNow(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
+}  // namespace
+
+bool RemoveFile(const std::string& path) { return later::Remove(path, RemoveNow); }
 
 bool CreateDirectories(const std::string& path, mode_t mode) {
     if (path.empty()) return false;

@@ -5,6 +5,8 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,14 +62,55 @@ bool RestrictToOwner(const std::string& path);
 bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error = nullptr,
                      mode_t mode = 0644);
 
+// The end of a write handed to WriteFileLater.
+class TPendingWrite {
+public:
+    struct TState;
+    TPendingWrite() = default;
+    explicit TPendingWrite(std::shared_ptr<TState> state) : state_(std::move(state)) {}
+    // A write that was not handed over, for the reason `error`.
+    static TPendingWrite Failed(std::string error);
+    // Waits until the write is done; whether it succeeded (`error`, when
+    // given, tells why not).
+    bool Wait(std::string* error = nullptr) const;
+    bool Done() const;
+
+private:
+    std::shared_ptr<TState> state_;
+};
+
+// How a write handed to WriteFileLater tells that it failed: the reason, and
+// whether a later write or removal of the same path is already queued (the
+// failed one then no longer matters). Runs on the writer thread.
+using TWriteFailure = std::function<void(const std::string& error, bool superseded)>;
+
+// Writes `data` as WriteFileAtomic does, but on the file layer's writer
+// thread, after every write and removal handed to it before; returns at
+// once. Until it is done, reads, FileExists and RemoveFile of `path` through
+// this layer answer as if it were, and a direct write of `path` waits for
+// it. On failure the old file is left as it was and `onFailure` is called.
+TPendingWrite WriteFileLater(const std::string& path, std::string data, mode_t mode = 0644,
+                             TWriteFailure onFailure = {});
+
+// Waits until everything handed to the writer thread is written (the end of
+// a program; a test that looks at the disk itself).
+void FinishPendingWrites();
+
+// Tests only: `flush` runs just before each new file of a write is flushed
+// to disk, on the thread that writes it (a test makes the disk slow, as a
+// busy one is); an empty function stops it.
+void InjectFlushForTesting(std::function<void(const std::string& path)> flush);
+
 // Tests only: reads of `path` through this layer fail with `error` (an errno
 // value) once opened, as a disk error would; 0 stops it. A test running as
 // root cannot make a file unreadable otherwise.
 void InjectReadErrorForTesting(const std::string& path, int error);
 
+// Whether a regular file is at `path` (or a queued write will put one there).
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // Removes a file; a missing file is no error. Returns whether it is gone.
+// Where writes of `path` are queued, the removal is queued behind them.
 bool RemoveFile(const std::string& path);
 // Creates a folder with all missing parents, each made with `mode`.
 // Returns whether it exists now.

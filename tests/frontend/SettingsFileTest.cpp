@@ -87,7 +87,7 @@ protected:
 TEST_F(SettingsFileTest, SavedRecordLoadsBackFieldByField) {
     TEnvironmentRecord rec = Sample();
     host_.CurrentSlot = [] { return 7; };
-    ASSERT_TRUE(SaveEnvironment(rec, path_, host_));
+    ASSERT_TRUE(SaveEnvironment(rec, path_, host_).Wait());
     EXPECT_EQ(rec.CurrentScenario, 7);
     EXPECT_EQ(sys::ReadFileBytes(path_)->size(), 37472u);
     EXPECT_FALSE(sys::FileExists(path_ + ".tmp"));
@@ -205,14 +205,14 @@ TEST_F(SettingsFileTest, OverlongStoredTextIsCutAndTheRestKept) {
 
 TEST_F(SettingsFileTest, FailedSaveKeepsTheOldFileAndLogsAWarning) {
     TEnvironmentRecord rec = Sample();
-    ASSERT_TRUE(SaveEnvironment(rec, path_, host_));
+    ASSERT_TRUE(SaveEnvironment(rec, path_, host_).Wait());
     const auto before = sys::ReadFileBytes(path_);
 
     // The disk takes only part of the new file (the log line still fits).
     rec.MusicVolume = 1;
     {
         test::FileSizeLimit full(16 * 1024);
-        EXPECT_FALSE(SaveEnvironment(rec, path_, host_));
+        EXPECT_FALSE(SaveEnvironment(rec, path_, host_).Wait());
     }
     EXPECT_EQ(sys::ReadFileBytes(path_), before);
     EXPECT_EQ(rec.MusicVolume, 1);
@@ -260,8 +260,8 @@ TEST_F(SettingsFileTest, AFileThatCannotBeReadIsLeftUntouched) {
                              "it untouched: "),
                   std::string::npos)
             << Log();
-        EXPECT_FALSE(SaveEnvironment(rec, path, host_));
-        EXPECT_FALSE(SaveEnvironment(rec, path, host_));
+        EXPECT_FALSE(SaveEnvironment(rec, path, host_).Wait());
+        EXPECT_FALSE(SaveEnvironment(rec, path, host_).Wait());
         sys::InjectReadErrorForTesting(path, 0);
         if (!before.empty()) {
             EXPECT_EQ(sys::ReadFileBytes(path), before);
@@ -293,7 +293,7 @@ TEST_F(SettingsFileTest, ASocketAtTheNameIsNoSettingsFile) {
     EXPECT_FALSE(UntouchedSettingsFile(path_));
     EXPECT_EQ(Log().find("cannot be read"), std::string::npos) << Log();
     rec = Sample();
-    ASSERT_TRUE(SaveEnvironment(rec, path_, host_));
+    ASSERT_TRUE(SaveEnvironment(rec, path_, host_).Wait());
     TEnvironmentRecord back;
     EXPECT_TRUE(LoadEnvironment(back, path_, host_));
     EXPECT_EQ(back, Sample());
@@ -301,7 +301,7 @@ TEST_F(SettingsFileTest, ASocketAtTheNameIsNoSettingsFile) {
 
 TEST_F(SettingsFileTest, TheFileIsPrivateToTheUser) {
     TEnvironmentRecord rec = Sample();
-    ASSERT_TRUE(SaveEnvironment(rec, path_, host_));
+    ASSERT_TRUE(SaveEnvironment(rec, path_, host_).Wait());
     struct stat st {};
     ASSERT_EQ(::stat(path_.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -309,7 +309,7 @@ TEST_F(SettingsFileTest, TheFileIsPrivateToTheUser) {
 
 TEST_F(SettingsFileTest, SaveIntoAMissingFolderFails) {
     TEnvironmentRecord rec = Sample();
-    EXPECT_FALSE(SaveEnvironment(rec, dir_ / "no/such/folder/env.dat", host_));
+    EXPECT_FALSE(SaveEnvironment(rec, dir_ / "no/such/folder/env.dat", host_).Wait());
     EXPECT_NE(Log().find("* Warning: Unable to save environment file: "), std::string::npos);
 }
 
@@ -328,7 +328,7 @@ TEST_F(SettingsFileTest, ProgramSaverWritesTheRecordWithTheProgramHost) {
     TSettingsHost host;
     host.CurrentSlot = [] { return 5; };
     SetProgramSettingsHost(host);
-    EXPECT_TRUE(SaveSettings());
+    EXPECT_TRUE(SaveSettings().Wait());
     TEnvironmentRecord back;
     EXPECT_TRUE(LoadEnvironment(back, path_, host_));
     EXPECT_EQ(back.CurrentScenario, 5);

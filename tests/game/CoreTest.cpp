@@ -205,6 +205,7 @@ TEST_F(CoreTest, AWholeSessionPlaysALevelEntersTheNameAndReplaysTheGameExactly) 
     EXPECT_EQ(Progress().HighScores[0].Name, "PLAYER");
     EXPECT_TRUE(sys::FileExists(MyBestReplayPath(kSlot)));
     // Replays are the player's own: no other user reads them.
+    sys::FinishPendingWrites();
     for (const std::string& replay : {LastReplayPath(kSlot), MyBestReplayPath(kSlot)}) {
         struct stat st {};
         ASSERT_EQ(::stat(replay.c_str(), &st), 0);

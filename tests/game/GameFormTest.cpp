@@ -24,6 +24,7 @@
 #include "platform/system/Clock.h"
 #include "platform/system/Files.h"
 #include "tests/game/GameContent.h"
+#include "tests/support/HeldDisk.h"
 #include "tests/support/LogicTestSupport.h"
 #include "tests/render/RenderTestSupport.h"
 #include "tests/support/TempDir.h"
@@ -375,6 +376,81 @@ TEST_F(GameFormTest, AScriptedSessionRunsThroughEveryScreenAndItsReplayGivesTheS
     const test::TRunResult result = test::PlayBack(*replay, 50);
     EXPECT_TRUE(result.Finished);
     EXPECT_EQ(result.Score, liveScore);
+}
+
+// The end of a game with a new best score writes the last game, the best
+// game and the settings, each flushed to disk: on a busy machine's disk a
+// flush can take seconds. The window's thread waits for none of it: the
+// table and its name entry come while the disk is held, they show what the
+// files will hold, and the disk gets it all once it catches up.
+TEST_F(GameFormTest, ANewBestScoreNeverWaitsForTheDisk) {
+    TLevelFile level = test::EmptyLevel();
+    level.Entries.push_back(test::Entry(0, 0, 0.5f, 0.5f));  // one fast virus: the game is soon lost
+    Content(true, level);
+    test::THeldDisk disk;  // this thread is the window's
+    TGameWindowServices s = Services();
+    const std::string best = MyBestReplayPath(kSlot), last = LastReplayPath(kSlot);
+    bool played = false, checked = false;
+    int turn = 0;
+    std::optional<std::string> lastGame;
+    s.OnIdle = [&](TfrmGame& g) {
+        clock_.AdvanceMilliseconds(100);
+        TGameCore* c = g.Core.get();
+        if (!c || g.Window().Closed()) return;
+        ASSERT_LT(++turn, 20000) << "the session never ended";
+        switch (c->State) {
+            case TCoreState::Loading:
+                if (c->Initialized) Tap(g, SDL_SCANCODE_RETURN, SDLK_RETURN);
+                break;
+            case TCoreState::Menu:
+                if (c->Brightness() < 1 || c->MenuAction != TMenuAction::None) break;
+                if (!played) {
+                    played = true;
+                    Mouse(g, SDL_MOUSEBUTTONDOWN, 300);
+                    Mouse(g, SDL_MOUSEBUTTONUP, 300);
+                } else {
+                    Tap(g, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE);
+                }
+                break;
+            case TCoreState::HighScores:
+                if (checked || c->NameEntryPhase != TNameEntryPhase::Editing) break;
+                checked = true;
+                EXPECT_EQ(c->HighScoreRow, 0);
+                // What the files will hold, as every reader of them sees it now.
+                lastGame = sys::ReadFileText(last, kMaxReplayFileSize);
+                EXPECT_TRUE(lastGame && !lastGame->empty());
+                EXPECT_EQ(sys::ReadFileText(best, kMaxReplayFileSize), lastGame);
+                Tap(g, SDL_SCANCODE_RETURN, SDLK_RETURN);  // the name as it stands
+                break;
+            case TCoreState::Exit:
+                Tap(g, SDL_SCANCODE_SPACE, SDLK_SPACE);
+                break;
+            default:
+                break;
+        }
+    };
+    TfrmGame game(kSingleGame, 1, info_, mode_, -1, s);
+    Focus(game, true);
+    EXPECT_EQ(game.ShowModal(), "");
+    ASSERT_TRUE(checked);
+    const std::int32_t score = settings_->Scenarios[kSlot].HighScores[0].Score;
+    EXPECT_GT(score, kNoHighScore);
+
+    // Every flush was left to another thread, and the disk is still held.
+    EXPECT_EQ(disk.FlushedOnWatchedThread(), std::vector<std::string>{});
+    if (disk.FlushedOnWatchedThread().empty()) {
+        EXPECT_TRUE(disk.WaitUntilHeld());
+    }
+    disk.Release();
+    sys::FinishPendingWrites();
+    const auto stored = sys::ReadFileText(best, kMaxReplayFileSize);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored, lastGame);
+    EXPECT_EQ(sys::ReadFileText(last, kMaxReplayFileSize), lastGame);
+    TEnvironmentRecord record;
+    ASSERT_TRUE(LoadEnvironment(record, dir_ / "env.dat"));
+    EXPECT_EQ(record.Scenarios[kSlot].HighScores[0].Score, score);
+    EXPECT_EQ(record.Scenarios[kSlot].HighScores[0].Name, "TESTER");
 }
 
 TEST_F(GameFormTest, AKeyTappedWithinOneFrameDuringPlayCountsOnceAndReplaysExactly) {
