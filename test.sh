@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds everything and runs every test headless, first in
 # build/ and then again in build-asan/ under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the session, duel peer, lobby client and
-# online tests in build-tsan/ under ThreadSanitizer, then the fuzz targets. Any
-# failing test or sanitizer report fails the run.
+# UndefinedBehaviorSanitizer, then the session, duel peer, lobby client,
+# online and file-writer tests in build-tsan/ under ThreadSanitizer, then the
+# fuzz targets. Any failing test or sanitizer report fails the run.
 #   ./test.sh --quick   the plain build and its tests only (the edit loop)
 # QUORVEX_JOBS caps the build and test parallelism (default: every core).
 set -euo pipefail
@@ -40,12 +40,12 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:strict_strin
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-echo "=== build-tsan (thread; the session, duel peer, lobby client and online tests) ==="
+echo "=== build-tsan (thread; the session, duel peer, lobby client, online and file-writer tests) ==="
 CC=clang CXX=clang++ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DQUORVEX_TSAN=ON -DQUORVEX_BENCH=OFF
-cmake --build build-tsan --target tests_session tests_multiplayer tests_lobby tests_online tests_online_forms
+cmake --build build-tsan --target tests_session tests_multiplayer tests_lobby tests_online tests_online_forms tests_platform
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
-    -R '^(PeerSession|ClientSession|DPErrors|DPSendFlags|Guid|SessionWire|SessionSends|DuelPeer|DuelMessages|LobbyClient|LobbyMessages|LobbyRoom|LobbyNames|CardRecordTest|CardTest|ErrorReportTest|FormsTest|HostListTest|InetTest|InetTextTest|KnownErrorLineTest|KnownErrorsTest|MailMessageTest|PublishTest|ScoreCodeTest|ScoreRecordTest|ScrambleTest|TransferTest|WorldBestTest)\.'
+    -R '^(PeerSession|ClientSession|DPErrors|DPSendFlags|Guid|SessionWire|SessionSends|DuelPeer|DuelMessages|LobbyClient|LobbyMessages|LobbyRoom|LobbyNames|CardRecordTest|CardTest|ErrorReportTest|FormsTest|HostListTest|InetTest|InetTextTest|KnownErrorLineTest|KnownErrorsTest|MailMessageTest|PublishTest|ScoreCodeTest|ScoreRecordTest|ScrambleTest|TransferTest|WorldBestTest|LaterWrites)\.'
 
 echo "=== fuzzing (${QUORVEX_FUZZ_SECONDS:-5} s each) ==="
 fuzz_one() {

@@ -107,7 +107,12 @@ public:
     // is the parent's to write).
     static void BeforeFork() { CurrentWriter()->lock_.lock(); }
     static void AfterForkInParent() { CurrentWriter()->lock_.unlock(); }
-    static void AfterForkInChild() { CurrentWriter() = new TWriter; }
+    static void AfterForkInChild() {
+        // The parent's is left as it is, still reachable, never used again.
+        static TWriter* const parents = CurrentWriter();
+        CurrentWriter() = new TWriter;
+        (void)parents;
+    }
 
     std::shared_ptr<TPendingWrite::TState> Hand(TOperation operation) {
         auto state = std::make_shared<TPendingWrite::TState>();
