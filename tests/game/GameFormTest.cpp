@@ -140,6 +140,23 @@ protected:
         Push(e);
     }
 
+    // The player at the loading screen (Enter) and in the menu once it is
+    // lit: a click that starts the one game, then Esc on the way out.
+    static void PlayOnceFromTheMenu(TfrmGame& g, const TGameCore& c, bool& played) {
+        if (c.State == TCoreState::Loading) {
+            if (c.Initialized) Tap(g, SDL_SCANCODE_RETURN, SDLK_RETURN);
+            return;
+        }
+        if (c.State != TCoreState::Menu || c.Brightness() < 1 || c.MenuAction != TMenuAction::None) return;
+        if (!played) {
+            played = true;
+            Mouse(g, SDL_MOUSEBUTTONDOWN, 300);
+            Mouse(g, SDL_MOUSEBUTTONUP, 300);
+        } else {
+            Tap(g, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE);
+        }
+    }
+
     test::TLogCapture log_;
     test::TempDir dir_;
     std::string savedUserDir_;
@@ -400,17 +417,8 @@ TEST_F(GameFormTest, ANewBestScoreNeverWaitsForTheDisk) {
         ASSERT_LT(++turn, 20000) << "the session never ended";
         switch (c->State) {
             case TCoreState::Loading:
-                if (c->Initialized) Tap(g, SDL_SCANCODE_RETURN, SDLK_RETURN);
-                break;
             case TCoreState::Menu:
-                if (c->Brightness() < 1 || c->MenuAction != TMenuAction::None) break;
-                if (!played) {
-                    played = true;
-                    Mouse(g, SDL_MOUSEBUTTONDOWN, 300);
-                    Mouse(g, SDL_MOUSEBUTTONUP, 300);
-                } else {
-                    Tap(g, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE);
-                }
+                PlayOnceFromTheMenu(g, *c, played);
                 break;
             case TCoreState::HighScores:
                 if (checked || c->NameEntryPhase != TNameEntryPhase::Editing) break;
@@ -473,17 +481,8 @@ TEST_F(GameFormTest, AKeyTappedWithinOneFrameDuringPlayCountsOnceAndReplaysExact
         if (!c || g.Window().Closed()) return;
         switch (c->State) {
             case TCoreState::Loading:
-                if (c->Initialized) Tap(g, SDL_SCANCODE_RETURN, SDLK_RETURN);
-                break;
             case TCoreState::Menu:
-                if (c->Brightness() < 1 || c->MenuAction != TMenuAction::None) break;
-                if (!played) {
-                    played = true;
-                    Mouse(g, SDL_MOUSEBUTTONDOWN, 300);
-                    Mouse(g, SDL_MOUSEBUTTONUP, 300);
-                } else {
-                    Tap(g, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE);
-                }
+                PlayOnceFromTheMenu(g, *c, played);
                 break;
             case TCoreState::Playing:
                 if (c->PlayPhase != TPlayPhase::Live || c->Logic->LogicTime < 500) break;
