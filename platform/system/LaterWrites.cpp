@@ -121,7 +121,8 @@ public:
         if (stopping_) {
             // The process is ending: written here and now.
             guard.unlock();
-            Carry(operation);
+            TCarried carried = Carry(operation);
+            state->End(carried.Succeeded, std::move(carried.Error));
             return state;
         }
         TQueued& queued = queued_[operation.Path];
@@ -179,17 +180,27 @@ private:
             operations_.pop_front();
             busy_ = true;
             guard.unlock();
-            Carry(operation);
+            const TCarried carried = Carry(operation);
             guard.lock();
+            // The disk answers for the path again before anyone hears that
+            // the operation is done.
             const auto it = queued_.find(operation.Path);
             if (it != queued_.end() && --it->second.Count <= 0) queued_.erase(it);
             busy_ = false;
             if (operations_.empty()) idle_.notify_all();
+            guard.unlock();
+            if (operation.State) operation.State->End(carried.Succeeded, carried.Error);
+            guard.lock();
         }
     }
 
-    // One operation, with its failure told and its end signalled.
-    void Carry(const TOperation& operation) {
+    struct TCarried {
+        bool Succeeded = false;
+        std::string Error;
+    };
+
+    // One operation, with its failure told.
+    TCarried Carry(const TOperation& operation) {
         std::string error;
         bool succeeded;
         if (operation.Data) {
@@ -211,7 +222,7 @@ private:
                 // A failure's report that fails itself changes nothing written.
             }
         }
-        if (operation.State) operation.State->End(succeeded, std::move(error));
+        return {succeeded, std::move(error)};
     }
 
     std::mutex lock_;
