@@ -50,8 +50,7 @@ void TReplayFile::AddLevelAndSave(std::int32_t levelNumber, bool finished, bool 
         error = e.what();
     }
     try {
-        if (when == TWhen::Later) SaveLater();
-        else Save();
+        Save(when);
     } catch (const std::exception& e) {
         error = std::string("Error saving replay file: ") + e.what();
         LogMessage(error, lkWarning);
@@ -59,27 +58,23 @@ void TReplayFile::AddLevelAndSave(std::int32_t levelNumber, bool finished, bool 
     if (!error.empty()) throw EReplayPackError(error);
 }
 
-void TReplayFile::Save() const {
+void TReplayFile::Save(TWhen when) const {
     if (FileName.empty()) throw EReplayPackError("the pack has no file");
     const TBytes enciphered = ToStream();
+    std::string data(enciphered.begin(), enciphered.end());
     // A temporary file renamed over the old one: a failed save loses nothing.
     // The player's own: no other user reads it.
+    if (when == TWhen::Later) {
+        // Told when it fails, as a save now tells it to its caller.
+        sys::WriteFileLater(FileName, std::move(data), sys::kPrivateFileMode, [](const std::string& why, bool) {
+            const std::string error = "Error saving replay file: " + why;
+            LogMessage(error, lkWarning);
+            LogMessage("Failed to record replay: " + error, lkError);
+        });
+        return;
+    }
     std::string why;
-    if (!sys::WriteFileAtomic(FileName,
-                              std::string_view(reinterpret_cast<const char*>(enciphered.data()), enciphered.size()),
-                              &why, sys::kPrivateFileMode))
-        throw EReplayPackError(why);
-}
-
-void TReplayFile::SaveLater() const {
-    if (FileName.empty()) throw EReplayPackError("the pack has no file");
-    const TBytes enciphered = ToStream();
-    sys::WriteFileLater(FileName, std::string(enciphered.begin(), enciphered.end()), sys::kPrivateFileMode,
-                        [](const std::string& why, bool) {
-                            const std::string error = "Error saving replay file: " + why;
-                            LogMessage(error, lkWarning);
-                            LogMessage("Failed to record replay: " + error, lkError);
-                        });
+    if (!sys::WriteFileAtomic(FileName, data, &why, sys::kPrivateFileMode)) throw EReplayPackError(why);
 }
 
 }  // namespace qv

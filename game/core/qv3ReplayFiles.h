@@ -47,8 +47,7 @@ private:
     enum class TWhen { Now, Later };
     void AddLevelAndSave(std::int32_t levelNumber, bool finished, bool won, const TRecordWriter& writeRecord,
                          TWhen when);
-    void Save() const;
-    void SaveLater() const;
+    void Save(TWhen when) const;
 };
 
 }  // namespace qv

@@ -140,11 +140,16 @@ protected:
         Push(e);
     }
 
-    // The player at the loading screen (Enter) and in the menu once it is
-    // lit: a click that starts the one game, then Esc on the way out.
+    // The player around the one game: Enter at the loading screen, in the
+    // menu once it is lit a click that starts the game and then Esc on the
+    // way out, Space at the exit screen.
     static void PlayOnceFromTheMenu(TfrmGame& g, const TGameCore& c, bool& played) {
         if (c.State == TCoreState::Loading) {
             if (c.Initialized) Tap(g, SDL_SCANCODE_RETURN, SDLK_RETURN);
+            return;
+        }
+        if (c.State == TCoreState::Exit) {
+            Tap(g, SDL_SCANCODE_SPACE, SDLK_SPACE);
             return;
         }
         if (c.State != TCoreState::Menu || c.Brightness() < 1 || c.MenuAction != TMenuAction::None) return;
@@ -418,6 +423,7 @@ TEST_F(GameFormTest, ANewBestScoreNeverWaitsForTheDisk) {
         switch (c->State) {
             case TCoreState::Loading:
             case TCoreState::Menu:
+            case TCoreState::Exit:
                 PlayOnceFromTheMenu(g, *c, played);
                 break;
             case TCoreState::HighScores:
@@ -429,9 +435,6 @@ TEST_F(GameFormTest, ANewBestScoreNeverWaitsForTheDisk) {
                 EXPECT_TRUE(lastGame && !lastGame->empty());
                 EXPECT_EQ(sys::ReadFileText(best, kMaxReplayFileSize), lastGame);
                 Tap(g, SDL_SCANCODE_RETURN, SDLK_RETURN);  // the name as it stands
-                break;
-            case TCoreState::Exit:
-                Tap(g, SDL_SCANCODE_SPACE, SDLK_SPACE);
                 break;
             default:
                 break;
@@ -482,6 +485,7 @@ TEST_F(GameFormTest, AKeyTappedWithinOneFrameDuringPlayCountsOnceAndReplaysExact
         switch (c->State) {
             case TCoreState::Loading:
             case TCoreState::Menu:
+            case TCoreState::Exit:
                 PlayOnceFromTheMenu(g, *c, played);
                 break;
             case TCoreState::Playing:
@@ -517,9 +521,6 @@ TEST_F(GameFormTest, AKeyTappedWithinOneFrameDuringPlayCountsOnceAndReplaysExact
                     default:
                         break;
                 }
-                break;
-            case TCoreState::Exit:
-                Tap(g, SDL_SCANCODE_SPACE, SDLK_SPACE);
                 break;
             default:
                 break;
